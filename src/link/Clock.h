@@ -1,0 +1,58 @@
+// The time seam: every wait of the program (the pause after Attention, the download
+// delay, reading intervals) goes through the current clock, so tests can run them on a
+// virtual clock that advances at once. The serial line's own timeouts are real time on a
+// real device; an in-process line uses this clock for them instead.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+namespace kvr {
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Milliseconds on a monotonic scale; only differences matter.
+    virtual uint64_t NowMs() = 0;
+    virtual void SleepMs(uint64_t ms) = 0;
+};
+
+// The steady clock of the machine.
+class SteadyClock final : public IClock {
+public:
+    uint64_t NowMs() override;
+    void SleepMs(uint64_t ms) override;
+};
+
+// A clock that only moves when somebody sleeps on it or advances it. Thread-safe.
+class VirtualClock final : public IClock {
+public:
+    explicit VirtualClock(uint64_t startMs = 1'000'000) : now_(startMs) {}
+    uint64_t NowMs() override;
+    void SleepMs(uint64_t ms) override;
+    void Advance(uint64_t ms) { SleepMs(ms); }
+    // Total time slept through this clock, for tests that check prescribed waits.
+    uint64_t SleptMs();
+
+private:
+    std::mutex mutex_;  // protects now_ and slept_
+    uint64_t now_;
+    uint64_t slept_ = 0;
+};
+
+// The process-wide clock; the steady clock unless a test put another in place.
+IClock& GetClock();
+
+// Puts a clock in place for its lifetime and restores the previous one after.
+class ScopedClock {
+public:
+    explicit ScopedClock(IClock& clock);
+    ~ScopedClock();
+    ScopedClock(const ScopedClock&) = delete;
+    ScopedClock& operator=(const ScopedClock&) = delete;
+
+private:
+    IClock* previous_;
+};
+
+}  // namespace kvr

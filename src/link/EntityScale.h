@@ -1,0 +1,18 @@
+// Raw scales of the measured entities in the values reply and in the output scale
+// points, and the groups that decide which transformer ratio applies.
+#pragma once
+
+namespace kvr {
+
+inline constexpr int kEntityMax = 14;
+
+// Raw units per engineering unit: Voltage 10, Current 1000, powers 10, Power Factor
+// 32767, Frequency 100, energies 10, 1-cycle current 1000, demand power 10; entity 0 and
+// codes outside 0 to 14 give 1.
+double EntityScale(int entity);
+
+// Which transformer ratio converts an entity between secondary and primary values.
+enum class RatioGroup { None, Voltage, Current, Power };
+RatioGroup EntityRatioGroup(int entity);
+
+}  // namespace kvr

@@ -1,0 +1,100 @@
+// CSerialPort: the one blocking gateway between the program and the attached units.
+// It takes no lock of its own: callers hold DeviceLock around every exchange.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/SerialLine.h"
+
+namespace kvr {
+
+// Port settings as the transmission setup form edits them.
+struct PortSettings {
+    uint16_t port = 0;  // 1 to 32; 0 = none chosen
+    std::string baud = "9600";
+    std::string dataBits = "8";
+    std::string parity = "None";
+    std::string stopBits = "1";
+    // A device path that takes the place of the port number (kvrctl --device, tests).
+    std::string device;
+    bool changed = false;  // set by the form when the stop-bits choice changes
+};
+
+// Timeouts of the line, in milliseconds.
+inline constexpr unsigned kReadIntervalMs = 500;
+inline constexpr unsigned kReadTotalPerByteMs = 5;
+inline constexpr unsigned kReadTotalConstantMs = 1000;
+inline constexpr unsigned kWriteTotalPerByteMs = 10;
+inline constexpr unsigned kWriteTotalConstantMs = 100;
+
+class CSerialPort {
+public:
+    // Opens a line for a device path with parsed settings; the default opens a termios
+    // device. Tests put an in-process simulated line here.
+    using LineOpener = std::function<std::unique_ptr<ISerialLine>(
+        const std::string& device, const LineSettings& settings, std::string& error)>;
+    // What EnsureOpen does when the stored settings do not open (the settings form).
+    using OpenFallback = std::function<bool(CSerialPort&)>;
+
+    CSerialPort();
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens port number 1 to 32 (mapped to a device file) with the given settings texts.
+    bool Open(uint16_t port, const std::string& baud, const std::string& parity,
+              const std::string& dataBits, const std::string& stopBits);
+    // Opens a device path directly.
+    bool OpenDevice(const std::string& path, const std::string& baud, const std::string& parity,
+                    const std::string& dataBits, const std::string& stopBits);
+    // False and nothing done when already closed.
+    bool Close();
+    bool IsOpen() const { return line_ != nullptr; }
+    // True at once when open; else opens with the stored settings, and when that fails
+    // gives the fallback (if any) its chance.
+    bool EnsureOpen();
+    // Opens with the stored settings, without the fallback.
+    bool OpenWithSettings();
+
+    bool WriteByte(uint8_t byte);
+    bool WriteBuffer(const uint8_t* data, size_t n);
+    bool WriteString(const char* text);
+    // The byte read, or 0 when nothing arrived in time (a received 0 looks the same).
+    uint8_t ReadByte();
+    // The count received; 0 when the read failed. A short count is not an error here.
+    size_t ReadBuffer(uint8_t* buffer, size_t n);
+    bool Purge();
+    bool SetDtr(bool on);
+
+    PortSettings& Settings() { return settings_; }
+    const PortSettings& Settings() const { return settings_; }
+    // The reason the last open failed, one line.
+    const std::string& LastError() const { return lastError_; }
+    // The device path of the open line, or of the last attempt.
+    const std::string& DevicePath() const { return devicePath_; }
+    unsigned Baud() const { return lineSettings_.baud; }
+
+    void SetLineOpener(LineOpener opener);
+    void SetOpenFallback(OpenFallback fallback) { fallback_ = std::move(fallback); }
+
+private:
+    bool OpenPath(const std::string& path, const std::string& baud, const std::string& parity,
+                  const std::string& dataBits, const std::string& stopBits);
+    unsigned WriteTimeoutMs(size_t n) const;
+    bool WriteRaw(const uint8_t* data, size_t n);
+    void CloseIfHungUp();
+
+    std::unique_ptr<ISerialLine> line_;
+    PortSettings settings_;
+    LineSettings lineSettings_;
+    LineOpener opener_;
+    OpenFallback fallback_;
+    std::string lastError_;
+    std::string devicePath_;
+};
+
+}  // namespace kvr

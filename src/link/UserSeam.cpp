@@ -1,0 +1,45 @@
+#include "link/UserSeam.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace kvr {
+
+namespace {
+std::atomic<IUserSeam*> g_seam{nullptr};
+}  // namespace
+
+MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                        const std::string& title) {
+    if (IUserSeam* seam = g_seam.load()) {
+        return seam->MessageBox(text, title, icon, buttons);
+    }
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    // Nobody to ask: a question gets its cautious answer.
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+            return MsgAnswer::No;
+        default:
+            return MsgAnswer::Cancel;
+    }
+}
+
+void AppBeep(unsigned frequencyHz, unsigned durationMs) {
+    if (IUserSeam* seam = g_seam.load()) {
+        seam->Beep(frequencyHz, durationMs);
+    }
+}
+
+IUserSeam* GetUserSeam() {
+    return g_seam.load();
+}
+
+ScopedUserSeam::ScopedUserSeam(IUserSeam& seam) : previous_(g_seam.exchange(&seam)) {}
+
+ScopedUserSeam::~ScopedUserSeam() {
+    g_seam.store(previous_);
+}
+
+}  // namespace kvr

@@ -1,0 +1,44 @@
+// The seam through which the core talks to the person at the keyboard. The desktop
+// program puts message boxes behind it, kvrctl prints to stderr, tests script it.
+// Every message of the program goes through AppMessageBox.
+#pragma once
+
+#include <string>
+
+namespace kvr {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
+
+inline constexpr const char* kAppTitle = "KVR View";
+
+class IUserSeam {
+public:
+    virtual ~IUserSeam() = default;
+    virtual MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                                 MsgButtons buttons) = 0;
+    // A tone of the given frequency (Hz) and duration (ms), where there is a sound system.
+    virtual void Beep(unsigned frequencyHz, unsigned durationMs) = 0;
+};
+
+// The program's one message routine. With no seam in place the message goes to stderr
+// and a question gets its cautious answer (No or Cancel), so nothing ever blocks.
+MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon = MsgIcon::Warning,
+                        MsgButtons buttons = MsgButtons::Ok, const std::string& title = kAppTitle);
+void AppBeep(unsigned frequencyHz, unsigned durationMs);
+
+IUserSeam* GetUserSeam();
+// Puts a seam in place for its lifetime and restores the previous one after.
+class ScopedUserSeam {
+public:
+    explicit ScopedUserSeam(IUserSeam& seam);
+    ~ScopedUserSeam();
+    ScopedUserSeam(const ScopedUserSeam&) = delete;
+    ScopedUserSeam& operator=(const ScopedUserSeam&) = delete;
+
+private:
+    IUserSeam* previous_;
+};
+
+}  // namespace kvr

@@ -1,0 +1,35 @@
+// An in-process line to simulated units: what CSerialPort writes goes to SimUnits, the
+// replies come back at once, and every timeout waits on the clock seam (a virtual clock
+// in tests), so logic tests cost no real time.
+#pragma once
+
+#include <deque>
+#include <memory>
+
+#include "link/SerialLine.h"
+#include "link/SerialPort.h"
+#include "sim/SimUnits.h"
+
+namespace kvr::sim {
+
+class SimLine final : public ISerialLine {
+public:
+    explicit SimLine(SimUnits& units);
+    long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override;
+    long Write(const uint8_t* data, size_t n, unsigned totalMs) override;
+    bool Purge() override;
+    bool SetDtr(bool on) override;
+    bool HungUp() const override;
+    bool Dtr() const { return dtr_; }
+
+private:
+    SimUnits& units_;
+    std::deque<uint8_t> pending_;
+    bool dtr_ = false;
+};
+
+// A LineOpener for CSerialPort that connects to the given units.
+// Usage: port.SetLineOpener(SimLineOpener(units));
+CSerialPort::LineOpener SimLineOpener(SimUnits& units);
+
+}  // namespace kvr::sim

@@ -29,6 +29,38 @@ double EntityScale(int entity) {
     }
 }
 
+namespace {
+struct EntityText {
+    const char* longName;
+    const char* unit;
+};
+constexpr EntityText kEntities[kEntityMax + 1] = {
+    {"?", "??"},
+    {"Voltage", "V"},
+    {"Current", "A"},
+    {"Active Power", "W"},
+    {"Apparent Power", "VA"},
+    {"Reactive Power", "VAr"},
+    {"Power Factor", ""},
+    {"Frequency", "Hz"},
+    {"Active Energy Import", "Wh"},
+    {"Apparent Energy", "VAh"},
+    {"Reactive Energy Lag", "VArh"},
+    {"Active Energy Export", "Wh"},
+    {"Reactive Energy Lead", "VArh"},
+    {"1-Cycle Current Maximum", "A"},
+    {"Active Demand Power", "W"},
+};
+}  // namespace
+
+const char* EntityLongName(int entity) {
+    return entity >= 0 && entity <= kEntityMax ? kEntities[entity].longName : "?";
+}
+
+const char* EntityUnit(int entity) {
+    return entity >= 0 && entity <= kEntityMax ? kEntities[entity].unit : "??";
+}
+
 RatioGroup EntityRatioGroup(int entity) {
     switch (entity) {
         case 1:

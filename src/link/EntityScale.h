@@ -11,6 +11,10 @@ inline constexpr int kEntityMax = 14;
 // codes outside 0 to 14 give 1.
 double EntityScale(int entity);
 
+// Long name and unit symbol of an entity code ("?" and "??" outside 0 to 14).
+const char* EntityLongName(int entity);
+const char* EntityUnit(int entity);
+
 // Which transformer ratio converts an entity between secondary and primary values.
 enum class RatioGroup { None, Voltage, Current, Power };
 RatioGroup EntityRatioGroup(int entity);

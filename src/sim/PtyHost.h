@@ -13,7 +13,7 @@
 namespace kvr::sim {
 
 class PtyHost {
-public:
+  public:
     explicit PtyHost(SimUnits& units);
     ~PtyHost();  // stops
     PtyHost(const PtyHost&) = delete;
@@ -28,9 +28,14 @@ public:
     // Bytes received and sent, for tests and the benchmark.
     uint64_t BytesIn() const { return bytesIn_; }
     uint64_t BytesOut() const { return bytesOut_; }
+    // True when a client can set this baud rate on the pseudo-terminal.
+    static bool SupportedBaud(unsigned baud);
+    // True from Start until Stop, or until a hang-up fault closed the line.
+    bool Serving() const { return serving_; }
 
-private:
+  private:
     void Serve();
+    void RemoveLink();
 
     SimUnits& units_;
     int master_ = -1;
@@ -38,6 +43,7 @@ private:
     std::string linkPath_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> serving_{false};
     std::atomic<uint64_t> bytesIn_{0};
     std::atomic<uint64_t> bytesOut_{0};
 };

@@ -13,7 +13,7 @@
 namespace kvr::sim {
 
 class SimLine final : public ISerialLine {
-public:
+  public:
     explicit SimLine(SimUnits& units);
     long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override;
     long Write(const uint8_t* data, size_t n, unsigned totalMs) override;
@@ -22,10 +22,25 @@ public:
     bool HungUp() const override;
     bool Dtr() const { return dtr_; }
 
-private:
+  private:
+    // A reply byte and the clock time from which it can be read.
+    struct PendingByte {
+        uint8_t byte;
+        uint64_t readyMs;
+    };
+    // The clock's now; follows a clock that was swapped for another (a test's virtual
+    // clock) by re-basing the line's times.
+    uint64_t Now();
+    bool CheckHangUp();
+
     SimUnits& units_;
-    std::deque<uint8_t> pending_;
+    std::deque<PendingByte> pending_;
     bool dtr_ = false;
+    bool hungUp_ = false;
+    uint64_t startMs_;      // clock time when the line was made
+    double startSeconds_;   // the units' time then
+    uint64_t lastWriteMs_;  // for dropping a frame left half-written
+    uint64_t lastNowMs_;    // to notice a clock that went backwards
 };
 
 // A LineOpener for CSerialPort that connects to the given units.

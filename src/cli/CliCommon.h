@@ -1,0 +1,24 @@
+// Shared pieces of the kvrctl commands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "link/SerialPort.h"
+
+namespace kvr::cli {
+
+struct Options {
+    PortSettings settings;
+    bool portGiven = false;
+};
+
+// Prints "kvrctl: reason" to standard error and gives the failure status 1.
+int Fail(const std::string& reason);
+// Opens the port of the options; prints the reason and gives false when it will not open.
+bool OpenPort(const Options& options, CSerialPort& port);
+
+int Upload(const Options& options, const std::vector<std::string>& args);
+int Values(const Options& options, const std::vector<std::string>& args);
+
+}  // namespace kvr::cli

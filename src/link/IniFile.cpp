@@ -1,0 +1,96 @@
+#include "link/IniFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+
+namespace kvr {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) {
+        ++b;
+    }
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) {
+        --e;
+    }
+    return s.substr(b, e - b);
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+std::string QrlIniPath() {
+    const char* env = std::getenv("KVR_QRL_INI");
+    if (env != nullptr && *env != '\0') {
+        return env;
+    }
+    return kQrlIniSystemPath;
+}
+
+std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
+                                         const std::string& key) {
+    std::ifstream in(path);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string line;
+    bool inSection = false;
+    while (std::getline(in, line)) {
+        std::string t = Trim(line);
+        if (t.empty() || t[0] == ';' || t[0] == '#') {
+            continue;
+        }
+        if (t.front() == '[') {
+            size_t close = t.find(']');
+            inSection = close != std::string::npos && EqualNoCase(Trim(t.substr(1, close - 1)), section);
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        size_t eq = t.find('=');
+        if (eq != std::string::npos && EqualNoCase(Trim(t.substr(0, eq)), key)) {
+            return Trim(t.substr(eq + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+long ReadIniInt(const std::string& path, const std::string& section, const std::string& key,
+                long defaultValue) {
+    std::optional<std::string> text = ReadIniString(path, section, key);
+    if (!text) {
+        return defaultValue;
+    }
+    const char* begin = text->c_str();
+    char* end = nullptr;
+    long value = std::strtol(begin, &end, 10);  // saturates on overflow
+    return end == begin ? defaultValue : value;
+}
+
+long QrlIniInt(const std::string& section, const std::string& key, long defaultValue) {
+    return ReadIniInt(QrlIniPath(), section, key, defaultValue);
+}
+
+std::optional<std::string> QrlIniString(const std::string& section, const std::string& key) {
+    return ReadIniString(QrlIniPath(), section, key);
+}
+
+unsigned DownloadDelayMs() {
+    long ms = QrlIniInt(kSectionKvrView, kKeyDownloadDelay, 100);
+    // A wait longer than a minute is a typing error, not a setting; keep the line usable.
+    return static_cast<unsigned>(std::clamp(ms, 0L, 60'000L));
+}
+
+}  // namespace kvr

@@ -1,0 +1,155 @@
+#include "link/RecordText.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "link/EntityScale.h"
+
+namespace kvr {
+
+namespace {
+
+const char* const kVoltagePhases[16] = {
+    "Not Connected",        "Independent",     "V[an]",           "V[bn]",
+    "V[cn]",                "V[ab]",           "V[bc]",           "V[ca]",
+    "Not Connected",        "Reversed Independent", "Reversed V[an]", "Reversed V[bn]",
+    "Reversed V[cn]",       "Reversed V[ab] ", "Reversed V[bc]",  "Reversed V[ca]"};
+const char* const kCurrentPhases[16] = {
+    "Not Connected",  "Independent",          "I[a]",           "I[b]",
+    "I[c]",           "I[ab]",                "I[bc]",          "I[ca]",
+    "Not Connected",  "Reversed Independent", "Reversed I[a]",  "Reversed I[b]",
+    "Reversed I[c]",  "Reversed I[ab]",       "Reversed I[bc]", "Reversed I[ca]"};
+
+std::string Printf(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string PhaseText(int index, const char* name) {
+    return index < 0 ? std::string("none (nibble 0)") : std::string(name);
+}
+
+}  // namespace
+
+const char* VoltagePhaseName(int index) {
+    return index >= 0 && index < 16 ? kVoltagePhases[index] : "";
+}
+
+const char* CurrentPhaseName(int index) {
+    return index >= 0 && index < 16 ? kCurrentPhases[index] : "";
+}
+
+std::string FormatEngineering(double value, const std::string& unit, int digits) {
+    static const struct {
+        double factor;
+        const char* prefix;
+    } kPrefixes[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}, {1e-3, "m"}};
+    if (!std::isfinite(value)) {
+        return "invalid";
+    }
+    double magnitude = std::fabs(value);
+    double factor = 1;
+    const char* prefix = "";
+    if (magnitude > 0 && !unit.empty()) {  // a plain number (power factor) has no prefix
+        for (const auto& p : kPrefixes) {
+            factor = p.factor;
+            prefix = p.prefix;
+            // Compare after rounding, so 999.96 V shows as "1.000 kV", not "1000 V".
+            double scaled = magnitude / p.factor;
+            int intDigits = scaled >= 1 ? static_cast<int>(std::floor(std::log10(scaled))) + 1 : 1;
+            double rounded = std::round(scaled * std::pow(10, digits - intDigits)) /
+                             std::pow(10, digits - intDigits);
+            if (rounded >= 1) {
+                break;
+            }
+        }
+    }
+    double scaled = value / factor;
+    double a = std::fabs(scaled);
+    int intDigits = a >= 1 ? static_cast<int>(std::floor(std::log10(a))) + 1 : 1;
+    // Rounding may carry into a new digit (9.9996 -> 10.00).
+    if (std::round(a * std::pow(10, digits - intDigits)) >= std::pow(10, digits)) {
+        ++intDigits;
+    }
+    int decimals = digits > intDigits ? digits - intDigits : 0;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, scaled);
+    std::string text = buffer;
+    if (!unit.empty() || *prefix != '\0') {
+        text += ' ';
+        text += prefix;
+        text += unit;
+    }
+    return text;
+}
+
+std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterRecord& r) {
+    std::vector<std::pair<std::string, std::string>> out;
+    auto add = [&out](std::string name, std::string value) {
+        out.emplace_back(std::move(name), std::move(value));
+    };
+    auto gain = [](int16_t raw) {
+        return Printf("%.4f", raw / 4096.0) + " (" + std::to_string(raw) + ")";
+    };
+    add("Serial number", std::to_string(r.GetSerialNumber()));
+    add("Unit address", std::to_string(r.GetUnitAddress()));
+    add("Name", r.GetName());
+    add("Firmware version", r.GetFirmwareVersionText());
+    add("Input hardware", std::to_string(r.GetInputHardware()));
+    if (r.IsDirect(false)) {
+        add("Voltage input", "Coupled Directly");
+    } else {
+        add("Voltage input", "VT " + FormatEngineering(r.GetPrimary(false, false), "V") + " : " +
+                                 FormatEngineering(r.GetPrimary(false, true), "V"));
+    }
+    add("Voltage range", VoltageRangeName(r.GetInputHardware(), r.GetVoltageRange()));
+    add("Voltage phase", PhaseText(r.GetPhase(false), VoltagePhaseName(r.GetPhase(false))));
+    if (r.IsDirect(true)) {
+        add("Current input", "Coupled Directly");
+    } else {
+        add("Current input", "CT " + FormatEngineering(r.GetPrimary(true, false), "A") + " : " +
+                                 FormatEngineering(r.GetPrimary(true, true), "A"));
+    }
+    add("Current range", CurrentRangeName(r.GetCurrentRange()));
+    add("Current phase", PhaseText(r.GetPhase(true), CurrentPhaseName(r.GetPhase(true))));
+    add("CT phase correction", Printf("%.2f", r.GetCtPhaseCorrection()) + " deg");
+    add("Current threshold", Printf("%.1f", r.GetCurrentThreshold()) + " %");
+    add("Balanced 3-phase", r.IsBalanced() ? "yes" : "no");
+    add("Line-to-line voltages", r.IsLineToLine() ? "yes" : "no");
+    add("Voltage gain", gain(r.GetVoltageGain()));
+    add("Current gain", gain(r.GetCurrentGain()));
+    add("Voltage gain squared", gain(r.GetVoltageGainSquared()));
+    add("Current gain squared", gain(r.GetCurrentGainSquared()));
+    add("Power gain", gain(r.GetPowerGain()));
+    for (int o = 0; o < ParameterRecord::kOutputs; ++o) {
+        std::string p = "Output " + std::to_string(o + 1) + " ";
+        std::string card = CardTypeName(r.GetCardType(o));
+        add(p + "card", card + (r.IsPlusCard(o) ? " (Plus)" : ""));
+        int entity = r.GetOutputEntity(o);
+        add(p + "entity", std::to_string(entity) + " " + EntityLongName(entity));
+        bool current = false;
+        int range = 0;
+        r.GetOutputRange(o, current, range);
+        add(p + "range", OutputRangeName(current, range));
+        int source = r.GetOutputSource(o);
+        add(p + "source", source == 3 ? std::string("3 Phase")
+                                      : "Channel " + std::to_string(source + 1));
+        double scale = EntityScale(entity);
+        add(p + "scale min", FormatEngineering(r.GetScaleMin(o) / scale, EntityUnit(entity)) +
+                                 " (" + std::to_string(r.GetScaleMin(o)) + ")");
+        add(p + "scale max", FormatEngineering(r.GetScaleMax(o) / scale, EntityUnit(entity)) +
+                                 " (" + std::to_string(r.GetScaleMax(o)) + ")");
+        add(p + "level min", std::to_string(r.GetLevelMin(o)));
+        add(p + "level max", std::to_string(r.GetLevelMax(o)));
+        int16_t offset = 0;
+        uint16_t span = 0;
+        r.GetDacCalibration(o, offset, span);
+        add(p + "DAC offset", std::to_string(offset));
+        add(p + "DAC span", std::to_string(span));
+    }
+    add("Signature", std::to_string(r.GetSignature()) + (r.IsValid() ? "" : " (invalid)"));
+    return out;
+}
+
+}  // namespace kvr

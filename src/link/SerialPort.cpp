@@ -1,0 +1,201 @@
+#include "link/SerialPort.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "link/PortMap.h"
+#include "link/Trace.h"
+
+namespace kvr {
+
+namespace {
+
+void TraceTransfer(size_t requested, long transferred, char direction, const uint8_t* bytes,
+                   size_t listed, bool readFailed) {
+    if (!TraceEnabled()) {
+        return;
+    }
+    char head[64];
+    std::snprintf(head, sizeof head, "[%d;%d]%c:", static_cast<int>(requested),
+                  static_cast<int>(transferred), direction);
+    std::string line = head;
+    line.reserve(line.size() + listed * 5 + 32);
+    for (size_t i = 0; i < listed; ++i) {
+        char b[8];
+        // Prints as "0x%02.2hx;" would (the 0 flag is redundant next to the precision).
+        std::snprintf(b, sizeof b, "0x%02hx;", static_cast<unsigned short>(bytes[i]));
+        line += b;
+    }
+    if (direction == '<') {
+        if (readFailed) {
+            line += "ReadComm Failed\r\n";
+        } else if (transferred < static_cast<long>(requested)) {
+            char tail[64];
+            std::snprintf(tail, sizeof tail, "Read %d out of %d Bytes\r\n",
+                          static_cast<int>(transferred), static_cast<int>(requested));
+            line += tail;
+        }
+    }
+    if (line.back() != '\n') {
+        line += "\r\n";
+    }
+    Trace(line);
+}
+
+}  // namespace
+
+CSerialPort::CSerialPort() : opener_(OpenTermiosLine) {}
+
+CSerialPort::~CSerialPort() {
+    Close();
+}
+
+void CSerialPort::SetLineOpener(LineOpener opener) {
+    opener_ = opener ? std::move(opener) : LineOpener(OpenTermiosLine);
+}
+
+bool CSerialPort::Open(uint16_t port, const std::string& baud, const std::string& parity,
+                       const std::string& dataBits, const std::string& stopBits) {
+    if (port == 0) {
+        lastError_ = "no serial port chosen (port number 0)";
+        return false;
+    }
+    if (port > kMaxPortNumber) {
+        lastError_ = "port number " + std::to_string(port) + " is outside 1 to 32";
+        return false;
+    }
+    std::string device = DeviceForPort(port);
+    if (device.empty()) {
+        lastError_ = "no serial device behind port " + std::to_string(port) +
+                     " (see 'kvrctl ports')";
+        return false;
+    }
+    return OpenPath(device, baud, parity, dataBits, stopBits);
+}
+
+bool CSerialPort::OpenDevice(const std::string& path, const std::string& baud,
+                             const std::string& parity, const std::string& dataBits,
+                             const std::string& stopBits) {
+    if (path.empty()) {
+        lastError_ = "no device path given";
+        return false;
+    }
+    return OpenPath(path, baud, parity, dataBits, stopBits);
+}
+
+bool CSerialPort::OpenPath(const std::string& path, const std::string& baud,
+                           const std::string& parity, const std::string& dataBits,
+                           const std::string& stopBits) {
+    Close();
+    devicePath_ = path;
+    LineSettings parsed;
+    if (!ParseLineSettings(baud, parity, dataBits, stopBits, parsed, lastError_)) {
+        return false;
+    }
+    line_ = opener_(path, parsed, lastError_);
+    if (!line_) {
+        return false;
+    }
+    lineSettings_ = parsed;
+    lastError_.clear();
+    return true;
+}
+
+bool CSerialPort::Close() {
+    if (!line_) {
+        return false;
+    }
+    line_.reset();
+    return true;
+}
+
+bool CSerialPort::OpenWithSettings() {
+    const PortSettings& s = settings_;
+    if (!s.device.empty()) {
+        return OpenDevice(s.device, s.baud, s.parity, s.dataBits, s.stopBits);
+    }
+    return Open(s.port, s.baud, s.parity, s.dataBits, s.stopBits);
+}
+
+bool CSerialPort::EnsureOpen() {
+    if (line_) {
+        return true;
+    }
+    if (OpenWithSettings()) {
+        return true;
+    }
+    return fallback_ ? fallback_(*this) : false;
+}
+
+unsigned CSerialPort::WriteTimeoutMs(size_t n) const {
+    // 10 ms a byte cannot be met below 1200 baud; allow twice the character time there.
+    unsigned charMs2 = 2 * 10'000u / std::max(1u, lineSettings_.baud) + 1;
+    return kWriteTotalConstantMs +
+           static_cast<unsigned>(n) * std::max(kWriteTotalPerByteMs, charMs2);
+}
+
+bool CSerialPort::WriteRaw(const uint8_t* data, size_t n) {
+    if (!line_) {
+        TraceTransfer(n, 0, '>', data, n, false);
+        return false;
+    }
+    long written = line_->Write(data, n, WriteTimeoutMs(n));
+    TraceTransfer(n, std::max(0L, written), '>', data, n, false);
+    CloseIfHungUp();
+    return written == static_cast<long>(n);
+}
+
+bool CSerialPort::WriteByte(uint8_t byte) {
+    return WriteRaw(&byte, 1);
+}
+
+bool CSerialPort::WriteBuffer(const uint8_t* data, size_t n) {
+    return WriteRaw(data, n);
+}
+
+bool CSerialPort::WriteString(const char* text) {
+    return WriteRaw(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+}
+
+uint8_t CSerialPort::ReadByte() {
+    uint8_t byte = 0;
+    return ReadBuffer(&byte, 1) == 1 ? byte : 0;
+}
+
+size_t CSerialPort::ReadBuffer(uint8_t* buffer, size_t n) {
+    long got = -1;
+    if (line_ && n > 0) {
+        got = line_->Read(buffer, n, kReadIntervalMs,
+                          kReadTotalConstantMs + kReadTotalPerByteMs * static_cast<unsigned>(n));
+    } else if (line_) {
+        got = 0;
+    }
+    size_t received = got > 0 ? static_cast<size_t>(got) : 0;
+    if (received < n) {
+        // What did not arrive reads as zeros, never as stale bytes.
+        std::memset(buffer + received, 0, n - received);
+    }
+    TraceTransfer(n, static_cast<long>(received), '<', buffer, n, got < 0);
+    CloseIfHungUp();
+    return received;
+}
+
+bool CSerialPort::Purge() {
+    return line_ && line_->Purge();
+}
+
+bool CSerialPort::SetDtr(bool on) {
+    return line_ && line_->SetDtr(on);
+}
+
+void CSerialPort::CloseIfHungUp() {
+    // A line whose other end has gone away stays dead; closing lets the next command's
+    // EnsureOpen find the device again (or report that it is gone).
+    if (line_ && line_->HungUp()) {
+        Close();
+    }
+}
+
+}  // namespace kvr

@@ -1,0 +1,204 @@
+#include "link/TalkLink.h"
+
+#include <vector>
+
+#include "link/Clock.h"
+#include "link/Bytes.h"
+#include "link/IniFile.h"
+#include "link/TalkFrames.h"
+#include "link/UserSeam.h"
+
+namespace kvr {
+
+using namespace talk;
+
+bool CTalkLink::Ready() {
+    if (port_ != nullptr && port_->EnsureOpen()) {
+        return true;
+    }
+    AppMessageBox(kFailedToOpenPort, MsgIcon::Error);
+    return false;
+}
+
+bool CTalkLink::SendFrame(const uint8_t* frame, size_t n) {
+    return port_->WriteBuffer(frame, n);
+}
+
+bool CTalkLink::SendBytesSingly(const uint8_t* frame, size_t n) {
+    bool ok = true;
+    for (size_t i = 0; i < n; ++i) {
+        ok = port_->WriteByte(frame[i]) && ok;
+    }
+    return ok;
+}
+
+bool CTalkLink::Exchange(uint8_t command, uint8_t* reply, size_t expected) {
+    port_->Purge();
+    if (!port_->WriteByte(command)) {
+        return false;
+    }
+    size_t got = port_->ReadBuffer(reply, expected);
+    return CheckReply(command, reply, got, expected);
+}
+
+int CTalkLink::QueryDevice() {
+    if (!Ready()) {
+        return -1;
+    }
+    uint8_t command = static_cast<uint8_t>(kQueryDevice | Addr7(Address()));
+    port_->Purge();
+    if (!port_->WriteByte(command)) {
+        return -1;
+    }
+    uint8_t reply[kQueryReplyMax] = {};
+    if (port_->ReadBuffer(reply, sizeof reply) == 0) {
+        return -1;
+    }
+    deviceCode_ = reply[0];
+    return reply[0];
+}
+
+bool CTalkLink::ReadParameters(ParameterRecord& destination) {
+    if (!Ready()) {
+        return false;
+    }
+    uint8_t command = static_cast<uint8_t>(kReadParameters | Addr7(Address()));
+    uint8_t reply[kRecordReply] = {};
+    if (!Exchange(command, reply, sizeof reply)) {
+        return false;
+    }
+    // Checked in a scratch record: a failed read never disturbs the record in hand.
+    ParameterRecord scratch;
+    std::copy(reply + 1, reply + 1 + kRecordSize, scratch.Data());
+    if (!scratch.IsValid()) {
+        return false;
+    }
+    destination = scratch;
+    return true;
+}
+
+bool CTalkLink::WriteParameters(const ParameterRecord& record) {
+    if (!Ready()) {
+        return false;
+    }
+    const unsigned delay = DownloadDelayMs();
+    port_->Purge();
+    if (!Attention(true)) {
+        return false;
+    }
+    uint8_t frame[kRecordReply];
+    frame[0] = static_cast<uint8_t>(kWriteParameters | Addr7(Address()));
+    std::copy(record.Data(), record.Data() + kRecordSize, frame + 1);
+    frame[kRecordReply - 1] = Checksum(frame, kRecordReply - 1);
+    if (!SendFrame(frame, sizeof frame)) {
+        return false;
+    }
+    GetClock().SleepMs(delay);
+    uint8_t ack = 0;
+    if (port_->ReadBuffer(&ack, 1) != 1) {
+        return false;
+    }
+    return ack == static_cast<uint8_t>(kWriteAck | Addr7(Address()));
+}
+
+bool CTalkLink::RestoreFactorySettings(uint8_t address) {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame =
+        Frame(static_cast<uint8_t>(kRestoreFactorySettings | Addr7(address)), {kFactoryKey});
+    return SendBytesSingly(frame.data(), frame.size());
+}
+
+bool CTalkLink::SetLoopbackMode(int mode, uint8_t voltage, uint8_t current, uint8_t powerFactor,
+                                uint8_t frequency) {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame =
+        Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())),
+              {static_cast<uint8_t>(mode & 3), voltage, current, powerFactor, frequency});
+    return SendFrame(frame.data(), frame.size());
+}
+
+bool CTalkLink::SetUserMode() {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame = Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeUser});
+    return SendFrame(frame.data(), frame.size());
+}
+
+bool CTalkLink::SetFactoryMode() {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame =
+        Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeFactory});
+    return SendFrame(frame.data(), frame.size());
+}
+
+bool CTalkLink::SetOutputTest(bool on) {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame = Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())),
+                                       {static_cast<uint8_t>(kModeOutputTest | (on ? 1 : 0))});
+    return SendBytesSingly(frame.data(), frame.size());
+}
+
+bool CTalkLink::RelayMake(int output) {
+    return Ready() && port_->WriteByte(OutputCmd(kRelayMake, static_cast<unsigned>(output), Address()));
+}
+
+bool CTalkLink::RelayBreak(int output) {
+    return Ready() &&
+           port_->WriteByte(OutputCmd(kRelayBreak, static_cast<unsigned>(output), Address()));
+}
+
+bool CTalkLink::RelayPulse(int output) {
+    return Ready() &&
+           port_->WriteByte(OutputCmd(kRelayPulse, static_cast<unsigned>(output), Address()));
+}
+
+bool CTalkLink::WriteDac(int output, uint16_t value) {
+    if (!Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> frame =
+        Frame(OutputCmd(kWriteDac, static_cast<unsigned>(output), Address()),
+              {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)});
+    return SendFrame(frame.data(), frame.size());
+}
+
+bool CTalkLink::ReadValues(uint8_t* data, size_t& length) {
+    if (!Ready()) {
+        return false;
+    }
+    const size_t dataLength = Extended() ? kValuesDataExtended : kValuesData;
+    uint8_t command = static_cast<uint8_t>(kReadValues | (Address() & 3));
+    uint8_t reply[kValuesDataExtended + 2] = {};
+    if (!Exchange(command, reply, dataLength + 2)) {
+        return false;
+    }
+    std::copy(reply + 1, reply + 1 + dataLength, data);
+    length = dataLength;
+    return true;
+}
+
+bool CTalkLink::Sample() {
+    return Ready() && port_->WriteByte(Extended() ? kSampleExtended : kSample);
+}
+
+bool CTalkLink::Attention(bool pause) {
+    if (!Ready()) {
+        return false;
+    }
+    bool ok = port_->WriteByte(kAttention);
+    if (ok && pause) {
+        GetClock().SleepMs(kAttentionPauseMs);
+    }
+    return ok;
+}
+
+}  // namespace kvr

@@ -1,0 +1,261 @@
+#include "sim/SimStateFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "link/ParameterRecord.h"
+#include "sim/SimUnits.h"
+
+namespace kvr::sim {
+
+namespace {
+
+// A state file holds four lines of about 240 characters; anything far larger is not one.
+constexpr size_t kMaxStateFile = size_t{64} * 1024;
+
+const char* KindName(UnitKind kind) {
+    return kind == UnitKind::Kvr300 ? "kvr300" : "kvr100";
+}
+
+std::string Errno(const char* what, const std::string& path) {
+    return std::string(what) + " " + path + ": " + std::strerror(errno);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::vector<std::string> SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+std::string Folder(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std::string& error) {
+    text.clear();
+    exists = true;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        exists = errno != ENOENT;
+        if (exists) {
+            error = Errno("cannot open", path);
+        }
+        return false;
+    }
+    char buffer[4096];
+    bool ok = true;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = Errno("cannot read", path);
+            ok = false;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+        if (text.size() > kMaxStateFile) {
+            error = path + ": too large for a state file";
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = Errno("cannot create a temporary file for", path);
+        return false;
+    }
+    temp = name.data();
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            error = Errno("cannot write", temp);
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(put);
+    }
+    // A replaced file keeps its permissions; a new one stays private (mkstemp's 0600).
+    struct stat old {};
+    if (ok && ::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        error = Errno("cannot set the permissions of", temp);
+        ok = false;
+    }
+    if (ok && ::fsync(fd) != 0) {
+        error = Errno("cannot flush", temp);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        error = Errno("cannot close", temp);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        error = Errno("cannot rename the temporary file to", path);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Flush the folder too, so the rename itself survives a power cut.
+    const int dir = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+std::string SimUnits::FormatState(UnitKind kind, const std::vector<ParameterRecord>& records) {
+    std::string text = "# kvr-sim state: the parameter record of each board, 115 bytes in hex\n";
+    text += "kvr-sim-state 1 ";
+    text += KindName(kind);
+    text += "\n";
+    static const char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < records.size(); ++i) {
+        char head[32];
+        (void)std::snprintf(head, sizeof head, "board %zu ", i);
+        text += head;
+        for (uint8_t b : records[i].Bytes()) {
+            text += kHex[b >> 4];
+            text += kHex[b & 15];
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+bool SimUnits::ParseState(const std::string& text, UnitKind kind, size_t boards,
+                          std::vector<ParameterRecord>& records, std::string& error) {
+    records.assign(boards, ParameterRecord());
+    std::vector<bool> seen(boards, false);
+    bool header = false;
+    size_t lineNo = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNo;
+        const std::vector<std::string> words = SplitWords(line);
+        if (words.empty() || words[0][0] == '#') {
+            continue;
+        }
+        char where[32];
+        (void)std::snprintf(where, sizeof where, "line %zu: ", lineNo);
+        if (!header) {
+            if (words.size() != 3 || words[0] != "kvr-sim-state" || words[1] != "1") {
+                error = std::string(where) + "not a kvr-sim state file";
+                return false;
+            }
+            if (words[2] != KindName(kind)) {
+                error = std::string(where) + "the state is of a " + words[2] + ", not a " +
+                        KindName(kind);
+                return false;
+            }
+            header = true;
+            continue;
+        }
+        if (words.size() != 3 || words[0] != "board" || words[1].size() != 1 || words[1][0] < '0' ||
+            static_cast<size_t>(words[1][0] - '0') >= boards) {
+            error = std::string(where) + "expected \"board <index> <record in hex>\"";
+            return false;
+        }
+        const size_t index = static_cast<size_t>(words[1][0] - '0');
+        const std::string& hex = words[2];
+        if (seen[index]) {
+            error = std::string(where) + "board " + words[1] + " appears twice";
+            return false;
+        }
+        if (hex.size() != 2 * ParameterRecord::kSize) {
+            error = std::string(where) + "a record needs 230 hex digits";
+            return false;
+        }
+        for (size_t i = 0; i < ParameterRecord::kSize; ++i) {
+            const int hi = HexDigit(hex[2 * i]);
+            const int lo = HexDigit(hex[2 * i + 1]);
+            if (hi < 0 || lo < 0) {
+                error = std::string(where) + "not a hex digit in the record";
+                return false;
+            }
+            records[index].Bytes()[i] = static_cast<uint8_t>(hi * 16 + lo);
+        }
+        if (!records[index].IsValid()) {
+            error = std::string(where) + "the record's signature is not 7502";
+            return false;
+        }
+        seen[index] = true;
+    }
+    if (!header) {
+        error = "empty: not a kvr-sim state file";
+        return false;
+    }
+    for (size_t i = 0; i < boards; ++i) {
+        if (!seen[i]) {
+            char what[48];
+            (void)std::snprintf(what, sizeof what, "board %zu is missing", i);
+            error = what;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace kvr::sim

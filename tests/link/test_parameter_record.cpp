@@ -1,0 +1,357 @@
+#include "link/ParameterRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+
+namespace kvr {
+namespace {
+
+using R = ParameterRecord;
+
+ParameterRecord Filled(uint8_t pattern) {
+    ParameterRecord r;
+    r.Bytes().fill(pattern);
+    return r;
+}
+
+// Every byte other than `offset` must equal the fill pattern.
+void ExpectOnlyByteChanged(const ParameterRecord& r, size_t offset, uint8_t expected) {
+    for (size_t i = 0; i < R::kSize; ++i) {
+        EXPECT_EQ(r.GetU8(i), i == offset ? expected : 0xFF) << "offset " << i;
+    }
+}
+
+void ExpectBytes(const ParameterRecord& r, size_t offset, std::initializer_list<int> bytes) {
+    for (int b : bytes) {
+        EXPECT_EQ(r.GetU8(offset), b) << "offset " << offset;
+        ++offset;
+    }
+}
+
+// A record whose VT ratio is 100 (11 kV / 110 V) and CT ratio 200 (1000 A / 5 A).
+ParameterRecord WithTransformers() {
+    ParameterRecord r;
+    r.ResetToDefaults(0);
+    r.SetPrimary(false, false, 11000);
+    r.SetPrimary(false, true, 110);
+    r.SetPrimary(true, false, 1000);
+    r.SetPrimary(true, true, 5);
+    r.SetDirect(false, false);
+    r.SetDirect(true, false);
+    return r;
+}
+
+TEST(ParameterRecordDefaults, FactoryValuesForChannelAndMainboard) {
+    ParameterRecord r = Filled(0xFF);  // the reset must not keep anything old
+    r.ResetToDefaults(0);
+    EXPECT_TRUE(r.IsValid());
+    ExpectBytes(r, 0, {0x54, 0x76, 0, 0, 0});  // serial 30292, address 0
+    for (size_t gain = R::kVoltageGain; gain < R::kCalGainsEnd; gain += 2) {
+        EXPECT_EQ(r.GetS16(gain), 4096);
+    }
+    ExpectBytes(r, R::kOutputCard, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    for (int o = 0; o < R::kOutputs; ++o) {
+        EXPECT_EQ(r.GetScaleMin(o), 0);
+        EXPECT_EQ(r.GetScaleMax(o), 32767);
+        EXPECT_EQ(r.GetLevelMin(o), 0);
+        EXPECT_EQ(r.GetLevelMax(o), 32767);
+        int16_t offset = 0;
+        uint16_t span = 0;
+        r.GetDacCalibration(o, offset, span);
+        EXPECT_EQ(offset, 16);
+        EXPECT_EQ(span, 15797);
+    }
+    ExpectBytes(r, R::kFirmwareVersion, {0, 0, 0, 0});
+    EXPECT_EQ(r.GetName(), "Not Available");
+    ExpectBytes(r, R::kName + 13, {0, 0, 0, 0, 0, 0, 0, 0});  // 92 through 99
+    // flags, voltage input, VT 1100/1100, direct, current input, CT 1000/1000, direct
+    ExpectBytes(r, R::kChannelFlags,
+                {0, 1, 0x4C, 0x04, 0x4C, 0x04, 1, 1, 0xE8, 0x03, 0xE8, 0x03, 1, 0x4E, 0x1D});
+
+    for (uint8_t address : {1, 2}) {
+        r.ResetToDefaults(address);
+        EXPECT_FALSE(r.IsBalanced());
+        EXPECT_EQ(r.GetOutputSource(3), address);
+    }
+    r.ResetToDefaults(3);
+    EXPECT_EQ(r.GetU8(R::kChannelFlags), 0x01);
+    EXPECT_EQ(r.GetU8(R::kUnitAddress), 3);
+    ExpectBytes(r, R::kOutputSource, {3, 3, 3, 3});
+}
+
+TEST(ParameterRecordLayout, MultiByteFieldsAreLittleEndianAtTheirOffsets) {
+    ParameterRecord r;
+    r.SetSerialNumber(0x12345678);
+    ExpectBytes(r, 0, {0x78, 0x56, 0x34, 0x12});
+    r.SetScaleMax(2, 0x0102);
+    ExpectBytes(r, 39, {0x02, 0x01});
+    r.SetLevelMin(1, -2);
+    ExpectBytes(r, 45, {0xFE, 0xFF});
+    r.SetDacCalibration(3, -3, 0xABCD);
+    ExpectBytes(r, 65, {0xFD, 0xFF});
+    ExpectBytes(r, 73, {0xCD, 0xAB});
+    r.SetPrimary(true, false, 0x0304);
+    ExpectBytes(r, 108, {0x04, 0x03});
+    EXPECT_THROW(r.GetU16(R::kSize - 1), std::out_of_range);
+}
+
+TEST(ParameterRecordBits, SettersChangeOnlyTheirOwnBits) {
+    struct Case {
+        const char* what;
+        void (*set)(ParameterRecord&);
+        size_t offset;
+        uint8_t expected;
+    };
+    const Case cases[] = {
+        {"card type", [](R& r) { r.SetCardType(1, 2); }, 16, 0xF2},
+        {"plus card", [](R& r) { r.SetPlusCard(2, false); }, 17, 0x7F},
+        {"entity", [](R& r) { r.SetOutputEntity(1, 3); }, 20, 0xF3},
+        {"output range", [](R& r) { r.SetOutputRange(1, false, 2); }, 20, 0x2F},
+        {"source", [](R& r) { r.SetOutputSource(3, 2); }, 26, 0xF2},
+        {"hardware", [](R& r) { r.SetInputHardware(2); }, 76, 0x2F},
+        {"balanced", [](R& r) { r.SetBalanced(false); }, 100, 0xFE},
+        {"line-to-line", [](R& r) { r.SetLineToLine(false); }, 100, 0x7F},
+        {"voltage phase", [](R& r) { r.SetPhase(false, 4); }, 101, 0xF5},
+        {"voltage direct", [](R& r) { r.SetDirect(false, false); }, 106, 0xFE},
+        {"current phase", [](R& r) { r.SetPhase(true, 15); }, 107, 0xF0},
+        {"current direct", [](R& r) { r.SetDirect(true, false); }, 112, 0xFE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ParameterRecord r = Filled(0xFF);
+        c.set(r);
+        ExpectOnlyByteChanged(r, c.offset, c.expected);
+    }
+
+    ParameterRecord r = Filled(0xFF);
+    r.SetRanges(1, 2);
+    ExpectBytes(r, R::kVoltageInput, {0x7F});
+    ExpectBytes(r, R::kCurrentInput, {0xBF});
+    r.SetOutputRange(0, true, 6);
+    ExpectBytes(r, R::kOutputEntity, {0xEF});
+
+    // Phase index 15 wraps to nibble 0, which reads back as no selection.
+    r.SetPhase(false, 15);
+    EXPECT_EQ(r.GetPhase(false), -1);
+}
+
+TEST(ParameterRecordBits, SlotsOutsideTheFourOutputsTouchNothing) {
+    ParameterRecord r = Filled(0xA5);
+    const ParameterRecord before = r;
+    for (int slot : {-1, 4, 1000}) {
+        r.SetCardType(slot, 1);
+        r.SetPlusCard(slot, true);
+        r.SetOutputEntity(slot, 1);
+        r.SetOutputRange(slot, true, 1);
+        r.SetOutputSource(slot, 1);
+        r.SetScaleMin(slot, 1);
+        r.SetScaleMax(slot, 1);
+        r.SetLevelMax(slot, 1);
+        r.SetDacCalibration(slot, 1, 1);
+        EXPECT_EQ(r.GetCardType(slot) + r.GetOutputEntity(slot) + r.GetScaleMax(slot), 0);
+    }
+    EXPECT_EQ(r, before);
+}
+
+TEST(ParameterRecordName, SixteenCharactersAtMostAndZeroFilled) {
+    ParameterRecord r = Filled(0xFF);
+    r.SetName("ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(r.GetName(), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(r.GetU8(95), 0);
+    EXPECT_EQ(r.GetU8(96), 0xFF);  // reserved bytes are carried
+    r.SetName("Feeder");
+    EXPECT_EQ(r.GetName(), "Feeder");
+    for (size_t i = R::kName + 6; i <= 95; ++i) {
+        EXPECT_EQ(r.GetU8(i), 0) << i;
+    }
+
+    // A record without a terminator reads as its first 16 characters.
+    EXPECT_EQ(Filled('x').GetName(), std::string(16, 'x'));
+}
+
+TEST(ParameterRecordScaling, RoundingAddsAHalfAndTruncatesTowardZero) {
+    EXPECT_EQ(ScaleRound(1.006, 100), 101);
+    EXPECT_EQ(ScaleRound(-1.006, 100), -100);
+    EXPECT_EQ(ScaleRound(-0.5, 1), 0);
+    EXPECT_EQ(ScaleRound(2.5, 1), 3);
+    EXPECT_EQ(ScaleRound(std::nan(""), 1), 0);
+    EXPECT_GT(ScaleRound(1e300, 1), 0);
+}
+
+TEST(ParameterRecordScaling, TransformerPrimariesAndSecondaries) {
+    ParameterRecord r;
+    r.SetPrimary(false, false, 11000);
+    r.SetPrimary(false, true, 110);
+    EXPECT_EQ(r.GetU16(R::kVtPrimary), 110);
+    EXPECT_EQ(r.GetU16(R::kVtSecondary), 1100);
+    EXPECT_DOUBLE_EQ(r.GetPrimary(false, false), 11000);
+    EXPECT_DOUBLE_EQ(r.GetPrimary(false, true), 110);
+    EXPECT_DOUBLE_EQ(r.VtRatio(), 100);
+    r.SetDirect(false, true);
+    EXPECT_DOUBLE_EQ(r.VtRatio(), 1);
+
+    r.SetPrimary(true, true, 0.0054);
+    EXPECT_EQ(r.GetU16(R::kCtSecondary), 5);
+    EXPECT_NEAR(r.GetPrimary(true, true), 0.005, 1e-12);
+    // Unsigned fields: out-of-range entries clamp instead of wrapping.
+    r.SetPrimary(true, false, -5);
+    EXPECT_EQ(r.GetU16(R::kCtPrimary), 0);
+    r.SetPrimary(true, false, 70000);
+    EXPECT_EQ(r.GetU16(R::kCtPrimary), 65535);
+    r.SetPrimary(false, false, 1e9);
+    EXPECT_EQ(r.GetU16(R::kVtPrimary), 65535);
+}
+
+TEST(ParameterRecordScaling, ZeroSecondaryGivesRatioOne) {
+    ParameterRecord r = WithTransformers();
+    r.SetPrimary(false, true, 0);
+    r.SetPrimary(true, true, 0);
+    EXPECT_DOUBLE_EQ(r.VtRatio(), 1);
+    EXPECT_DOUBLE_EQ(r.CtRatio(), 1);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(3, 7), 7);
+
+    // A zero primary makes the ratio 0; the way back must stay finite.
+    r = WithTransformers();
+    r.SetPrimary(false, false, 0);
+    EXPECT_DOUBLE_EQ(r.VtRatio(), 0);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(1, 5000), 0);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(2, 1000), 5);
+}
+
+TEST(ParameterRecordScaling, PrimaryAndSecondaryRoundTripPerGroup) {
+    const ParameterRecord r = WithTransformers();
+    EXPECT_DOUBLE_EQ(r.VtRatio(), 100);
+    EXPECT_DOUBLE_EQ(r.CtRatio(), 200);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(1, 110), 11000);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(2, 5), 1000);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(13, 5), 1000);
+    for (int power : {3, 4, 5, 8, 9, 10, 11, 12, 14}) {
+        EXPECT_DOUBLE_EQ(r.ToPrimary(power, 2), 40000) << power;
+    }
+    EXPECT_DOUBLE_EQ(r.ToPrimary(6, 0.9), 0.9);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(7, 50), 50);
+    for (int entity = 1; entity <= 14; ++entity) {
+        EXPECT_NEAR(r.ToSecondary(entity, r.ToPrimary(entity, 123.25)), 123.25, 1e-9) << entity;
+    }
+    EXPECT_DOUBLE_EQ(r.ToSecondary(0, 5), -1);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(15, 5), -1);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(0, 5), 5);
+}
+
+TEST(ParameterRecordScaling, NominalRawUsesSecondariesAndPhases) {
+    const ParameterRecord r = WithTransformers();  // 110 V, 5 A secondaries
+    EXPECT_DOUBLE_EQ(r.NominalRaw(3, true), 110 * 5 * 3 * 10);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(14, false), 110 * 5 * 10);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(1, true), 1100);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(2, false), 5000);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(6, false), 32767);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(7, false), 5500);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(8, true), 0);
+    EXPECT_DOUBLE_EQ(r.NominalRaw(13, false), 0);
+}
+
+TEST(ParameterRecordScaling, PowerRuleStoresTenthsAboveCurrentRangeZero) {
+    ParameterRecord r;
+    r.ResetToDefaults(0);
+    r.SetRanges(0, 1);
+    r.SetOutputEntity(0, 3);
+    r.SetScaleMax(0, 5000);
+    EXPECT_EQ(r.GetS16(R::kOutputScaleMax), 500);
+    EXPECT_EQ(r.GetScaleMax(0), 5000);
+    r.SetScaleMin(0, -12345);  // truncates toward zero
+    EXPECT_EQ(r.GetS16(R::kOutputScaleMin), -1234);
+    EXPECT_EQ(r.GetScaleMin(0), -12340);
+    r.SetScaleMax(0, 400000);  // beyond the field even in tenths: clamped
+    EXPECT_EQ(r.GetScaleMax(0), 327670);
+
+    r.SetOutputEntity(1, 1);
+    r.SetScaleMax(1, 5000);
+    EXPECT_EQ(r.GetS16(R::kOutputScaleMax + 2), 5000);
+    r.SetOutputEntity(1, 14);  // demand power is not under the rule
+    EXPECT_EQ(r.GetScaleMax(1), 5000);
+    r.SetScaleMin(1, -40000);
+    EXPECT_EQ(r.GetScaleMin(1), -32768);
+
+    r.SetRanges(0, 0);
+    r.SetScaleMax(0, 5000);
+    EXPECT_EQ(r.GetS16(R::kOutputScaleMax), 5000);
+}
+
+TEST(ParameterRecordCalibration, GainFactor) {
+    ParameterRecord r;
+    r.ResetToDefaults(1);
+    r.ApplyGainFactor(1.05, false);
+    EXPECT_EQ(r.GetVoltageGain(), 4301);
+    EXPECT_EQ(r.GetVoltageGainSquared(), 4516);
+    EXPECT_EQ(r.GetPowerGain(), 4301);
+    EXPECT_EQ(r.GetCurrentGain(), 4096);
+    EXPECT_EQ(r.GetCurrentGainSquared(), 4096);
+
+    r.ApplyGainFactor(0.95, true);
+    EXPECT_EQ(r.GetCurrentGain(), 3891);
+    EXPECT_EQ(r.GetCurrentGainSquared(), 3697);
+    EXPECT_EQ(r.GetPowerGain(), 4086);  // the voltage gain is the stored 4301 / 4096
+    EXPECT_EQ(r.GetVoltageGain(), 4301);
+
+    r.ApplyGainFactor(3, false);  // 12903 fits, its square does not
+    EXPECT_EQ(r.GetVoltageGain(), 12903);
+    EXPECT_EQ(r.GetVoltageGainSquared(), 32767);
+    r.ApplyGainFactor(-10, true);
+    EXPECT_EQ(r.GetCurrentGain(), -32768);
+}
+
+TEST(ParameterRecordCalibration, PhaseCorrectionAndThresholdBounds) {
+    ParameterRecord r;
+    EXPECT_TRUE(r.SetCtPhaseCorrection(180.0f));
+    EXPECT_EQ(r.GetS16(R::kCtPhaseCorrection), 18000);
+    EXPECT_FALSE(r.SetCtPhaseCorrection(180.01f));
+    EXPECT_FALSE(r.SetCtPhaseCorrection(-180.01f));
+    EXPECT_EQ(r.GetS16(R::kCtPhaseCorrection), 18000);
+    EXPECT_TRUE(r.SetCtPhaseCorrection(12.34f));
+    EXPECT_EQ(r.GetS16(R::kCtPhaseCorrection), 1234);
+    EXPECT_FLOAT_EQ(r.GetCtPhaseCorrection(), 12.34f);
+    r.SetS16(R::kCtPhaseCorrection, 20000);
+    EXPECT_EQ(r.GetCtPhaseCorrection(), 0.0f);
+    r.SetS16(R::kCtPhaseCorrection, -18001);
+    EXPECT_EQ(r.GetCtPhaseCorrection(), 0.0f);
+    r.SetS16(R::kCtPhaseCorrection, -18000);
+    EXPECT_FLOAT_EQ(r.GetCtPhaseCorrection(), -180.0f);
+
+    EXPECT_TRUE(r.SetCurrentThreshold(25.5f));
+    EXPECT_EQ(r.GetU8(R::kCurrentThreshold), 255);
+    EXPECT_FLOAT_EQ(r.GetCurrentThreshold(), 25.5f);
+    EXPECT_FALSE(r.SetCurrentThreshold(25.6f));
+    EXPECT_FALSE(r.SetCurrentThreshold(-0.1f));
+    EXPECT_FALSE(r.SetCurrentThreshold(std::nanf("")));
+    EXPECT_EQ(r.GetU8(R::kCurrentThreshold), 255);
+    EXPECT_TRUE(r.SetCurrentThreshold(0.3f));
+    EXPECT_EQ(r.GetU8(R::kCurrentThreshold), 3);
+}
+
+TEST(ParameterRecordNames, TablesAndFirmwareText) {
+    EXPECT_STREQ(CardTypeName(3), "RS485");
+    EXPECT_STREQ(CardTypeName(4), "<invalid>");
+    EXPECT_STREQ(OutputRangeName(false, 3), "3.75V");
+    EXPECT_STREQ(OutputRangeName(true, 6), "20mA");
+    EXPECT_STREQ(OutputRangeName(true, 7), "Reserved");
+    EXPECT_STREQ(OutputRangeName(true, 8), "illegal range");
+    EXPECT_STREQ(OutputRangeName(false, -1), "illegal range");
+    EXPECT_STREQ(CurrentRangeName(3), "10.000  A");
+    EXPECT_STREQ(VoltageRangeName(0, 3), "600 V");
+    EXPECT_STREQ(VoltageRangeName(2, 1), "120 V");
+    EXPECT_STREQ(VoltageRangeName(1, 0), "illegal");
+    EXPECT_STREQ(VoltageRangeName(2, 4), "");
+
+    ParameterRecord r;
+    r.SetFirmwareVersion(189);
+    EXPECT_EQ(r.GetFirmwareVersionText(), "1.89");
+    r.SetFirmwareVersion(5);
+    EXPECT_EQ(r.GetFirmwareVersionText(), "0.05");
+}
+
+}  // namespace
+}  // namespace kvr

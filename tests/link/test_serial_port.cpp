@@ -1,0 +1,254 @@
+// The termios path on real pseudo-terminals: opening, exclusivity, line settings, the
+// read timeouts and a line whose other end goes away. These few tests wait for real.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "link/PortMap.h"
+#include "link/SerialPort.h"
+#include "link/Trace.h"
+#include "support/TempDir.h"
+
+namespace kvr {
+namespace {
+
+// A bare pseudo-terminal pair: the test plays the unit on the master side.
+class Pty {
+public:
+    Pty() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
+            path = ptsname(master);
+        }
+    }
+    ~Pty() { CloseMaster(); }
+    void CloseMaster() {
+        if (master >= 0) {
+            close(master);
+            master = -1;
+        }
+    }
+    void Send(const std::vector<uint8_t>& bytes) const {
+        ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    termios SlaveSettings() const {
+        termios t{};
+        tcgetattr(master, &t);  // on a master this gives the slave's settings
+        return t;
+    }
+    int master = -1;
+    std::string path;
+};
+
+long ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - since)
+                                 .count());
+}
+
+TEST(SerialPortOpen, FailsCleanlyWithAReason) {
+    CSerialPort port;
+    EXPECT_FALSE(port.OpenDevice("/dev/kvr-no-such-device", "9600", "None", "8", "1"));
+    EXPECT_NE(port.LastError().find("no such device"), std::string::npos) << port.LastError();
+    EXPECT_FALSE(port.IsOpen());
+
+    test::TempDir dir;
+    std::ofstream(dir.File("plain")) << "x";
+    EXPECT_FALSE(port.OpenDevice(dir.File("plain"), "9600", "None", "8", "1"));
+    EXPECT_NE(port.LastError().find("not a serial device"), std::string::npos);
+
+    Pty pty;
+    ASSERT_FALSE(pty.path.empty());
+    EXPECT_FALSE(port.OpenDevice(pty.path, "9601", "None", "8", "1"));
+    EXPECT_NE(port.LastError().find("baud"), std::string::npos);
+    EXPECT_FALSE(port.OpenDevice(pty.path, "9600", "Mark", "8", "1"));
+    EXPECT_FALSE(port.OpenDevice(pty.path, "9600", "None", "9", "1"));
+    EXPECT_FALSE(port.OpenDevice(pty.path, "9600", "None", "8", "3"));
+
+    EXPECT_FALSE(port.Open(0, "9600", "None", "8", "1"));
+    EXPECT_FALSE(port.Open(33, "9600", "None", "8", "1"));
+    EXPECT_FALSE(port.Close());  // closed already
+}
+
+TEST(SerialPortOpen, HoldsTheDeviceExclusively) {
+    Pty pty;
+    CSerialPort first;
+    ASSERT_TRUE(first.OpenDevice(pty.path, "9600", "None", "8", "1")) << first.LastError();
+    CSerialPort second;
+    EXPECT_FALSE(second.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    EXPECT_NE(second.LastError().find("busy"), std::string::npos) << second.LastError();
+    EXPECT_TRUE(first.Close());
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_TRUE(second.OpenDevice(pty.path, "9600", "None", "8", "1")) << second.LastError();
+}
+
+TEST(SerialPortOpen, AppliesTheLineSettings) {
+    Pty pty;
+    CSerialPort port;
+    // A pseudo-terminal keeps the speed and the stop bits; it forces 8 data bits and no
+    // parity, so those are checked on the parsed settings below.
+    ASSERT_TRUE(port.OpenDevice(pty.path, "38400", "Even", "7", "2"));
+    termios t = pty.SlaveSettings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(t.c_lflag & ECHO);  // raw: nothing echoes back onto the line
+    EXPECT_FALSE(t.c_lflag & ICANON);
+
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    t = pty.SlaveSettings();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+
+    LineSettings s;
+    std::string error;
+    ASSERT_TRUE(ParseLineSettings("300", "even", "7", "2", s, error));
+    EXPECT_EQ(s.baud, 300u);
+    EXPECT_EQ(s.parity, 'E');
+    EXPECT_EQ(s.dataBits, 7);
+    EXPECT_EQ(s.stopBits, 2);
+    ASSERT_TRUE(ParseLineSettings("19200", "Odd", "8", "1", s, error));
+    EXPECT_EQ(s.parity, 'O');
+    ASSERT_TRUE(ParseLineSettings("9600", "none", "8", "1", s, error));
+    EXPECT_EQ(s.parity, 'N');
+    EXPECT_FALSE(ParseLineSettings("", "None", "8", "1", s, error));
+    EXPECT_FALSE(ParseLineSettings("96OO", "None", "8", "1", s, error));
+    EXPECT_FALSE(ParseLineSettings("9600", "", "8", "1", s, error));
+
+    // DTR on a pseudo-terminal has no line to drive; that is not a failure.
+    EXPECT_TRUE(port.SetDtr(true));
+    EXPECT_TRUE(port.SetDtr(false));
+    EXPECT_TRUE(port.Purge());
+
+    // EnsureOpen on an open port leaves the device alone.
+    port.Settings().device = "/dev/kvr-no-such-device";
+    EXPECT_TRUE(port.EnsureOpen());
+    EXPECT_EQ(port.DevicePath(), pty.path);
+}
+
+TEST(SerialPortRead, ShortReplyEndsAfterTheIntervalGap) {
+    Pty pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    pty.Send({1, 2, 3, 4, 5});
+    uint8_t buffer[32];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.ReadBuffer(buffer, 32), 5u);
+    long ms = ElapsedMs(start);
+    EXPECT_GE(ms, 480);
+    EXPECT_LT(ms, 900);
+    EXPECT_EQ(buffer[4], 5);
+    EXPECT_EQ(buffer[5], 0);  // what did not arrive reads as zeros
+}
+
+TEST(SerialPortRead, SilentLineEndsAfterTheTotalTimeout) {
+    Pty pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    uint8_t buffer[20];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.ReadBuffer(buffer, 20), 0u);  // 1000 + 5 x 20 ms
+    long ms = ElapsedMs(start);
+    EXPECT_GE(ms, 1090);
+    EXPECT_LT(ms, 1500);
+    EXPECT_TRUE(port.IsOpen());  // a timeout is not a failure of the line
+}
+
+TEST(SerialPortRead, CompleteReplyReturnsAtOnce) {
+    Pty pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    std::thread unit([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.Send({9, 8, 7});
+    });
+    uint8_t buffer[3];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.ReadBuffer(buffer, 3), 3u);
+    EXPECT_LT(ElapsedMs(start), 300);
+    unit.join();
+    EXPECT_EQ(buffer[2], 7);
+    ASSERT_TRUE(port.WriteByte(0x80));
+    uint8_t seen = 0;
+    EXPECT_EQ(read(pty.master, &seen, 1), 1);
+    EXPECT_EQ(seen, 0x80);
+}
+
+TEST(SerialPortRead, HungUpLineFailsAtOnceAndClosesThePort) {
+    Pty pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    pty.CloseMaster();
+    uint8_t buffer[117];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.ReadBuffer(buffer, 117), 0u);
+    EXPECT_LT(ElapsedMs(start), 200);  // no waiting for a timeout, no spinning
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.WriteByte(0x80));
+    // The device is gone with its master, so the next open says so.
+    EXPECT_FALSE(port.EnsureOpen());
+}
+
+TEST(SerialPortTrace, LinesInTheDocumentedFormat) {
+    std::string trace;
+    SetTraceSink([&](const std::string& text) { trace += text; });
+    Pty pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenDevice(pty.path, "9600", "None", "8", "1"));
+    ASSERT_TRUE(port.WriteByte(0x82));
+    pty.Send({0xAB, 0x05});
+    uint8_t buffer[3];
+    port.ReadBuffer(buffer, 3);
+    SetTraceSink({});
+    EXPECT_EQ(trace,
+              "[1;1]>:0x82;\r\n"
+              "[3;2]<:0xab;0x05;0x00;Read 2 out of 3 Bytes\r\n");
+}
+
+TEST(PortMapping, StableOrderAndOverrides) {
+    test::TempDir dev;
+    for (const char* name : {"ttyS1", "ttyUSB10", "ttyS0", "ttyUSB2", "ttyACM0", "tty0", "ttyUSBx"}) {
+        std::ofstream(dev.File(name)) << "";
+    }
+    std::vector<std::string> found = FindSerialDevices(dev.Path());
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[0], dev.File("ttyUSB2"));
+    EXPECT_EQ(found[1], dev.File("ttyUSB10"));
+    EXPECT_EQ(found[2], dev.File("ttyACM0"));
+    EXPECT_EQ(found[3], dev.File("ttyS0"));
+    EXPECT_EQ(found[4], dev.File("ttyS1"));
+
+    test::TempDir conf;
+    test::ScopedEnv file("KVR_PORTS_FILE", conf.File("sub/ports.conf"));
+    std::string error;
+    ASSERT_TRUE(SavePortOverride(PortOverridesPath(), 3, "/dev/kvr-bench", error)) << error;
+    ASSERT_TRUE(SavePortOverride(PortOverridesPath(), 7, "/dev/other", error));
+    ASSERT_TRUE(SavePortOverride(PortOverridesPath(), 7, "", error));  // removed again
+    EXPECT_FALSE(SavePortOverride(PortOverridesPath(), 33, "/dev/x", error));
+    std::vector<PortEntry> table = PortTable(dev.Path());
+    ASSERT_EQ(table.size(), 32u);
+    EXPECT_EQ(table[0].device, dev.File("ttyUSB2"));
+    EXPECT_FALSE(table[0].overridden);
+    EXPECT_EQ(table[2].device, "/dev/kvr-bench");
+    EXPECT_TRUE(table[2].overridden);
+    EXPECT_EQ(table[3].device, dev.File("ttyS0"));  // overrides do not shift the others
+    EXPECT_EQ(table[4].device, dev.File("ttyS1"));
+    EXPECT_EQ(table[6].device, "");  // 7 is automatic again, and nothing is behind it
+
+    // A port number opens the device set for it.
+    Pty pty;
+    ASSERT_TRUE(SavePortOverride(PortOverridesPath(), 5, pty.path, error));
+    CSerialPort port;
+    port.Settings().port = 5;
+    EXPECT_TRUE(port.EnsureOpen()) << port.LastError();
+    EXPECT_EQ(port.DevicePath(), pty.path);
+}
+
+}  // namespace
+}  // namespace kvr

@@ -1,0 +1,28 @@
+#include "support/ScriptedUser.h"
+
+namespace kvr::test {
+
+MsgAnswer ScriptedUser::MessageBox(const std::string& text, const std::string& title,
+                                   MsgIcon icon, MsgButtons buttons) {
+    messages.push_back({text, title, icon, buttons});
+    if (!answers.empty()) {
+        MsgAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+}
+
+void ScriptedUser::Beep(unsigned frequencyHz, unsigned durationMs) {
+    beeps.emplace_back(frequencyHz, durationMs);
+}
+
+std::vector<std::string> ScriptedUser::Texts() const {
+    std::vector<std::string> out;
+    for (const auto& m : messages) {
+        out.push_back(m.text);
+    }
+    return out;
+}
+
+}  // namespace kvr::test

@@ -1,0 +1,33 @@
+// A user seam for tests: records every message and beep, answers from a script.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/UserSeam.h"
+
+namespace kvr::test {
+
+struct RecordedMessage {
+    std::string text;
+    std::string title;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class ScriptedUser final : public IUserSeam {
+public:
+    MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                         MsgButtons buttons) override;
+    void Beep(unsigned frequencyHz, unsigned durationMs) override;
+
+    // Answers given in order; when the script runs out, Ok (or Cancel for questions).
+    std::deque<MsgAnswer> answers;
+    std::vector<RecordedMessage> messages;
+    std::vector<std::pair<unsigned, unsigned>> beeps;
+
+    std::vector<std::string> Texts() const;
+};
+
+}  // namespace kvr::test

@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("%-22s %10s %10s %7s %7s\n", "benchmark", "time ms", "floor ms", "ratio",
-                "limit");
+    std::printf("%-22s %10s %10s %7s %7s\n", "benchmark", "time ms", "floor ms", "ratio", "limit");
     for (const Figure& f : figures) {
         double ratio = f.seconds / f.floor;
         std::printf("%-22s %10.1f %10.1f %7.3f %7.2f%s\n", f.name.c_str(), f.seconds * 1e3,

@@ -50,8 +50,7 @@ std::string BoardTitle(int board) {
                             std::to_string(board + 1) + ", address " + std::to_string(board) + ")";
 }
 
-bool SaveRaw(const std::string& dir, int board, const ParameterRecord& record,
-             std::string& error) {
+bool SaveRaw(const std::string& dir, int board, const ParameterRecord& record, std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(dir, ec);

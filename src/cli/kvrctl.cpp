@@ -38,11 +38,11 @@ const char kUsage[] =
 
 // Messages of the core go to standard error; a question gets its cautious answer.
 class CliUser final : public IUserSeam {
-public:
+  public:
     MsgAnswer MessageBox(const std::string& text, const std::string&, MsgIcon,
                          MsgButtons buttons) override {
         std::fprintf(stderr, "kvrctl: %s\n", text.c_str());
-        return buttons == MsgButtons::Ok ? MsgAnswer::Ok
+        return buttons == MsgButtons::Ok      ? MsgAnswer::Ok
                : buttons == MsgButtons::YesNo ? MsgAnswer::No
                                               : MsgAnswer::Cancel;
     }

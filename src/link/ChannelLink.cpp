@@ -31,8 +31,7 @@ void CChannelLink::UpdateExtendedFromFirmware() {
     SetDeviceCode(code);
 }
 
-bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentRange,
-                    double& raw) {
+bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentRange, double& raw) {
     raw = 0;
     if (entity < 1 || entity > 13 || entity == 11 || entity == 12 || length < 30) {
         return false;

@@ -14,7 +14,7 @@ inline constexpr double kTalkVersion = 1.73;
 inline constexpr uint8_t kExtendedFirmware = 189;
 
 class CChannelLink : public CTalkLink {
-public:
+  public:
     explicit CChannelLink(CSerialPort* port = nullptr, uint8_t address = 0);
 
     // The address is byte 4 of the record.
@@ -46,7 +46,6 @@ public:
 
 // Decodes one entity's raw number from values reply data; false when absent. The power
 // factor of 10 for a current range above 0 is applied here.
-bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentRange,
-                    double& raw);
+bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentRange, double& raw);
 
 }  // namespace kvr

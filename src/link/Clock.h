@@ -10,7 +10,7 @@
 namespace kvr {
 
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     // Milliseconds on a monotonic scale; only differences matter.
     virtual uint64_t NowMs() = 0;
@@ -19,14 +19,14 @@ public:
 
 // The steady clock of the machine.
 class SteadyClock final : public IClock {
-public:
+  public:
     uint64_t NowMs() override;
     void SleepMs(uint64_t ms) override;
 };
 
 // A clock that only moves when somebody sleeps on it or advances it. Thread-safe.
 class VirtualClock final : public IClock {
-public:
+  public:
     explicit VirtualClock(uint64_t startMs = 1'000'000) : now_(startMs) {}
     uint64_t NowMs() override;
     void SleepMs(uint64_t ms) override;
@@ -34,7 +34,7 @@ public:
     // Total time slept through this clock, for tests that check prescribed waits.
     uint64_t SleptMs();
 
-private:
+  private:
     std::mutex mutex_;  // protects now_ and slept_
     uint64_t now_;
     uint64_t slept_ = 0;
@@ -45,13 +45,13 @@ IClock& GetClock();
 
 // Puts a clock in place for its lifetime and restores the previous one after.
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(IClock& clock);
     ~ScopedClock();
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     IClock* previous_;
 };
 

@@ -53,7 +53,8 @@ std::optional<std::string> ReadIniString(const std::string& path, const std::str
         }
         if (t.front() == '[') {
             size_t close = t.find(']');
-            inSection = close != std::string::npos && EqualNoCase(Trim(t.substr(1, close - 1)), section);
+            inSection =
+                close != std::string::npos && EqualNoCase(Trim(t.substr(1, close - 1)), section);
             continue;
         }
         if (!inSection) {

@@ -10,15 +10,15 @@ namespace kvr {
 namespace {
 
 const char* const kVoltagePhases[16] = {
-    "Not Connected",        "Independent",     "V[an]",           "V[bn]",
-    "V[cn]",                "V[ab]",           "V[bc]",           "V[ca]",
-    "Not Connected",        "Reversed Independent", "Reversed V[an]", "Reversed V[bn]",
-    "Reversed V[cn]",       "Reversed V[ab] ", "Reversed V[bc]",  "Reversed V[ca]"};
+    "Not Connected",  "Independent",    "V[an]",          "V[bn]",           "V[cn]",
+    "V[ab]",          "V[bc]",          "V[ca]",          "Not Connected",   "Reversed Independent",
+    "Reversed V[an]", "Reversed V[bn]", "Reversed V[cn]", "Reversed V[ab] ", "Reversed V[bc]",
+    "Reversed V[ca]"};
 const char* const kCurrentPhases[16] = {
-    "Not Connected",  "Independent",          "I[a]",           "I[b]",
-    "I[c]",           "I[ab]",                "I[bc]",          "I[ca]",
-    "Not Connected",  "Reversed Independent", "Reversed I[a]",  "Reversed I[b]",
-    "Reversed I[c]",  "Reversed I[ab]",       "Reversed I[bc]", "Reversed I[ca]"};
+    "Not Connected", "Independent",   "I[a]",          "I[b]",           "I[c]",
+    "I[ab]",         "I[bc]",         "I[ca]",         "Not Connected",  "Reversed Independent",
+    "Reversed I[a]", "Reversed I[b]", "Reversed I[c]", "Reversed I[ab]", "Reversed I[bc]",
+    "Reversed I[ca]"};
 
 std::string Printf(const char* format, double value) {
     char buffer[64];
@@ -133,8 +133,8 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
         r.GetOutputRange(o, current, range);
         add(p + "range", OutputRangeName(current, range));
         int source = r.GetOutputSource(o);
-        add(p + "source", source == 3 ? std::string("3 Phase")
-                                      : "Channel " + std::to_string(source + 1));
+        add(p + "source",
+            source == 3 ? std::string("3 Phase") : "Channel " + std::to_string(source + 1));
         double scale = EntityScale(entity);
         add(p + "scale min", FormatEngineering(r.GetScaleMin(o) / scale, EntityUnit(entity)) +
                                  " (" + std::to_string(r.GetScaleMin(o)) + ")");

@@ -18,7 +18,7 @@ struct LineSettings {
 };
 
 class ISerialLine {
-public:
+  public:
     virtual ~ISerialLine() = default;
     // Reads up to n bytes. Returns as soon as n bytes have arrived, when more than
     // intervalMs pass after a received byte without another, or when totalMs have passed
@@ -39,6 +39,9 @@ public:
 // On failure gives null and a one-line reason in `error`.
 std::unique_ptr<ISerialLine> OpenTermiosLine(const std::string& path, const LineSettings& settings,
                                              std::string& error);
+
+// The termios speed code (speed_t) of a baud rate; B0 (0) when unsupported.
+unsigned TermiosSpeed(unsigned baud);
 
 // Parses the settings texts of the port settings form ("9600", "None", "8", "1").
 // Gives false and a reason for a text that names no valid setting.

@@ -68,8 +68,8 @@ bool CSerialPort::Open(uint16_t port, const std::string& baud, const std::string
     }
     std::string device = DeviceForPort(port);
     if (device.empty()) {
-        lastError_ = "no serial device behind port " + std::to_string(port) +
-                     " (see 'kvrctl ports')";
+        lastError_ =
+            "no serial device behind port " + std::to_string(port) + " (see 'kvrctl ports')";
         return false;
     }
     return OpenPath(device, baud, parity, dataBits, stopBits);

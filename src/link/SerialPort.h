@@ -32,7 +32,7 @@ inline constexpr unsigned kWriteTotalPerByteMs = 10;
 inline constexpr unsigned kWriteTotalConstantMs = 100;
 
 class CSerialPort {
-public:
+  public:
     // Opens a line for a device path with parsed settings; the default opens a termios
     // device. Tests put an in-process simulated line here.
     using LineOpener = std::function<std::unique_ptr<ISerialLine>(
@@ -81,7 +81,7 @@ public:
     void SetLineOpener(LineOpener opener);
     void SetOpenFallback(OpenFallback fallback) { fallback_ = std::move(fallback); }
 
-private:
+  private:
     bool OpenPath(const std::string& path, const std::string& baud, const std::string& parity,
                   const std::string& dataBits, const std::string& stopBits);
     unsigned WriteTimeoutMs(size_t n) const;

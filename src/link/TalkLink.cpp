@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "link/Clock.h"
 #include "link/Bytes.h"
+#include "link/Clock.h"
 #include "link/IniFile.h"
 #include "link/TalkFrames.h"
 #include "link/UserSeam.h"
@@ -125,7 +125,8 @@ bool CTalkLink::SetUserMode() {
     if (!Ready()) {
         return false;
     }
-    std::vector<uint8_t> frame = Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeUser});
+    std::vector<uint8_t> frame =
+        Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeUser});
     return SendFrame(frame.data(), frame.size());
 }
 
@@ -148,7 +149,8 @@ bool CTalkLink::SetOutputTest(bool on) {
 }
 
 bool CTalkLink::RelayMake(int output) {
-    return Ready() && port_->WriteByte(OutputCmd(kRelayMake, static_cast<unsigned>(output), Address()));
+    return Ready() &&
+           port_->WriteByte(OutputCmd(kRelayMake, static_cast<unsigned>(output), Address()));
 }
 
 bool CTalkLink::RelayBreak(int output) {

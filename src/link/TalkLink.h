@@ -15,7 +15,7 @@ inline constexpr const char* kFailedToOpenPort = "Failed to open Communications 
 inline constexpr unsigned kAttentionPauseMs = 1000;
 
 class CTalkLink {
-public:
+  public:
     explicit CTalkLink(CSerialPort* port = nullptr, uint8_t address = 0)
         : port_(port), address_(address) {}
     virtual ~CTalkLink() = default;
@@ -61,7 +61,7 @@ public:
     // Broadcast 0xE1, optionally followed by the 1000 ms pause.
     bool Attention(bool pause);
 
-protected:
+  protected:
     // Opens the port if needed; tells the user when it will not open.
     bool Ready();
     bool SendFrame(const uint8_t* frame, size_t n);
@@ -70,7 +70,7 @@ protected:
     // echo and checksum.
     bool Exchange(uint8_t command, uint8_t* reply, size_t expected);
 
-private:
+  private:
     CSerialPort* port_;
     uint8_t address_;
     uint32_t deviceCode_ = 0;

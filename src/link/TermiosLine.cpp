@@ -9,12 +9,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <poll.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <poll.h>
 
 #include "link/SerialLine.h"
 #include "link/Trace.h"
@@ -33,7 +33,8 @@ int64_t MonotonicUs() {
 int PollUntil(int fd, short events, int64_t untilUs, short& revents) {
     pollfd p{fd, events, 0};
     int64_t left = std::max<int64_t>(0, untilUs - MonotonicUs());
-    timespec ts{static_cast<time_t>(left / 1'000'000), static_cast<long>((left % 1'000'000) * 1000)};
+    timespec ts{static_cast<time_t>(left / 1'000'000),
+                static_cast<long>((left % 1'000'000) * 1000)};
     int r = ::ppoll(&p, 1, &ts, nullptr);
     revents = p.revents;
     return r;
@@ -42,22 +43,6 @@ int PollUntil(int fd, short events, int64_t untilUs, short& revents) {
 bool ModemLineUnsupported(int err) {
     // Pseudo-terminals and some adapters have no modem lines.
     return err == ENOTTY || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
-}
-
-speed_t SpeedFor(unsigned baud) {
-    switch (baud) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
-    }
 }
 
 std::string GroupOf(const std::string& path) {
@@ -91,7 +76,7 @@ std::string OpenFailure(const std::string& path, int err) {
 }
 
 class TermiosLine final : public ISerialLine {
-public:
+  public:
     TermiosLine(int fd, unsigned baud) : fd_(fd), charUs_(10'000'000 / std::max(1u, baud)) {}
 
     ~TermiosLine() override {
@@ -183,7 +168,8 @@ public:
                 return static_cast<long>(n - std::min<size_t>(n, static_cast<size_t>(queued)));
             }
             int64_t wait = std::clamp<int64_t>(queued * charUs_, 200, deadline - now);
-            timespec ts{static_cast<time_t>(wait / 1'000'000), static_cast<long>((wait % 1'000'000) * 1000)};
+            timespec ts{static_cast<time_t>(wait / 1'000'000),
+                        static_cast<long>((wait % 1'000'000) * 1000)};
             ::nanosleep(&ts, nullptr);
         }
         return static_cast<long>(n);
@@ -204,7 +190,7 @@ public:
 
     bool HungUp() const override { return hungUp_; }
 
-private:
+  private:
     long HangUp(size_t got) {
         hungUp_ = true;
         Trace("Line hung up\r\n");
@@ -218,6 +204,35 @@ private:
 
 }  // namespace
 
+unsigned TermiosSpeed(unsigned baud) {
+    switch (baud) {
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return B0;
+    }
+}
+
 bool ParseLineSettings(const std::string& baud, const std::string& parity,
                        const std::string& dataBits, const std::string& stopBits, LineSettings& out,
                        std::string& error) {
@@ -230,7 +245,7 @@ bool ParseLineSettings(const std::string& baud, const std::string& parity,
         return true;
     };
     long b = 0;
-    if (!number(baud, b) || SpeedFor(static_cast<unsigned>(b)) == B0) {
+    if (!number(baud, b) || static_cast<speed_t>(TermiosSpeed(static_cast<unsigned>(b))) == B0) {
         error = "unsupported baud rate '" + baud + "'";
         return false;
     }
@@ -302,7 +317,7 @@ std::unique_ptr<ISerialLine> OpenTermiosLine(const std::string& path, const Line
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    speed_t speed = SpeedFor(settings.baud);
+    speed_t speed = static_cast<speed_t>(TermiosSpeed(settings.baud));
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {

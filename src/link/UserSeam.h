@@ -14,7 +14,7 @@ enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 inline constexpr const char* kAppTitle = "KVR View";
 
 class IUserSeam {
-public:
+  public:
     virtual ~IUserSeam() = default;
     virtual MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                  MsgButtons buttons) = 0;
@@ -31,13 +31,13 @@ void AppBeep(unsigned frequencyHz, unsigned durationMs);
 IUserSeam* GetUserSeam();
 // Puts a seam in place for its lifetime and restores the previous one after.
 class ScopedUserSeam {
-public:
+  public:
     explicit ScopedUserSeam(IUserSeam& seam);
     ~ScopedUserSeam();
     ScopedUserSeam(const ScopedUserSeam&) = delete;
     ScopedUserSeam& operator=(const ScopedUserSeam&) = delete;
 
-private:
+  private:
     IUserSeam* previous_;
 };
 

@@ -1,5 +1,7 @@
 #include "sim/PtyHost.h"
 
+#include "link/SerialLine.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -39,35 +41,6 @@ void SleepUntil(Ns deadline) {
     ts.tv_sec = static_cast<time_t>(deadline / kSecond);
     ts.tv_nsec = static_cast<long>(deadline % kSecond);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-}
-
-speed_t SpeedOf(unsigned baud) {
-    switch (baud) {
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-        default:
-            return B0;
     }
 }
 
@@ -113,7 +86,7 @@ bool MakeLink(const std::string& link, const std::string& target, std::string& e
 PtyHost::PtyHost(SimUnits& units) : units_(units) {}
 
 bool PtyHost::SupportedBaud(unsigned baud) {
-    return SpeedOf(baud) != B0;
+    return static_cast<speed_t>(TermiosSpeed(baud)) != B0;
 }
 
 PtyHost::~PtyHost() {
@@ -125,7 +98,7 @@ bool PtyHost::Start(const std::string& linkPath, std::string& error) {
         error = "the pseudo-terminal is already being served";
         return false;
     }
-    const speed_t speed = SpeedOf(units_.Options().baud);
+    const speed_t speed = static_cast<speed_t>(TermiosSpeed(units_.Options().baud));
     if (speed == B0) {
         error = "unsupported baud rate " + std::to_string(units_.Options().baud);
         return false;
@@ -195,7 +168,7 @@ void PtyHost::RemoveLink() {
 
 void PtyHost::Serve() {
     const SimOptions& options = units_.Options();
-    const speed_t speed = SpeedOf(options.baud);
+    const speed_t speed = static_cast<speed_t>(TermiosSpeed(options.baud));
     const bool pace = options.pace;
     const Ns charNs = static_cast<Ns>(10) * kSecond / std::max(1u, options.baud);
     const Ns turnaroundNs = static_cast<Ns>(options.turnaroundUs) * 1000;

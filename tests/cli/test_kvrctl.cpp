@@ -30,8 +30,8 @@ TEST(Kvrctl, UploadPrintsFourDecodedRecordsAndSavesThem) {
     ASSERT_FALSE(sim.Path().empty());
     ASSERT_TRUE(std::filesystem::exists(link));
 
-    test::RunResult r = test::Run({KVRCTL_EXE, "--device", link, "--baud", "38400", "upload",
-                                   "--raw", dir.File("raw")});
+    test::RunResult r = test::Run(
+        {KVRCTL_EXE, "--device", link, "--baud", "38400", "upload", "--raw", dir.File("raw")});
     ASSERT_EQ(r.status, 0) << r.err;
     for (int b = 0; b < 4; ++b) {
         EXPECT_NE(r.out.find("Board " + std::to_string(b) + " ("), std::string::npos);
@@ -73,7 +73,8 @@ TEST(Kvrctl, FailuresGiveOneLineAndANonZeroStatus) {
     // A baud rate the unit does not use: nothing answers, and kvrctl says so.
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr100", "--address", "1", "--baud", "9600"});
     ASSERT_FALSE(sim.Path().empty());
-    r = test::Run({KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400", "upload", "--board", "1"});
+    r = test::Run(
+        {KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400", "upload", "--board", "1"});
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(CountLines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("board 1 did not answer"), std::string::npos) << r.err;

@@ -22,7 +22,7 @@ namespace {
 constexpr unsigned kBaud = 38400;
 
 class LinkEndToEnd : public ::testing::Test {
-protected:
+  protected:
     void Start(sim::SimOptions options) {
         options.baud = kBaud;
         options.turnaroundUs = 500;

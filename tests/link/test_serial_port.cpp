@@ -20,7 +20,7 @@ namespace {
 
 // A bare pseudo-terminal pair: the test plays the unit on the master side.
 class Pty {
-public:
+  public:
     Pty() {
         master = posix_openpt(O_RDWR | O_NOCTTY);
         if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
@@ -213,7 +213,8 @@ TEST(SerialPortTrace, LinesInTheDocumentedFormat) {
 
 TEST(PortMapping, StableOrderAndOverrides) {
     test::TempDir dev;
-    for (const char* name : {"ttyS1", "ttyUSB10", "ttyS0", "ttyUSB2", "ttyACM0", "tty0", "ttyUSBx"}) {
+    for (const char* name :
+         {"ttyS1", "ttyUSB10", "ttyS0", "ttyUSB2", "ttyACM0", "tty0", "ttyUSBx"}) {
         std::ofstream(dev.File(name)) << "";
     }
     std::vector<std::string> found = FindSerialDevices(dev.Path());

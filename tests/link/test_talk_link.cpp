@@ -18,7 +18,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 class TalkLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { script = test::AttachRecordingLine(port); }
 
     // A valid ReadParameters reply for the given record and echo.
@@ -225,7 +225,7 @@ TEST_F(TalkLinkTest, PortThatWillNotOpenIsReportedAndNothingIsSent) {
 }
 
 class ValueDecodeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ch.values.fill(0);
         ch.valuesLength = 30;

@@ -20,7 +20,7 @@ RunResult Run(const std::vector<std::string>& argv, unsigned timeoutMs = 30000);
 
 // A kvr-sim started with the given arguments; stopped with SIGTERM on destruction.
 class SimProcess {
-public:
+  public:
     explicit SimProcess(const std::vector<std::string>& args);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -32,7 +32,7 @@ public:
     // SIGTERM and wait; gives the exit status.
     int Stop();
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdinFd_ = -1;
     int stdoutFd_ = -1;

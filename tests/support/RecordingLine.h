@@ -13,18 +13,20 @@
 namespace kvr::test {
 
 struct LineScript {
-    std::vector<uint8_t> written;        // every byte written, in order
-    std::vector<size_t> writeSizes;      // size of each write call
-    std::deque<uint8_t> replies;         // bytes the next reads deliver
+    std::vector<uint8_t> written;    // every byte written, in order
+    std::vector<size_t> writeSizes;  // size of each write call
+    std::deque<uint8_t> replies;     // bytes the next reads deliver
     int purges = 0;
     bool dtr = true;
     bool failOpen = false;
 
-    void Reply(const std::vector<uint8_t>& bytes) { replies.insert(replies.end(), bytes.begin(), bytes.end()); }
+    void Reply(const std::vector<uint8_t>& bytes) {
+        replies.insert(replies.end(), bytes.begin(), bytes.end());
+    }
 };
 
 class RecordingLine final : public ISerialLine {
-public:
+  public:
     explicit RecordingLine(std::shared_ptr<LineScript> script) : s_(std::move(script)) {}
     long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override {
         size_t got = 0;
@@ -52,15 +54,15 @@ public:
     }
     bool HungUp() const override { return false; }
 
-private:
+  private:
     std::shared_ptr<LineScript> s_;
 };
 
 // Puts a recording line under a port and opens it.
 inline std::shared_ptr<LineScript> AttachRecordingLine(CSerialPort& port) {
     auto script = std::make_shared<LineScript>();
-    port.SetLineOpener([script](const std::string&, const LineSettings&, std::string& error)
-                           -> std::unique_ptr<ISerialLine> {
+    port.SetLineOpener([script](const std::string&, const LineSettings&,
+                                std::string& error) -> std::unique_ptr<ISerialLine> {
         if (script->failOpen) {
             error = "scripted open failure";
             return nullptr;

@@ -2,8 +2,8 @@
 
 namespace kvr::test {
 
-MsgAnswer ScriptedUser::MessageBox(const std::string& text, const std::string& title,
-                                   MsgIcon icon, MsgButtons buttons) {
+MsgAnswer ScriptedUser::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                                   MsgButtons buttons) {
     messages.push_back({text, title, icon, buttons});
     if (!answers.empty()) {
         MsgAnswer a = answers.front();

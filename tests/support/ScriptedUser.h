@@ -17,7 +17,7 @@ struct RecordedMessage {
 };
 
 class ScriptedUser final : public IUserSeam {
-public:
+  public:
     MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                          MsgButtons buttons) override;
     void Beep(unsigned frequencyHz, unsigned durationMs) override;

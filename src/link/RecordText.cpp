@@ -135,11 +135,15 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
         int source = r.GetOutputSource(o);
         add(p + "source",
             source == 3 ? std::string("3 Phase") : "Channel " + std::to_string(source + 1));
-        double scale = EntityScale(entity);
-        add(p + "scale min", FormatEngineering(r.GetScaleMin(o) / scale, EntityUnit(entity)) +
-                                 " (" + std::to_string(r.GetScaleMin(o)) + ")");
-        add(p + "scale max", FormatEngineering(r.GetScaleMax(o) / scale, EntityUnit(entity)) +
-                                 " (" + std::to_string(r.GetScaleMax(o)) + ")");
+        auto point = [&](int32_t raw) {
+            if (entity < 1 || entity > kEntityMax) {
+                return std::to_string(raw);  // no entity: the raw number is all there is
+            }
+            return FormatEngineering(raw / EntityScale(entity), EntityUnit(entity)) + " (" +
+                   std::to_string(raw) + ")";
+        };
+        add(p + "scale min", point(r.GetScaleMin(o)));
+        add(p + "scale max", point(r.GetScaleMax(o)));
         add(p + "level min", std::to_string(r.GetLevelMin(o)));
         add(p + "level max", std::to_string(r.GetLevelMax(o)));
         int16_t offset = 0;

@@ -20,5 +20,11 @@ bool OpenPort(const Options& options, CSerialPort& port);
 
 int Upload(const Options& options, const std::vector<std::string>& args);
 int Values(const Options& options, const std::vector<std::string>& args);
+// kvrctl settings [set-port N --baud B --parity P --data-bits D --stop-bits S]
+int Settings(const Options& options, const std::vector<std::string>& args);
+// kvrctl password set | check
+int Password(const Options& options, const std::vector<std::string>& args);
+// kvrctl address 0|1|2
+int Address(const Options& options, const std::vector<std::string>& args);
 
 }  // namespace kvr::cli

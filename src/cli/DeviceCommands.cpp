@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliCommon.h"
+#include "document/PortSetup.h"
 #include "link/ChannelLink.h"
 #include "link/EntityScale.h"
 #include "link/RecordText.h"
@@ -114,11 +115,18 @@ int Fail(const std::string& reason) {
 }
 
 bool OpenPort(const Options& options, CSerialPort& port) {
-    if (options.settings.device.empty() && !options.portGiven) {
-        Fail("no serial port given: use --port N or --device PATH");
-        return false;
-    }
     port.Settings() = options.settings;
+    if (options.settings.device.empty() && !options.portGiven) {
+        // The stored settings of the transmission setup, as the desktop program uses them.
+        PortSettings stored;
+        if (!LoadPortSettings(stored)) {
+            Fail(
+                "no serial port given: use --port N or --device PATH, or store one with "
+                "'kvrctl settings set-port'");
+            return false;
+        }
+        port.Settings() = stored;
+    }
     if (!port.OpenWithSettings()) {
         Fail(port.LastError());
         return false;

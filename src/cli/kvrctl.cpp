@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliCommon.h"
+#include "cli/CliUser.h"
 #include "link/PortMap.h"
 #include "link/Trace.h"
 #include "link/UserSeam.h"
@@ -34,20 +35,16 @@ const char kUsage[] =
     "  upload [--board N] [--raw DIR]\n"
     "                             read and print the record of every board (or board N);\n"
     "                             --raw saves each record's 115 bytes as DIR/boardN.rec\n"
-    "  values [--board N]         one sample, then the values of every board (or board N)\n";
-
-// Messages of the core go to standard error; a question gets its cautious answer.
-class CliUser final : public IUserSeam {
-  public:
-    MsgAnswer MessageBox(const std::string& text, const std::string&, MsgIcon,
-                         MsgButtons buttons) override {
-        std::fprintf(stderr, "kvrctl: %s\n", text.c_str());
-        return buttons == MsgButtons::Ok      ? MsgAnswer::Ok
-               : buttons == MsgButtons::YesNo ? MsgAnswer::No
-                                              : MsgAnswer::Cancel;
-    }
-    void Beep(unsigned, unsigned) override {}
-};
+    "  values [--board N]         one sample, then the values of every board (or board N)\n"
+    "  settings                   where the settings are kept, and every stored value\n"
+    "  settings set-port N [--baud B] [--parity P] [--data-bits D] [--stop-bits S]\n"
+    "                             check and store the transmission setup\n"
+    "  password set | check       set the configuration password, or check one\n"
+    "                             (from KVR_PASSWORD, or typed without echo)\n"
+    "  address 0|1|2              address of a single KVR 100; with a port, checks that\n"
+    "                             it answers there\n"
+    "\n"
+    "Without --port or --device, the stored transmission setup is used.\n";
 
 int Ports(const std::vector<std::string>& args) {
     const std::string file = PortOverridesPath();
@@ -147,6 +144,15 @@ int Main(int argc, char** argv) {
     }
     if (command == "values") {
         return Values(options, args);
+    }
+    if (command == "settings") {
+        return Settings(options, args);
+    }
+    if (command == "password") {
+        return Password(options, args);
+    }
+    if (command == "address") {
+        return Address(options, args);
     }
     return Fail("unknown command '" + command + "' (see kvrctl --help)");
 }

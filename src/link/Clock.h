@@ -15,6 +15,9 @@ class IClock {
     // Milliseconds on a monotonic scale; only differences matter.
     virtual uint64_t NowMs() = 0;
     virtual void SleepMs(uint64_t ms) = 0;
+    // True for a clock that only moves when slept on: waits that cannot be expressed as a
+    // sleep (a timed mutex) then poll it instead of waiting for real.
+    virtual bool IsVirtual() const { return false; }
 };
 
 // The steady clock of the machine.
@@ -31,6 +34,7 @@ class VirtualClock final : public IClock {
     uint64_t NowMs() override;
     void SleepMs(uint64_t ms) override;
     void Advance(uint64_t ms) { SleepMs(ms); }
+    bool IsVirtual() const override { return true; }
     // Total time slept through this clock, for tests that check prescribed waits.
     uint64_t SleptMs();
 

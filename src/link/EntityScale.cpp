@@ -30,35 +30,37 @@ double EntityScale(int entity) {
 }
 
 namespace {
-struct EntityText {
-    const char* longName;
-    const char* unit;
-};
-constexpr EntityText kEntities[kEntityMax + 1] = {
-    {"?", "??"},
-    {"Voltage", "V"},
-    {"Current", "A"},
-    {"Active Power", "W"},
-    {"Apparent Power", "VA"},
-    {"Reactive Power", "VAr"},
-    {"Power Factor", ""},
-    {"Frequency", "Hz"},
-    {"Active Energy Import", "Wh"},
-    {"Apparent Energy", "VAh"},
-    {"Reactive Energy Lag", "VArh"},
-    {"Active Energy Export", "Wh"},
-    {"Reactive Energy Lead", "VArh"},
-    {"1-Cycle Current Maximum", "A"},
-    {"Active Demand Power", "W"},
+constexpr EntityInfo kEntities[kEntityMax + 1] = {
+    {"?", "NoEntity", "??", "", 0},
+    {"Voltage", "Voltage", "V", "Voltage (V)", 1},
+    {"Current", "Current", "A", "Current (A)", 2},
+    {"Active Power", "Active Power", "W", "Active Power (W)", 0},
+    {"Apparent Power", "Apparent Power", "VA", "Apparent Power (VA)", 0},
+    {"Reactive Power", "Reactive Power", "VAr", "Reactive Power (VAr)", 0},
+    {"Power Factor", "Power Factor", "", "Power Factor", 0},
+    {"Frequency", "Frequency", "Hz", "Frequency (Hz)", 7},
+    {"Active Energy Import", "Active Energy", "Wh", "Active Energy (Wh)", 3},
+    {"Apparent Energy", "Apparent Energy", "VAh", "Apparent Energy (VAh)", 4},
+    {"Reactive Energy Lag", "Reactive Energy", "VArh", "Reactive Energy (VArh)", 5},
+    {"Active Energy Export", "Active Energy", "Wh", "Active Energy (Wh) (Export)", 3},
+    {"Reactive Energy Lead", "Reactive Energy", "VArh", "Reactive Energy (VArh) (Lead)", 5},
+    {"1-Cycle Current Maximum", "1 Cycle Current Max.", "A", "1-Cycle Current Maximum (A)", 0},
+    {"Active Demand Power", "<invalid>", "W", "Active Demand Power", 0},
 };
 }  // namespace
 
+const EntityInfo* FindEntity(int entity) {
+    return entity >= 0 && entity <= kEntityMax ? &kEntities[entity] : nullptr;
+}
+
 const char* EntityLongName(int entity) {
-    return entity >= 0 && entity <= kEntityMax ? kEntities[entity].longName : "?";
+    const EntityInfo* info = FindEntity(entity);
+    return info ? info->longName : "?";
 }
 
 const char* EntityUnit(int entity) {
-    return entity >= 0 && entity <= kEntityMax ? kEntities[entity].unit : "??";
+    const EntityInfo* info = FindEntity(entity);
+    return info ? info->unit : "??";
 }
 
 RatioGroup EntityRatioGroup(int entity) {

@@ -11,6 +11,19 @@ inline constexpr int kEntityMax = 14;
 // codes outside 0 to 14 give 1.
 double EntityScale(int entity);
 
+// One row of the entity table: every text the program shows for an entity code. The one
+// copy of these texts; the measure layer builds its entity functions on it.
+struct EntityInfo {
+    const char* longName;     // labels and messages
+    const char* shortName;    // output-port descriptions
+    const char* unit;         // "" for Power Factor
+    const char* choiceLabel;  // the chooser's text; "" for code 0, which has no choice
+    int rateEntity;           // the power an energy integrates; V, A and Hz themselves; else 0
+};
+
+// The row of an entity code; null outside 0 to 14.
+const EntityInfo* FindEntity(int entity);
+
 // Long name and unit symbol of an entity code ("?" and "??" outside 0 to 14).
 const char* EntityLongName(int entity);
 const char* EntityUnit(int entity);

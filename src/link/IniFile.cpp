@@ -1,4 +1,5 @@
 #include "link/IniFile.h"
+#include "link/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,13 +20,6 @@ std::string Trim(const std::string& s) {
         --e;
     }
     return s.substr(b, e - b);
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 }  // namespace

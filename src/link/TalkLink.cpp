@@ -177,6 +177,7 @@ bool CTalkLink::ReadValues(uint8_t* data, size_t& length) {
     if (!Ready()) {
         return false;
     }
+    BusyMessage busy;  // the wait cursor for the exchange
     const size_t dataLength = Extended() ? kValuesDataExtended : kValuesData;
     uint8_t command = static_cast<uint8_t>(kReadValues | (Address() & 3));
     uint8_t reply[kValuesDataExtended + 2] = {};

@@ -32,6 +32,23 @@ void AppBeep(unsigned frequencyHz, unsigned durationMs) {
     }
 }
 
+BusyMessage::BusyMessage(const std::string& text) : seam_(g_seam.load()) {
+    if (seam_ != nullptr) {
+        seam_->BusyBegin(text);
+    }
+}
+
+BusyMessage::~BusyMessage() {
+    if (seam_ != nullptr) {
+        seam_->BusyEnd();
+    }
+}
+
+bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation) {
+    IUserSeam* seam = g_seam.load();
+    return seam != nullptr && seam->AskPassword(prompt, password, confirmation);
+}
+
 IUserSeam* GetUserSeam() {
     return g_seam.load();
 }

@@ -11,6 +11,8 @@ enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
+enum class PasswordPrompt { Entry, EntryConfirm, Existing };
+
 inline constexpr const char* kAppTitle = "KVR View";
 
 class IUserSeam {
@@ -20,6 +22,14 @@ class IUserSeam {
                                  MsgButtons buttons) = 0;
     // A tone of the given frequency (Hz) and duration (ms), where there is a sound system.
     virtual void Beep(unsigned frequencyHz, unsigned durationMs) = 0;
+    // The wait cursor and a progress text (none when empty) while the core is busy; calls
+    // nest, and each Begin is matched by one End.
+    virtual void BusyBegin(const std::string& text) = 0;
+    virtual void BusyEnd() = 0;
+    // Asks for a password. Entry: one masked field (password); EntryConfirm: the field and
+    // its confirmation; Existing: "Please enter your existing Password". False on Cancel.
+    virtual bool AskPassword(PasswordPrompt prompt, std::string& password,
+                             std::string& confirmation) = 0;
 };
 
 // The program's one message routine. With no seam in place the message goes to stderr
@@ -27,6 +37,21 @@ class IUserSeam {
 MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon = MsgIcon::Warning,
                         MsgButtons buttons = MsgButtons::Ok, const std::string& title = kAppTitle);
 void AppBeep(unsigned frequencyHz, unsigned durationMs);
+
+// The wait cursor and progress text for the lifetime of the object.
+class BusyMessage {
+  public:
+    explicit BusyMessage(const std::string& text = "");
+    ~BusyMessage();
+    BusyMessage(const BusyMessage&) = delete;
+    BusyMessage& operator=(const BusyMessage&) = delete;
+
+  private:
+    IUserSeam* seam_;
+};
+
+// Asks through the seam; with none in place, gives false (Cancel).
+bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation);
 
 IUserSeam* GetUserSeam();
 // Puts a seam in place for its lifetime and restores the previous one after.

@@ -24,6 +24,7 @@ size_t Count(const std::string& text, const std::string& what) {
 }
 
 TEST(Kvrctl, UploadPrintsFourDecodedRecordsAndSavesThem) {
+    test::IsolatedSettings isolated;  // never the user's own settings
     test::TempDir dir;
     std::string link = dir.File("kvr-tty");
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400", "--link", link});
@@ -52,6 +53,7 @@ TEST(Kvrctl, UploadPrintsFourDecodedRecordsAndSavesThem) {
 }
 
 TEST(Kvrctl, FailuresGiveOneLineAndANonZeroStatus) {
+    test::IsolatedSettings isolated;  // never the user's own settings
     test::RunResult r = test::Run({KVRCTL_EXE, "--device", "/dev/kvr-missing", "upload"});
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(CountLines(r.err), 1) << r.err;
@@ -80,10 +82,25 @@ TEST(Kvrctl, FailuresGiveOneLineAndANonZeroStatus) {
     EXPECT_NE(r.err.find("board 1 did not answer"), std::string::npos) << r.err;
 }
 
+TEST(Kvrctl, AddressOfASingleKvr100) {
+    test::IsolatedSettings isolated;  // never the user's own settings
+    test::RunResult r = test::Run({KVRCTL_EXE, "address", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("use addresses 1, 0, 2"), std::string::npos) << r.out;
+    EXPECT_NE(test::Run({KVRCTL_EXE, "address", "3"}).status, 0);
+
+    test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr100", "--address", "1", "--baud", "38400"});
+    ASSERT_FALSE(sim.Path().empty());
+    r = test::Run({KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400", "address", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("A KVR 100 answers at address 1"), std::string::npos) << r.out;
+    r = test::Run({KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400", "address", "2"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("no KVR 100 answers at address 2"), std::string::npos) << r.err;
+}
+
 TEST(Kvrctl, PortsListsAndKeepsUserSettings) {
-    test::TempDir dir;
-    std::string conf = dir.File("ports.conf");
-    setenv("KVR_PORTS_FILE", conf.c_str(), 1);
+    test::IsolatedSettings isolated;  // never the user's own settings
     test::RunResult r = test::Run({KVRCTL_EXE, "ports", "set", "4", "/tmp/kvr-tty"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = test::Run({KVRCTL_EXE, "ports"});
@@ -96,7 +113,6 @@ TEST(Kvrctl, PortsListsAndKeepsUserSettings) {
     EXPECT_EQ(r.status, 0);
     r = test::Run({KVRCTL_EXE, "ports"});
     EXPECT_EQ(r.out.find("(set by user)"), std::string::npos);
-    unsetenv("KVR_PORTS_FILE");
 }
 
 }  // namespace

@@ -17,6 +17,28 @@ void ScriptedUser::Beep(unsigned frequencyHz, unsigned durationMs) {
     beeps.emplace_back(frequencyHz, durationMs);
 }
 
+void ScriptedUser::BusyBegin(const std::string& text) {
+    busyTexts.push_back(text);
+    ++busyDepth;
+}
+
+void ScriptedUser::BusyEnd() {
+    --busyDepth;
+}
+
+bool ScriptedUser::AskPassword(PasswordPrompt prompt, std::string& password,
+                               std::string& confirmation) {
+    passwordPrompts.push_back(prompt);
+    if (passwordAnswers.empty()) {
+        return false;
+    }
+    PasswordAnswer a = passwordAnswers.front();
+    passwordAnswers.pop_front();
+    password = a.password;
+    confirmation = a.confirmation;
+    return a.ok;
+}
+
 std::vector<std::string> ScriptedUser::Texts() const {
     std::vector<std::string> out;
     for (const auto& m : messages) {

@@ -21,6 +21,21 @@ class ScriptedUser final : public IUserSeam {
     MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                          MsgButtons buttons) override;
     void Beep(unsigned frequencyHz, unsigned durationMs) override;
+    void BusyBegin(const std::string& text) override;
+    void BusyEnd() override;
+    bool AskPassword(PasswordPrompt prompt, std::string& password,
+                     std::string& confirmation) override;
+
+    struct PasswordAnswer {
+        bool ok = true;
+        std::string password;
+        std::string confirmation;
+    };
+    // Password answers given in order; when the script runs out, Cancel.
+    std::deque<PasswordAnswer> passwordAnswers;
+    std::vector<PasswordPrompt> passwordPrompts;
+    std::vector<std::string> busyTexts;  // every BusyBegin text, in order
+    int busyDepth = 0;                   // open BusyBegin calls
 
     // Answers given in order; when the script runs out, Ok (or Cancel for questions).
     std::deque<MsgAnswer> answers;

@@ -32,4 +32,14 @@ class ScopedEnv {
     bool had_;
 };
 
+// Every settings file of the program (the per-user store, the system file, "QRL.ini",
+// the port overrides) in a temporary folder, so a test never touches the user's own.
+struct IsolatedSettings {
+    TempDir dir;
+    ScopedEnv user{"KVR_SETTINGS_FILE", dir.File("settings.reg")};
+    ScopedEnv machine{"KVR_SYSTEM_SETTINGS_FILE", dir.File("system.reg")};
+    ScopedEnv ini{"KVR_QRL_INI", dir.File("QRL.ini")};
+    ScopedEnv ports{"KVR_PORTS_FILE", dir.File("ports.conf")};
+};
+
 }  // namespace kvr::test

@@ -1,0 +1,130 @@
+#include "document/PortSetup.h"
+
+#include <mutex>
+
+#include "document/Registry.h"
+
+namespace kvr {
+
+namespace {
+std::mutex g_editorMutex;  // protects g_editor
+PortSettingsEditor g_editor;
+}  // namespace
+
+std::string ValidatePortForm(int selectedPort, const std::string& baud, const std::string& parity,
+                             const std::string& dataBits, const std::string& stopBits) {
+    if (selectedPort < 1 || selectedPort > 32) {
+        return "Please select a valid communications port";
+    }
+    if (baud.empty()) {
+        return "Please select a valid baud rate";
+    }
+    if (parity.empty()) {
+        return "Please select a valid parity";
+    }
+    if (dataBits.empty()) {
+        return "Please select a valid number of data bits";
+    }
+    if (stopBits.empty()) {
+        return "Please select a valid number of stop bits";
+    }
+    return {};
+}
+
+void SetPortSettingsEditor(PortSettingsEditor editor) {
+    std::lock_guard<std::mutex> lock(g_editorMutex);
+    g_editor = std::move(editor);
+}
+
+bool EditPortSettings(CSerialPort& port) {
+    PortSettingsEditor editor;
+    {
+        std::lock_guard<std::mutex> lock(g_editorMutex);
+        editor = g_editor;
+    }
+    if (!editor) {
+        return false;
+    }
+    // The editor works on a copy: Cancel must leave the settings as they were.
+    PortSettings edited = port.Settings();
+    if (!editor(edited)) {
+        return false;
+    }
+    port.Settings() = edited;
+    return true;
+}
+
+bool LoadPortSettings(PortSettings& settings) {
+    int missing = 0;
+    uint32_t number = 0;
+    if (CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValComPort, number) ==
+            kRegOk &&
+        number <= 0xFFFF) {
+        settings.port = static_cast<uint16_t>(number);
+    } else {
+        ++missing;
+    }
+    struct Text {
+        const char* name;
+        std::string* field;
+    } texts[] = {{kValBaudRate, &settings.baud},
+                 {kValParity, &settings.parity},
+                 {kValDataBits, &settings.dataBits},
+                 {kValStopBits, &settings.stopBits}};
+    for (const Text& t : texts) {
+        std::string value;
+        if (CRegistry::ReadString(RegRoot::CurrentUser, kKeyPreferences, t.name, value) == kRegOk) {
+            *t.field = value;
+        } else {
+            ++missing;
+        }
+    }
+    return missing == 0;
+}
+
+bool SavePortSettings(const PortSettings& settings) {
+    bool ok = CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValComPort,
+                                    settings.port) == kRegOk;
+    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValBaudRate,
+                                settings.baud) == kRegOk &&
+         ok;
+    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValParity,
+                                settings.parity) == kRegOk &&
+         ok;
+    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValDataBits,
+                                settings.dataBits) == kRegOk &&
+         ok;
+    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValStopBits,
+                                settings.stopBits) == kRegOk &&
+         ok;
+    return ok;
+}
+
+bool StoreOrLoadSettings(CSerialPort& port, bool save) {
+    if (save) {
+        return SavePortSettings(port.Settings());
+    }
+    if (!LoadPortSettings(port.Settings())) {
+        return false;
+    }
+    return port.OpenWithSettings();
+}
+
+void InstallOpenFallback(CSerialPort& port) {
+    port.SetOpenFallback([](CSerialPort& p) {
+        if (!EditPortSettings(p)) {
+            return false;
+        }
+        return p.OpenWithSettings();
+    });
+}
+
+bool Reconfigure(CSerialPort& port) {
+    port.Close();
+    if (!EditPortSettings(port)) {
+        return false;
+    }
+    return port.OpenWithSettings();
+}
+
+}  // namespace kvr

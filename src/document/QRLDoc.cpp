@@ -1,0 +1,156 @@
+#include "document/QRLDoc.h"
+
+#include <algorithm>
+
+#include "document/PortSetup.h"
+#include "link/Clock.h"
+#include "link/UserSeam.h"
+
+namespace kvr {
+
+namespace {
+std::atomic<CQRLDoc*> g_activeDocument{nullptr};
+}  // namespace
+
+CQRLDoc::CQRLDoc()
+    : port_(std::make_unique<CSerialPort>()),
+      comLink_(std::make_unique<CTalkLink>(nullptr, kComAddress)),
+      displayLink_(std::make_unique<CTalkLink>(nullptr, kDisplayAddress)) {
+    for (auto& channel : channels_) {
+        // Every record starts as the defaults for address 0.
+        channel = std::make_unique<CChannelLink>(port_.get(), 0);
+    }
+    InstallOpenFallback(*port_);
+    comLink_->SetPort(port_.get());
+    displayLink_->SetPort(port_.get());
+    SnapshotMonitors();
+}
+
+CQRLDoc::~CQRLDoc() {
+    // Destroyed in reverse order of creation; the port goes last.
+    displayLink_.reset();
+    comLink_.reset();
+    for (auto it = channels_.rbegin(); it != channels_.rend(); ++it) {
+        it->reset();
+    }
+    port_.reset();
+}
+
+bool CQRLDoc::OnNewDocument() {
+    pathName_.clear();
+    modified_ = false;
+    monitorCount = 0;
+    channelCount = 0;
+    for (int i = 0; i < kChannelObjects; ++i) {
+        Channel(i).ResetToDefaults(static_cast<uint8_t>(i));
+    }
+    // The unit answering at the KVR 100's address is always handled by channel object 0.
+    static const uint8_t kAddresses[3][3] = {{0, 1, 2}, {1, 0, 2}, {2, 1, 0}};
+    const uint8_t* row = kAddresses[kvr100Address <= 2 ? kvr100Address : 0];
+    for (int i = 0; i < 3; ++i) {
+        Channel(i).record.SetUnitAddress(row[i]);
+        Channel(i).savedRecord.SetUnitAddress(row[i]);
+    }
+    return true;
+}
+
+bool CQRLDoc::IsModified() const {
+    if (monitorCount != savedMonitorCount || layoutColumns != savedLayoutColumns) {
+        return true;
+    }
+    const size_t n = std::min<size_t>(monitorCount, kMaxMonitors);
+    for (size_t i = 0; i < n; ++i) {
+        if (monitorEntities[i] != savedMonitorEntities[i] ||
+            monitorChannels[i] != savedMonitorChannels[i]) {
+            return true;
+        }
+    }
+    if (port_->Settings().changed) {
+        return true;
+    }
+    return modified_;
+}
+
+void CQRLDoc::SetDeviceType(int type) {
+    switch (type) {
+        case static_cast<int>(DeviceType::Kvr100):
+            channelCount = 1;
+            break;
+        case static_cast<int>(DeviceType::Kvr300):
+            channelCount = 4;
+            break;
+        case static_cast<int>(DeviceType::KvrCom):
+        case static_cast<int>(DeviceType::KvrDisplay):
+            channelCount = 0;
+            break;
+        default:
+            break;
+    }
+}
+
+void CQRLDoc::QueryDeviceCodes() {
+    const int n = std::min<int>(channelCount, kChannelObjects);
+    for (int i = 0; i < n; ++i) {
+        Channel(i).QueryDevice();
+    }
+    comLink_->QueryDevice();
+    displayLink_->QueryDevice();
+}
+
+void CQRLDoc::SnapshotMonitors() {
+    savedMonitorCount = monitorCount;
+    savedLayoutColumns = layoutColumns;
+    savedMonitorEntities = monitorEntities;
+    savedMonitorChannels = monitorChannels;
+}
+
+CQRLDoc* GetActiveDocument() {
+    return g_activeDocument.load();
+}
+
+ScopedActiveDocument::ScopedActiveDocument(CQRLDoc& doc)
+    : previous_(g_activeDocument.exchange(&doc)) {}
+
+ScopedActiveDocument::~ScopedActiveDocument() {
+    g_activeDocument.store(previous_);
+}
+
+DeviceLock::DeviceLock() : doc_(GetActiveDocument()) {}
+
+DeviceLock::DeviceLock(CQRLDoc& doc) : doc_(&doc) {}
+
+DeviceLock::~DeviceLock() {
+    if (held_) {
+        // The previous owner is this thread when the lock was taken again recursively.
+        doc_->lockOwner_.store(previousOwner_);
+        doc_->deviceMutex_.unlock();
+    }
+}
+
+bool DeviceLock::Lock() {
+    if (doc_ == nullptr || held_) {
+        return held_;
+    }
+    BusyMessage busy;
+    IClock& clock = GetClock();
+    bool got = false;
+    if (clock.IsVirtual()) {
+        // A virtual clock cannot drive a timed wait: poll it, advancing it step by step.
+        const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
+        while (!(got = doc_->deviceMutex_.try_lock()) && clock.NowMs() < deadline) {
+            clock.SleepMs(10);
+            std::this_thread::yield();
+        }
+    } else {
+        got = doc_->deviceMutex_.try_lock_for(std::chrono::milliseconds(kDeviceLockTimeoutMs));
+    }
+    if (!got) {
+        return false;
+    }
+    held_ = true;
+    previousOwner_ = doc_->lockOwner_.load();
+    doc_->lockOwner_.store(std::this_thread::get_id());
+    return true;
+}
+
+}  // namespace kvr

@@ -1,0 +1,149 @@
+// CQRLDoc: the program's one document. It holds the configuration of the attached
+// installation (up to three measuring channels and the KVR 300 main board, or one
+// KVR 100), the monitor list, the download preferences and the branding texts, and it
+// owns the serial port and the protocol object of every unit on the line.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/ChannelLink.h"
+#include "link/SerialPort.h"
+#include "link/TalkLink.h"
+
+namespace kvr {
+
+inline constexpr int kChannelObjects = 4;  // index 0-2 measuring channels, 3 main board
+inline constexpr int kMainBoard = 3;
+inline constexpr int kMaxMonitors = 60;
+inline constexpr uint8_t kComAddress = 4;
+inline constexpr uint8_t kDisplayAddress = 5;
+inline constexpr unsigned kDeviceLockTimeoutMs = 4000;
+
+// The kind of attached unit; the document keeps only the matching channel count.
+enum class DeviceType { Kvr100 = 0, Kvr300 = 1, KvrCom = 2, KvrDisplay = 3 };
+
+class CQRLDoc {
+  public:
+    CQRLDoc();
+    ~CQRLDoc();
+    CQRLDoc(const CQRLDoc&) = delete;
+    CQRLDoc& operator=(const CQRLDoc&) = delete;
+
+    // --- framework-like operations -----------------------------------------------------
+    // Reset: monitors and channel count to 0, every record to its defaults, the unit
+    // addresses of channel objects 0 to 2 from kvr100Address.
+    bool OnNewDocument();
+    bool IsModified() const;
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    // Always true: the exit confirmation takes the place of a question to save.
+    bool SaveModified() { return true; }
+    const std::string& PathName() const { return pathName_; }
+    void SetPathName(const std::string& path) { pathName_ = path; }
+
+    uint16_t GetChannels() const { return channelCount; }
+    // KVR 100: 1, KVR 300: 4, KVR Com and KVR Display: 0; other values change nothing.
+    void SetDeviceType(int type);
+    // QueryDevice to channel objects 0 to channelCount - 1, then to addresses 4 and 5.
+    void QueryDeviceCodes();
+    // Makes the saved monitor copies equal to the live ones.
+    void SnapshotMonitors();
+
+    CSerialPort& Port() { return *port_; }
+    CChannelLink& Channel(int index) { return *channels_.at(static_cast<size_t>(index)); }
+    const CChannelLink& Channel(int index) const {
+        return *channels_.at(static_cast<size_t>(index));
+    }
+    CTalkLink& ComLink() { return *comLink_; }
+    CTalkLink& DisplayLink() { return *displayLink_; }
+
+    // --- members, with their start values ----------------------------------------------
+    std::string description;
+    std::string productTitle;
+    std::string streetAddress;
+    std::string postalAddress;
+    std::string contactText;
+    std::string systemName;
+    uint16_t monitorCount = 0;
+    uint16_t layoutColumns = 3;
+    std::array<uint8_t, kMaxMonitors> monitorEntities{};
+    std::array<uint8_t, kMaxMonitors> monitorChannels{};
+    std::string operatorName;
+    bool configurationPresent = false;
+    bool stopAtFirstFailure = true;
+    std::string displaySetupPath;
+    std::string setupFilePath;
+    uint16_t channelCount = 0;
+    uint16_t savedMonitorCount = 0;
+    uint16_t savedLayoutColumns = 3;
+    std::array<uint8_t, kMaxMonitors> savedMonitorEntities{};
+    std::array<uint8_t, kMaxMonitors> savedMonitorChannels{};
+    std::string suggestedFileName;
+    // Download preferences (not stored anywhere; a new run starts with these values).
+    bool noDialogAfterUpload = true;
+    bool noDialogAfterDownload = true;
+    uint8_t kvr100Address = 0;
+    bool preferencesEnabled = false;
+    std::array<bool, 4> overwriteCalibration{true, true, true, true};
+    std::array<bool, 4> overwriteSerialNumber{false, false, false, false};
+    std::array<bool, 4> downloadToDifferentUnit{true, true, true, true};
+    uint8_t lastUploadMask = 0;
+
+  private:
+    friend class DeviceLock;
+
+    std::unique_ptr<CSerialPort> port_;
+    std::array<std::unique_ptr<CChannelLink>, kChannelObjects> channels_;
+    std::unique_ptr<CTalkLink> comLink_;
+    std::unique_ptr<CTalkLink> displayLink_;
+    // Serialises all device traffic of the user-interface and the reading thread; taken
+    // only through DeviceLock.
+    std::recursive_timed_mutex deviceMutex_;
+    std::atomic<std::thread::id> lockOwner_{};
+    bool modified_ = false;
+    std::string pathName_;
+};
+
+// The one document of the program; null before one exists. The program (or a test) puts
+// its document in place with ScopedActiveDocument.
+CQRLDoc* GetActiveDocument();
+class ScopedActiveDocument {
+  public:
+    explicit ScopedActiveDocument(CQRLDoc& doc);
+    ~ScopedActiveDocument();
+    ScopedActiveDocument(const ScopedActiveDocument&) = delete;
+    ScopedActiveDocument& operator=(const ScopedActiveDocument&) = delete;
+
+  private:
+    CQRLDoc* previous_;
+};
+
+// Scoped guard over the document's device mutex. Construction binds it to the active
+// document and holds nothing yet; Lock waits at most 4000 ms; destruction releases only
+// this guard's own hold.
+class DeviceLock {
+  public:
+    DeviceLock();
+    explicit DeviceLock(CQRLDoc& doc);
+    ~DeviceLock();
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+    bool Lock();
+    bool IsLocked() const { return held_; }
+    // The thread holding the device mutex, or a default id when it is free.
+    static std::thread::id Owner(const CQRLDoc& doc) { return doc.lockOwner_.load(); }
+
+  private:
+    CQRLDoc* doc_;
+    bool held_ = false;
+    std::thread::id previousOwner_{};
+};
+
+}  // namespace kvr

@@ -1,0 +1,767 @@
+// The settings store.
+//
+// File format (the per-user file and the read-only system file alike), a text file in the
+// style of a registry export:
+//
+//   ; KVR View settings
+//   [Software\Corvane\KVR View\Preferences]
+//   "Baud Rate"="9600"
+//   "COM Port"=dword:00000003
+//   "Window Position"=hex:2c,00,00,00,02,00,00,00,...
+//   @="the key's default value"
+//
+// - "[key path]" starts a key. Key paths and value names compare without regard to case
+//   (ASCII letters), as in the registry. A key's parents are keys of their own, written as
+//   (possibly empty) sections. A key that appears twice is one key.
+// - "Name"=... is a value of the current key; @=... is the key's default value (name "").
+// - A string is written between double quotes. Its escapes are \\ \" \n \r \t and \xHH
+//   (exactly two hex digits); every other byte stands for itself, so UTF-8 passes through.
+//   The writer escapes every control character and DEL, so any text, including newlines
+//   and an empty text, round-trips on one line.
+// - dword: exactly eight hex digits. hex: bytes of two hex digits separated by commas;
+//   "hex:" alone is an empty block.
+// - Lines starting with ';' or '#' are comments. Blank lines are not kept (the writer puts
+//   one before every key).
+// - Reading is lenient and never trusts the file: a line that is not understood is skipped,
+//   a value of an unknown type or with a bad encoding reads as missing, and when a name
+//   appears twice in a key the last one counts. A rewrite keeps every line it did not
+//   change (unknown keys, values, comments, even lines it could not read) in their order.
+//
+// The machine root and the classes root share the system file's key space; their keys
+// ("Software\Microsoft\...", "wrifile\...") do not overlap.
+//
+// Security: keys written here are not open to everybody. The store holds the configuration
+// password in plain text, so the file is the user's alone (mode 0600) and a folder made
+// for it is 0700. Writes replace the file atomically (temporary file, fsync, rename, fsync
+// of the folder); writers are serialised within the process by a mutex and between
+// processes by flock on "<store>.lock".
+#include "document/Registry.h"
+#include "link/Text.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "document/Settings.h"
+
+namespace kvr {
+
+namespace {
+
+constexpr const char* kSystemSettingsDefault = "/etc/kvr-view/system.reg";
+// A settings file is a few kilobytes; anything beyond this is not ours to load whole.
+constexpr size_t kMaxStoreBytes = 16u << 20;
+
+// --- text helpers ----------------------------------------------------------------------
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    c = Lower(c);
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// Two hex digits at s[pos]; -1 when they are not there.
+int HexByte(std::string_view s, size_t pos) {
+    if (pos + 2 > s.size()) {
+        return -1;
+    }
+    int hi = HexDigit(s[pos]);
+    int lo = HexDigit(s[pos + 1]);
+    return (hi < 0 || lo < 0) ? -1 : hi * 16 + lo;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+// A key path the store can hold: components separated by single backslashes, none empty,
+// no control characters (a section header is one line).
+bool ValidKey(const std::string& key) {
+    if (key.empty() || key.front() == '\\' || key.back() == '\\' ||
+        key.find("\\\\") != std::string::npos) {
+        return false;
+    }
+    for (unsigned char c : key) {
+        if (c < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The escapes of quoted texts: the character and the letter after the backslash.
+constexpr std::pair<char, char> kEscapes[] = {
+    {'\\', '\\'}, {'"', '"'}, {'\n', 'n'}, {'\r', 'r'}, {'\t', 't'}};
+
+// A quoted text starting at s[pos]; pos ends after the closing quote. False on a missing
+// quote, an unknown escape or the end of the input before the closing quote.
+bool Unquote(std::string_view s, size_t& pos, std::string& out) {
+    if (pos >= s.size() || s[pos] != '"') {
+        return false;
+    }
+    ++pos;
+    while (pos < s.size()) {
+        char c = s[pos++];
+        if (c == '"') {
+            return true;
+        }
+        if (c != '\\') {
+            out += c;
+        } else if (pos >= s.size()) {
+            return false;
+        } else if (char letter = s[pos++]; letter == 'x') {
+            int b = HexByte(s, pos);
+            if (b < 0) {
+                return false;
+            }
+            out += static_cast<char>(b);
+            pos += 2;
+        } else {
+            auto e = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                  [letter](const auto& p) { return p.second == letter; });
+            if (e == std::end(kEscapes)) {
+                return false;
+            }
+            out += e->first;
+        }
+    }
+    return false;
+}
+
+// --- the store in memory ---------------------------------------------------------------
+
+struct Value {
+    std::string name;
+    StoredType type = StoredType::Invalid;
+    std::string text;
+    uint32_t dword = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// One line of a key's body. Every line keeps its text, so that a rewrite gives back
+// exactly what it did not change.
+struct Line {
+    bool isValue = false;
+    Value value;
+    std::string raw;
+};
+
+struct Section {
+    bool usable = false;  // false: the preamble, or a header that could not be read
+    std::string key;
+    std::string header;  // the header line as read or written
+    std::vector<Line> lines;
+};
+
+struct Store {
+    std::vector<Section> sections;  // [0] is the preamble before the first key
+};
+
+std::string FormatValue(const Value& v) {
+    std::string out = v.name.empty() ? "@" : QuoteText(v.name);
+    out += '=';
+    switch (v.type) {
+        case StoredType::String:
+            out += QuoteText(v.text);
+            break;
+        case StoredType::Dword: {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(v.dword));
+            out += hex;
+            break;
+        }
+        case StoredType::Bytes:
+            out += "hex:";
+            for (size_t i = 0; i < v.bytes.size(); ++i) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, i == 0 ? "%02x" : ",%02x", v.bytes[i]);
+                out += hex;
+            }
+            break;
+        case StoredType::Invalid:
+            break;
+    }
+    return out;
+}
+
+// The data of a value after "=". An unknown type or a bad encoding gives Invalid.
+void ParseData(std::string_view d, Value& v) {
+    v.type = StoredType::Invalid;
+    if (!d.empty() && d.front() == '"') {
+        size_t pos = 0;
+        std::string text;
+        if (Unquote(d, pos, text) && pos == d.size()) {
+            v.text = std::move(text);
+            v.type = StoredType::String;
+        }
+        return;
+    }
+    if (StartsWithNoCase(d, "dword:")) {
+        std::string_view digits = d.substr(6);
+        if (digits.size() != 8) {
+            return;  // also what a cut-off number looks like
+        }
+        uint32_t n = 0;
+        for (char c : digits) {
+            int h = HexDigit(c);
+            if (h < 0) {
+                return;
+            }
+            n = (n << 4) | static_cast<uint32_t>(h);
+        }
+        v.dword = n;
+        v.type = StoredType::Dword;
+        return;
+    }
+    if (StartsWithNoCase(d, "hex:")) {
+        std::string_view rest = Trim(d.substr(4));
+        std::vector<uint8_t> bytes;
+        while (!rest.empty()) {
+            size_t comma = rest.find(',');
+            std::string_view item = Trim(rest.substr(0, comma));
+            if (item.size() != 2 || HexByte(item, 0) < 0) {
+                return;
+            }
+            bytes.push_back(static_cast<uint8_t>(HexByte(item, 0)));
+            if (comma == std::string_view::npos) {
+                break;
+            }
+            rest = rest.substr(comma + 1);
+            if (Trim(rest).empty()) {
+                return;  // a trailing comma: the block was cut off
+            }
+        }
+        v.bytes = std::move(bytes);
+        v.type = StoredType::Bytes;
+    }
+}
+
+// A value line: false when the line does not even have a name and "=".
+bool ParseValueLine(std::string_view line, Value& v) {
+    size_t pos = 0;
+    if (line.empty()) {
+        return false;
+    }
+    if (line.front() == '@') {
+        pos = 1;
+    } else if (!Unquote(line, pos, v.name)) {
+        return false;
+    }
+    while (pos < line.size() && IsBlank(line[pos])) {
+        ++pos;
+    }
+    if (pos >= line.size() || line[pos] != '=') {
+        return false;
+    }
+    ParseData(Trim(line.substr(pos + 1)), v);
+    return true;
+}
+
+Section* FindSection(Store& store, const std::string& key) {
+    for (Section& s : store.sections) {
+        if (s.usable && EqualNoCase(s.key, key)) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+Store Parse(std::string_view data) {
+    Store store;
+    store.sections.emplace_back();
+    size_t current = 0;
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") {
+        data.remove_prefix(3);  // a byte-order mark from an editor
+    }
+    while (!data.empty()) {
+        size_t nl = data.find('\n');
+        std::string_view raw = data.substr(0, nl);
+        data.remove_prefix(nl == std::string_view::npos ? data.size() : nl + 1);
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.remove_suffix(1);
+        }
+        std::string_view t = Trim(raw);
+        if (t.empty()) {
+            continue;
+        }
+        if (t.front() == '[') {
+            std::string key;
+            bool usable = t.size() >= 2 && t.back() == ']';
+            if (usable) {
+                key = std::string(t.substr(1, t.size() - 2));
+                usable = ValidKey(key);
+            }
+            Section* same = usable ? FindSection(store, key) : nullptr;
+            if (same != nullptr) {
+                current = static_cast<size_t>(same - store.sections.data());
+                continue;
+            }
+            Section s;
+            s.usable = usable;
+            s.key = key;
+            s.header = std::string(raw);
+            store.sections.push_back(std::move(s));
+            current = store.sections.size() - 1;
+            continue;
+        }
+        Line line;
+        line.raw = std::string(raw);
+        line.isValue = t.front() != ';' && t.front() != '#' && ParseValueLine(t, line.value);
+        store.sections[current].lines.push_back(std::move(line));
+    }
+    return store;
+}
+
+std::string Serialise(const Store& store) {
+    std::string out;
+    for (const Section& s : store.sections) {
+        if (&s != &store.sections.front()) {
+            if (!out.empty()) {
+                out += '\n';
+            }
+            out += s.header + '\n';
+        }
+        for (const Line& line : s.lines) {
+            out += line.raw + '\n';
+        }
+    }
+    return out;
+}
+
+// The value a read sees: the last one of that name. Null when missing.
+const Value* FindValue(Store& store, const std::string& key, const std::string& name) {
+    Section* s = FindSection(store, key);
+    if (s == nullptr) {
+        return nullptr;
+    }
+    const Value* found = nullptr;
+    for (const Line& line : s->lines) {
+        if (line.isValue && EqualNoCase(line.value.name, name)) {
+            found = &line.value;
+        }
+    }
+    return found;
+}
+
+// Creates the key and its parents as sections; true when something was added.
+bool EnsureKey(Store& store, const std::string& key) {
+    bool added = false;
+    size_t end = 0;
+    do {
+        end = key.find('\\', end + 1);
+        std::string prefix = key.substr(0, end);
+        if (FindSection(store, prefix) == nullptr) {
+            Section s;
+            s.usable = true;
+            s.key = prefix;
+            s.header = "[" + prefix + "]";
+            store.sections.push_back(std::move(s));
+            added = true;
+        }
+    } while (end != std::string::npos);
+    return added;
+}
+
+// Puts the value in place of the first of its name (dropping later ones, which would
+// otherwise win), or appends it.
+void SetValue(Store& store, const std::string& key, Value v) {
+    EnsureKey(store, key);
+    Section& s = *FindSection(store, key);
+    Line line;
+    line.isValue = true;
+    line.raw = FormatValue(v);
+    line.value = std::move(v);
+    bool placed = false;
+    for (auto it = s.lines.begin(); it != s.lines.end();) {
+        if (it->isValue && EqualNoCase(it->value.name, line.value.name)) {
+            if (!placed) {
+                *it = line;
+                placed = true;
+            } else {
+                it = s.lines.erase(it);
+                continue;
+            }
+        }
+        ++it;
+    }
+    if (!placed) {
+        s.lines.push_back(std::move(line));
+    }
+}
+
+// --- files -----------------------------------------------------------------------------
+
+enum class FileState { Read, Missing, Unreadable };
+
+// Reads the whole file (up to the size limit). complete is false when it was cut.
+FileState ReadWholeFile(const std::string& path, std::string& data, bool& complete) {
+    data.clear();
+    complete = true;
+    if (path.empty()) {
+        return FileState::Missing;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FileState::Unreadable;
+    }
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return FileState::Unreadable;
+        }
+        if (n == 0) {
+            break;
+        }
+        size_t room = kMaxStoreBytes - data.size();
+        data.append(buffer, std::min(static_cast<size_t>(n), room));
+        if (static_cast<size_t>(n) > room) {
+            complete = false;
+            break;
+        }
+    }
+    ::close(fd);
+    return FileState::Read;
+}
+
+Store LoadForReading(RegRoot root) {
+    std::string data;
+    bool complete = true;
+    const std::string path =
+        root == RegRoot::CurrentUser ? UserSettingsPath() : SystemSettingsPath();
+    ReadWholeFile(path, data, complete);  // anything unreadable reads as empty
+    return Parse(data);
+}
+
+std::string ParentDir(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates the folder and its missing parents for the user only.
+bool MakeDirs(const std::string& dir) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0) {
+        return S_ISDIR(st.st_mode);
+    }
+    std::string parent = ParentDir(dir);
+    if (parent != dir && !MakeDirs(parent)) {
+        return false;
+    }
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Temporary file in the same folder, write, fsync, rename, fsync the folder: a crash
+// leaves either the old store or the new one, never half of one.
+bool ReplaceAtomically(const std::string& path, const std::string& text) {
+    // Write through a symbolic link rather than replacing the link with a file.
+    std::string target = path;
+    struct stat lst {};
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    const std::string dir = ParentDir(target);
+    const size_t slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = dir + "/." + base + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    // The store holds the password in plain text: the user's alone, whatever the umask.
+    bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);  // some file systems cannot; the rename is done either way
+        ::close(dfd);
+    }
+    return true;
+}
+
+// Serialises writers: threads of this process through the mutex, processes through an
+// advisory lock on a file next to the store. Readers need neither: a rename replaces the
+// store in one step.
+std::mutex g_writeMutex;  // guards the read-modify-write of the per-user store
+
+class FileLock {
+  public:
+    explicit FileLock(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            return;
+        }
+        // Held only for one rewrite and dropped by the kernel if the holder dies.
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) {
+            ::flock(fd_, LOCK_UN);
+            ::close(fd_);
+        }
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+};
+
+// Read-modify-write of the per-user store. change gives false when it changed nothing,
+// and the file is then left alone. Gives kRegOk or kRegRefused.
+int Modify(const std::function<bool(Store&)>& change) {
+    std::lock_guard<std::mutex> guard(g_writeMutex);
+    const std::string path = UserSettingsPath();
+    if (path.empty() || !MakeDirs(ParentDir(path))) {
+        return kRegRefused;
+    }
+    FileLock lock(path + ".lock");
+    if (!lock.Held()) {
+        return kRegRefused;
+    }
+    std::string data;
+    bool complete = true;
+    FileState state = ReadWholeFile(path, data, complete);
+    if (state == FileState::Unreadable || !complete) {
+        return kRegRefused;  // rewriting what could not be read whole would lose values
+    }
+    Store store = Parse(data);
+    if (state == FileState::Missing) {
+        store.sections[0].lines.push_back(
+            {false, {}, "; KVR View settings of this user (written by the program)"});
+    }
+    if (!change(store)) {
+        return kRegOk;
+    }
+    return ReplaceAtomically(path, Serialise(store)) ? kRegOk : kRegRefused;
+}
+
+int WriteValue(RegRoot root, const std::string& key, Value v) {
+    // The machine-wide values come from a system file that the program never writes.
+    if (root != RegRoot::CurrentUser) {
+        return kRegRefused;
+    }
+    if (!ValidKey(key)) {
+        return kRegMissing;  // the key cannot be created
+    }
+    return Modify([&](Store& store) {
+        SetValue(store, key, std::move(v));
+        return true;
+    });
+}
+
+}  // namespace
+
+std::string UserSettingsPath() {
+    const char* file = std::getenv("KVR_SETTINGS_FILE");
+    if (file != nullptr && *file != '\0') {
+        return file;
+    }
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {  // a relative value is to be ignored
+        return std::string(xdg) + "/kvr-view/settings.reg";
+    }
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
+        home = h;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir) {
+        home = pw->pw_dir;
+    }
+    return home.empty() ? std::string() : home + "/.config/kvr-view/settings.reg";
+}
+
+std::string SystemSettingsPath() {
+    const char* file = std::getenv("KVR_SYSTEM_SETTINGS_FILE");
+    if (file != nullptr && *file != '\0') {
+        return file;
+    }
+    return kSystemSettingsDefault;
+}
+
+int CRegistry::ReadString(RegRoot root, const std::string& key, const std::string& name,
+                          std::string& out) {
+    Store store = LoadForReading(root);
+    const Value* v = FindValue(store, key, name);
+    if (v == nullptr || v->type != StoredType::String) {
+        return kRegMissing;
+    }
+    out = v->text;
+    return kRegOk;
+}
+
+int CRegistry::ReadDword(RegRoot root, const std::string& key, const std::string& name,
+                         uint32_t& out) {
+    Store store = LoadForReading(root);
+    const Value* v = FindValue(store, key, name);
+    if (v == nullptr || v->type != StoredType::Dword) {
+        return kRegMissing;
+    }
+    out = v->dword;
+    return kRegOk;
+}
+
+int CRegistry::ReadBytes(RegRoot root, const std::string& key, const std::string& name,
+                         uint8_t* buffer, size_t& size) {
+    Store store = LoadForReading(root);
+    const Value* v = FindValue(store, key, name);
+    if (v == nullptr || v->type != StoredType::Bytes) {
+        return kRegMissing;
+    }
+    if (v->bytes.size() > size) {
+        size = v->bytes.size();  // what the caller would need
+        return kRegTooLarge;
+    }
+    if (!v->bytes.empty()) {
+        std::memcpy(buffer, v->bytes.data(), v->bytes.size());
+    }
+    size = v->bytes.size();
+    return kRegOk;
+}
+
+int CRegistry::WriteString(RegRoot root, const std::string& key, const std::string& name,
+                           const std::string& text) {
+    Value v;
+    v.name = name;
+    v.type = StoredType::String;
+    v.text = text;
+    return WriteValue(root, key, std::move(v));
+}
+
+int CRegistry::WriteDword(RegRoot root, const std::string& key, const std::string& name,
+                          uint32_t value) {
+    Value v;
+    v.name = name;
+    v.type = StoredType::Dword;
+    v.dword = value;
+    return WriteValue(root, key, std::move(v));
+}
+
+int CRegistry::WriteBytes(RegRoot root, const std::string& key, const std::string& name,
+                          const uint8_t* data, size_t length) {
+    Value v;
+    v.name = name;
+    v.type = StoredType::Bytes;
+    if (length > 0) {
+        v.bytes.assign(data, data + length);
+    }
+    return WriteValue(root, key, std::move(v));
+}
+
+bool CRegistry::CreateKey(RegRoot root, const std::string& key) {
+    if (root != RegRoot::CurrentUser || !ValidKey(key)) {
+        return false;
+    }
+    return Modify([&](Store& store) { return EnsureKey(store, key); }) == kRegOk;
+}
+
+std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
+    Store store = LoadForReading(root);
+    std::vector<StoredValue> out;
+    Section* s = FindSection(store, key);
+    if (s == nullptr) {
+        return out;
+    }
+    for (const Line& line : s->lines) {
+        if (!line.isValue) {
+            continue;
+        }
+        StoredValue sv{line.value.name, line.value.type, line.value.text, line.value.dword,
+                       line.value.bytes};
+        bool replaced = false;
+        for (StoredValue& earlier : out) {
+            if (EqualNoCase(earlier.name, sv.name)) {
+                earlier = sv;  // the last of a name is the one that counts
+                replaced = true;
+            }
+        }
+        if (!replaced) {
+            out.push_back(std::move(sv));
+        }
+    }
+    return out;
+}
+
+bool StoredKeyExists(RegRoot root, const std::string& key) {
+    Store store = LoadForReading(root);
+    return FindSection(store, key) != nullptr;
+}
+
+}  // namespace kvr

@@ -1,0 +1,300 @@
+// The document model, the device lock, unit addressing, download preferences and the
+// transmission setup logic.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "document/PortSetup.h"
+#include "document/QRLDoc.h"
+#include "document/UnitAddressing.h"
+#include "link/Clock.h"
+#include "link/PortMap.h"
+#include "sim/SimLine.h"
+#include "support/RecordingLine.h"
+#include "support/ScriptedUser.h"
+#include "support/TempDir.h"
+
+namespace kvr {
+namespace {
+
+class DocumentTest : public ::testing::Test {
+  protected:
+    VirtualClock clock;
+    ScopedClock useClock{clock};
+    test::ScriptedUser user;
+    ScopedUserSeam useUser{user};
+    CQRLDoc doc;
+    ScopedActiveDocument active{doc};
+};
+
+TEST_F(DocumentTest, StartsWithTheDocumentedValues) {
+    EXPECT_EQ(doc.GetChannels(), 0);
+    EXPECT_EQ(doc.monitorCount, 0);
+    EXPECT_EQ(doc.layoutColumns, 3);
+    EXPECT_TRUE(doc.stopAtFirstFailure);
+    EXPECT_FALSE(doc.configurationPresent);
+    EXPECT_FALSE(doc.preferencesEnabled);
+    EXPECT_TRUE(doc.noDialogAfterUpload);
+    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, false}));
+    EXPECT_EQ(doc.overwriteCalibration, (std::array<bool, 4>{true, true, true, true}));
+    EXPECT_FALSE(doc.IsModified());
+    for (int i = 0; i < kChannelObjects; ++i) {
+        EXPECT_EQ(doc.Channel(i).record.GetUnitAddress(), 0);  // defaults for address 0
+        EXPECT_TRUE(doc.Channel(i).record.IsValid());
+        EXPECT_EQ(doc.Channel(i).record, doc.Channel(i).savedRecord);
+        EXPECT_DOUBLE_EQ(doc.Channel(i).talkVersion, 1.73);
+        EXPECT_EQ(doc.Channel(i).Port(), &doc.Port());
+    }
+    EXPECT_EQ(doc.ComLink().Address(), 4);
+    EXPECT_EQ(doc.DisplayLink().Address(), 5);
+    EXPECT_EQ(GetActiveDocument(), &doc);
+    EXPECT_TRUE(doc.SaveModified());
+}
+
+TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
+    doc.description = "kept";
+    doc.monitorCount = 2;
+    doc.channelCount = 4;
+    doc.Channel(1).record.SetName("Old");
+    doc.kvr100Address = 2;
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
+    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
+    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
+    EXPECT_EQ(doc.Channel(3).record.GetUnitAddress(), 3);
+    EXPECT_TRUE(doc.Channel(3).record.IsBalanced());  // main board defaults
+    EXPECT_FALSE(doc.Channel(0).record.IsBalanced());
+    EXPECT_EQ(doc.Channel(1).record.GetName(), "Not Available");
+    EXPECT_EQ(doc.monitorCount, 0);
+    EXPECT_EQ(doc.channelCount, 0);
+    EXPECT_EQ(doc.description, "kept");
+
+    doc.kvr100Address = 1;
+    doc.OnNewDocument();
+    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 1);
+    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
+    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
+}
+
+TEST_F(DocumentTest, DeviceTypeSetsTheChannelCount) {
+    doc.SetDeviceType(1);
+    EXPECT_EQ(doc.GetChannels(), 4);
+    doc.SetDeviceType(0);
+    EXPECT_EQ(doc.GetChannels(), 1);
+    doc.SetDeviceType(7);  // not a device type: no change
+    EXPECT_EQ(doc.GetChannels(), 1);
+    doc.SetDeviceType(2);
+    EXPECT_EQ(doc.GetChannels(), 0);
+}
+
+TEST_F(DocumentTest, ModifiedByMonitorsPortSettingsAndTheFlagButNotByRecords) {
+    doc.Channel(0).record.SetName("Changed");
+    EXPECT_FALSE(doc.IsModified());
+
+    doc.monitorEntities[0] = 1;  // beyond the count: not a monitor yet
+    EXPECT_FALSE(doc.IsModified());
+    doc.monitorCount = 1;
+    EXPECT_TRUE(doc.IsModified());
+    doc.SnapshotMonitors();
+    EXPECT_FALSE(doc.IsModified());
+    doc.monitorChannels[0] = 3;
+    EXPECT_TRUE(doc.IsModified());
+    doc.SnapshotMonitors();
+    doc.layoutColumns = 5;
+    EXPECT_TRUE(doc.IsModified());
+    doc.SnapshotMonitors();
+
+    doc.Port().Settings().changed = true;
+    EXPECT_TRUE(doc.IsModified());
+    doc.Port().Settings().changed = false;
+    doc.SetModifiedFlag(true);
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocumentTest, DeviceLockTimesOutWhileAnotherThreadHoldsIt) {
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    std::thread reader([&] {
+        DeviceLock lock(doc);
+        ASSERT_TRUE(lock.Lock());
+        held = true;
+        while (!release) {
+            std::this_thread::yield();
+        }
+    });
+    while (!held) {
+        std::this_thread::yield();
+    }
+    const uint64_t before = clock.NowMs();
+    {
+        DeviceLock lock;  // binds to the active document
+        EXPECT_FALSE(lock.Lock());
+        EXPECT_FALSE(lock.IsLocked());
+    }
+    EXPECT_GE(clock.NowMs() - before, 4000u);  // waited its 4000 ms, on the virtual clock
+    EXPECT_NE(DeviceLock::Owner(doc), std::this_thread::get_id());
+    release = true;
+    reader.join();
+    EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
+    ASSERT_FALSE(user.busyTexts.empty());  // the wait cursor was shown
+    EXPECT_EQ(user.busyDepth, 0);
+}
+
+TEST_F(DocumentTest, DeviceLockReentersAndEachGuardReleasesOnlyItsOwnHold) {
+    DeviceLock outer(doc);
+    ASSERT_TRUE(outer.Lock());
+    EXPECT_EQ(DeviceLock::Owner(doc), std::this_thread::get_id());
+    {
+        DeviceLock inner(doc);
+        EXPECT_TRUE(inner.Lock());  // recursive: at once
+    }
+    EXPECT_EQ(DeviceLock::Owner(doc), std::this_thread::get_id());
+    std::atomic<bool> got{true};
+    std::thread other([&] {
+        DeviceLock lock(doc);
+        got = lock.Lock();
+    });
+    other.join();
+    EXPECT_FALSE(got);  // the outer hold is still there
+}
+
+TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {
+    auto script = test::AttachRecordingLine(doc.Port());
+    doc.channelCount = 1;
+    doc.kvr100Address = 2;
+    doc.OnNewDocument();
+    doc.channelCount = 1;
+    script->Reply({0x21, 0x01});
+    doc.QueryDeviceCodes();
+    EXPECT_EQ(script->written, (std::vector<uint8_t>{0x02, 0x04, 0x05}));
+    EXPECT_EQ(doc.Channel(0).DeviceCode(), 0x21u);
+}
+
+TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
+    auto script = test::AttachRecordingLine(doc.Port());
+    ASSERT_TRUE(ApplyKvr100Address(doc, 2));
+    EXPECT_EQ(doc.kvr100Address, 2);
+    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
+    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
+    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
+    EXPECT_EQ(Kvr100AddressOnOpen(doc), 2);
+    doc.Channel(0).ReadParameters();
+    EXPECT_EQ(script->written.front(), 0x82);
+
+    ASSERT_TRUE(ApplyKvr100Address(doc, 1));
+    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 1);
+    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
+    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
+    EXPECT_FALSE(ApplyKvr100Address(doc, 3));
+    EXPECT_EQ(doc.kvr100Address, 1);
+
+    EXPECT_TRUE(user.messages.empty());
+    doc.Channel(0).record.SetUnitAddress(5);
+    EXPECT_EQ(Kvr100AddressOnOpen(doc), -1);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, "Value of Chan is 5, Chan");
+}
+
+TEST_F(DocumentTest, DownloadPreferencesFactoryOkAndCancel) {
+    DownloadPreferences form = DownloadPreferences::FromDocument(doc);
+    EXPECT_FALSE(form.DetailsEnabled());
+    form.overwriteSerialNumber[2] = true;
+    form.noDialogAfterDownload = false;
+    form.downloadToDifferentUnit[0] = false;
+    form.Factory();
+    EXPECT_EQ(form.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, false}));
+    EXPECT_EQ(form.downloadToDifferentUnit, (std::array<bool, 4>{true, true, true, true}));
+    EXPECT_TRUE(form.noDialogAfterDownload);
+    EXPECT_FALSE(form.enabled);  // Factory leaves the enable box alone
+
+    // Cancel: the form's copy is dropped and the document is as it was.
+    form.overwriteCalibration[3] = false;
+    EXPECT_TRUE(doc.overwriteCalibration[3]);
+
+    form.enabled = true;
+    form.overwriteSerialNumber[1] = true;
+    form.ApplyTo(doc);
+    EXPECT_TRUE(doc.preferencesEnabled);
+    EXPECT_TRUE(doc.overwriteSerialNumber[1]);
+    EXPECT_FALSE(doc.overwriteCalibration[3]);
+}
+
+TEST(PortForm, ReportsTheFirstFailureInOrder) {
+    EXPECT_EQ(ValidatePortForm(0, "", "", "", ""), "Please select a valid communications port");
+    EXPECT_EQ(ValidatePortForm(33, "9600", "None", "8", "1"),
+              "Please select a valid communications port");
+    EXPECT_EQ(ValidatePortForm(1, "", "", "", ""), "Please select a valid baud rate");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "", "", ""), "Please select a valid parity");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "", ""),
+              "Please select a valid number of data bits");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "8", ""),
+              "Please select a valid number of stop bits");
+    EXPECT_EQ(ValidatePortForm(32, "9600", "None", "8", "1"), "");
+}
+
+class PortSetupTest : public DocumentTest {
+  protected:
+    void SetUp() override {
+        sim::SimOptions options;
+        options.pace = false;
+        units = std::make_unique<sim::SimUnits>(options);
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        // Port numbers must map to a device whatever this machine has.
+        std::string error;
+        for (int n : {1, 3}) {
+            ASSERT_TRUE(SavePortOverride(PortOverridesPath(), n, "/dev/kvr-sim", error)) << error;
+        }
+    }
+    void TearDown() override { SetPortSettingsEditor({}); }
+    test::TempDir dir;
+    test::ScopedEnv ports{"KVR_PORTS_FILE", dir.File("ports.conf")};
+    std::unique_ptr<sim::SimUnits> units;
+};
+
+TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {
+    std::vector<PortSettings> shown;
+    SetPortSettingsEditor([&](PortSettings& s) {
+        shown.push_back(s);
+        s.port = 3;
+        return true;
+    });
+    ASSERT_TRUE(doc.Channel(0).ReadParameters());  // the first device command
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].port, 0);  // nothing chosen yet: the defaults
+    EXPECT_EQ(shown[0].baud, "9600");
+    EXPECT_EQ(shown[0].parity, "None");
+    EXPECT_EQ(shown[0].dataBits, "8");
+    EXPECT_EQ(shown[0].stopBits, "1");
+    EXPECT_EQ(doc.Port().Settings().port, 3);
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(PortSetupTest, CancelledFormLeavesTheSettingsAndFailsTheCommand) {
+    SetPortSettingsEditor([](PortSettings& s) {
+        s.port = 9;
+        return false;
+    });
+    EXPECT_FALSE(doc.Channel(0).ReadParameters());
+    EXPECT_EQ(doc.Port().Settings().port, 0);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, "Failed to open Communications Port");
+}
+
+TEST_F(PortSetupTest, ReconfigureClosesAndReopensOnlyOnOk) {
+    doc.Port().Settings().port = 1;
+    ASSERT_TRUE(doc.Port().EnsureOpen());
+    SetPortSettingsEditor([](PortSettings&) { return false; });
+    EXPECT_FALSE(Reconfigure(doc.Port()));
+    EXPECT_FALSE(doc.Port().IsOpen());
+    SetPortSettingsEditor([](PortSettings& s) {
+        s.baud = "19200";
+        return true;
+    });
+    EXPECT_TRUE(Reconfigure(doc.Port()));
+    EXPECT_TRUE(doc.Port().IsOpen());
+    EXPECT_EQ(doc.Port().Baud(), 19200u);
+}
+
+}  // namespace
+}  // namespace kvr

@@ -44,6 +44,18 @@ BusyMessage::~BusyMessage() {
     }
 }
 
+void AppSetPaneText(StatusPane pane, const std::string& text) {
+    if (IUserSeam* seam = g_seam.load()) {
+        seam->SetPaneText(pane, text);
+    }
+}
+
+void AppSetCommsLamp(bool on) {
+    if (IUserSeam* seam = g_seam.load()) {
+        seam->SetCommsLamp(on);
+    }
+}
+
 bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation) {
     IUserSeam* seam = g_seam.load();
     return seam != nullptr && seam->AskPassword(prompt, password, confirmation);

@@ -12,6 +12,8 @@ enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
 enum class PasswordPrompt { Entry, EntryConfirm, Existing };
+// The status-bar panes that the core writes.
+enum class StatusPane { Upload, Download, Log, Secondaries, Talk };
 
 inline constexpr const char* kAppTitle = "KVR View";
 
@@ -30,6 +32,9 @@ class IUserSeam {
     // its confirmation; Existing: "Please enter your existing Password". False on Cancel.
     virtual bool AskPassword(PasswordPrompt prompt, std::string& password,
                              std::string& confirmation) = 0;
+    // A status-bar pane's text and the COMMS lamp; nothing where there is no status bar.
+    virtual void SetPaneText(StatusPane /*pane*/, const std::string& /*text*/) {}
+    virtual void SetCommsLamp(bool /*on*/) {}
 };
 
 // The program's one message routine. With no seam in place the message goes to stderr
@@ -49,6 +54,9 @@ class BusyMessage {
   private:
     IUserSeam* seam_;
 };
+
+void AppSetPaneText(StatusPane pane, const std::string& text);
+void AppSetCommsLamp(bool on);
 
 // Asks through the seam; with none in place, gives false (Cancel).
 bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation);

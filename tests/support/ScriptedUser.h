@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,16 @@ class ScriptedUser final : public IUserSeam {
     void BusyEnd() override;
     bool AskPassword(PasswordPrompt prompt, std::string& password,
                      std::string& confirmation) override;
+
+    void SetPaneText(StatusPane pane, const std::string& text) override {
+        panes[pane] = text;
+        paneHistory.emplace_back(pane, text);
+    }
+    void SetCommsLamp(bool on) override { lamp.push_back(on); }
+
+    std::map<StatusPane, std::string> panes;  // the last text of each pane
+    std::vector<std::pair<StatusPane, std::string>> paneHistory;
+    std::vector<bool> lamp;  // every COMMS lamp setting, in order
 
     struct PasswordAnswer {
         bool ok = true;

@@ -24,6 +24,17 @@ int Values(const Options& options, const std::vector<std::string>& args);
 int Settings(const Options& options, const std::vector<std::string>& args);
 // kvrctl password set | check
 int Password(const Options& options, const std::vector<std::string>& args);
+// kvrctl query
+int Query(const Options& options, const std::vector<std::string>& args);
+// kvrctl download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no]
+//   [--overwrite-calibration yes|no] [--continue]
+int Download(const Options& options, const std::vector<std::string>& args);
+// kvrctl show FILE.kvr [--json], convert FILE.json -o FILE.kvr, diff A.kvr B.kvr|--unit
+int Show(const Options& options, const std::vector<std::string>& args);
+int Convert(const Options& options, const std::vector<std::string>& args);
+int Diff(const Options& options, const std::vector<std::string>& args);
+// kvrctl monitor --monitor CH:ENTITY ... [--secondary] [--log FILE --interval S] [--duration S]
+int Monitor(const Options& options, const std::vector<std::string>& args);
 // kvrctl address 0|1|2
 int Address(const Options& options, const std::vector<std::string>& args);
 

@@ -8,7 +8,11 @@
 #include <vector>
 
 #include "cli/CliCommon.h"
+#include "cli/CliUser.h"
 #include "document/PortSetup.h"
+#include "document/QRLDoc.h"
+#include "document/SetupFile.h"
+#include "document/Transfer.h"
 #include "link/ChannelLink.h"
 #include "link/EntityScale.h"
 #include "link/RecordText.h"
@@ -22,9 +26,12 @@ constexpr int kBoards = 4;  // channels 0 to 2 and the main board 3
 struct BoardArgs {
     int board = -1;  // -1: all
     std::string rawDir;
+    std::string output;      // upload -o: the setup file to save
+    bool keepGoing = false;  // upload --continue
 };
 
-bool ParseBoardArgs(const std::vector<std::string>& args, bool allowRaw, BoardArgs& out,
+// allowUpload: the upload's own options (--raw, -o, --continue) are accepted.
+bool ParseBoardArgs(const std::vector<std::string>& args, bool allowUpload, BoardArgs& out,
                     std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -35,8 +42,12 @@ bool ParseBoardArgs(const std::vector<std::string>& args, bool allowRaw, BoardAr
                 return false;
             }
             out.board = v[0] - '0';
-        } else if (allowRaw && a == "--raw" && i + 1 < args.size()) {
+        } else if (allowUpload && a == "--raw" && i + 1 < args.size()) {
             out.rawDir = args[++i];
+        } else if (allowUpload && a == "-o" && i + 1 < args.size()) {
+            out.output = args[++i];
+        } else if (allowUpload && a == "--continue") {
+            out.keepGoing = true;
         } else {
             error = "unexpected argument '" + a + "' (see kvrctl --help)";
             return false;
@@ -107,6 +118,55 @@ int NoBoard(const Options& options, const CSerialPort& port, int only) {
     return Fail("no board answered on " + where);
 }
 
+void PrintBoard(int board, const ParameterRecord& record) {
+    std::printf("%s\n", BoardTitle(board).c_str());
+    for (const auto& [name, value] : DescribeRecord(record)) {
+        std::printf("  %-24s %s\n", name.c_str(), value.c_str());
+    }
+    std::printf("\n");
+}
+
+// upload -o: the desktop program's Upload command, then the document saved as a setup file.
+int UploadToFile(const Options& options, const BoardArgs& ba) {
+    if (ba.board >= 0) {
+        return Fail("--board cannot be combined with -o: the upload reads every board");
+    }
+    CQRLDoc doc;
+    ScopedActiveDocument active(doc);
+    if (!OpenPort(options, doc.Port())) {
+        return 1;
+    }
+    CliUser user;
+    user.quiet = true;  // only errors go to standard error
+    ScopedUserSeam seam(user);
+    doc.stopAtFirstFailure = !ba.keepGoing;
+    // The summary goes to standard output below instead of a message.
+    doc.preferencesEnabled = true;
+    doc.noDialogAfterUpload = true;
+    const bool uploaded = UploadCommand(doc);
+    std::string error;
+    for (int b = 0; b < kBoards; ++b) {
+        if ((doc.lastUploadMask & (1u << b)) == 0) {
+            continue;
+        }
+        PrintBoard(b, doc.Channel(b).record);
+        if (!ba.rawDir.empty() && !SaveRaw(ba.rawDir, b, doc.Channel(b).record, error)) {
+            return Fail(error);
+        }
+    }
+    std::printf("%s\nUpload pane: %s\n", UploadSummaryText(doc.channelCount).c_str(),
+                TransferPaneText(false, doc.lastUploadMask).c_str());
+    if (!uploaded) {
+        // Nothing to save: a file of default records would only replace a good one.
+        return NoBoard(options, doc.Port(), -1);
+    }
+    if (!SaveDocumentFile(doc, ba.output, false)) {
+        return Fail("the setup file " + ba.output + " was not saved");
+    }
+    std::printf("saved %s\n", ba.output.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int Fail(const std::string& reason) {
@@ -140,6 +200,12 @@ int Upload(const Options& options, const std::vector<std::string>& args) {
     if (!ParseBoardArgs(args, true, ba, error)) {
         return Fail(error);
     }
+    if (!ba.output.empty()) {
+        return UploadToFile(options, ba);
+    }
+    if (ba.keepGoing) {
+        return Fail("--continue applies to upload -o FILE.kvr");
+    }
     CSerialPort port;
     if (!OpenPort(options, port)) {
         return 1;
@@ -155,11 +221,7 @@ int Upload(const Options& options, const std::vector<std::string>& args) {
             continue;
         }
         ++found;
-        std::printf("%s\n", BoardTitle(b).c_str());
-        for (const auto& [name, value] : DescribeRecord(channel->record)) {
-            std::printf("  %-24s %s\n", name.c_str(), value.c_str());
-        }
-        std::printf("\n");
+        PrintBoard(b, channel->record);
         if (!ba.rawDir.empty() && !SaveRaw(ba.rawDir, b, channel->record, error)) {
             return Fail(error);
         }

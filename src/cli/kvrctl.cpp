@@ -35,7 +35,37 @@ const char kUsage[] =
     "  upload [--board N] [--raw DIR]\n"
     "                             read and print the record of every board (or board N);\n"
     "                             --raw saves each record's 115 bytes as DIR/boardN.rec\n"
+    "  upload -o FILE.kvr [--continue]\n"
+    "                             the Upload command: every board into a new configuration,\n"
+    "                             saved as a setup file; --continue tries every board\n"
+    "                             instead of stopping at the first that does not answer\n"
+    "  query                      which measuring unit is attached (KVR 300 or KVR 100)\n"
+    "  download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no]\n"
+    "           [--overwrite-calibration yes|no] [--continue]\n"
+    "                             write a setup file to the unit, board by board; a question\n"
+    "                             that no flag answers stops the download (status 3); the\n"
+    "                             password comes from KVR_PASSWORD or standard input\n"
     "  values [--board N]         one sample, then the values of every board (or board N)\n"
+    "  monitor --monitor CH:ENTITY [--monitor CH:ENTITY ...] [--secondary]\n"
+    "          [--log FILE [--interval SECONDS]] [--duration SECONDS] [--kvr100-address A]\n"
+    "                             live values (up to 60 monitors), one line per reading;\n"
+    "                             CH is 1, 2, 3 or 3ph (the KVR 300 main board); ENTITY a\n"
+    "                             code 1 to 14 or one of (any case): voltage|v, current|i,\n"
+    "                             active-power|power|p, apparent-power|s, reactive-power|q,\n"
+    "                             power-factor|pf, frequency|f, active-energy, apparent-energy,\n"
+    "                             reactive-energy, current-max;\n"
+    "                             --secondary shows input values instead of primary ones;\n"
+    "                             --log writes a log file (one line per --interval seconds,\n"
+    "                             default 5); until --duration ends or Ctrl-C\n"
+    "  show FILE.kvr [--json]     everything a setup file holds, decoded; --json prints it\n"
+    "                             as a JSON document that convert turns back into the file\n"
+    "  convert FILE.json -o FILE.kvr\n"
+    "  convert FILE.kvr -o FILE.json\n"
+    "                             JSON to a setup file (byte for byte) or back; -o - writes\n"
+    "                             to standard output\n"
+    "  diff A.kvr B.kvr           field-by-field differences of two setup files\n"
+    "  diff A.kvr --unit          the same between a setup file and the attached unit;\n"
+    "                             status 0 when equal, 1 when they differ, 2 on error\n"
     "  settings                   where the settings are kept, and every stored value\n"
     "  settings set-port N [--baud B] [--parity P] [--data-bits D] [--stop-bits S]\n"
     "                             check and store the transmission setup\n"
@@ -153,6 +183,16 @@ int Main(int argc, char** argv) {
     }
     if (command == "address") {
         return Address(options, args);
+    }
+    static const struct {
+        const char* name;
+        int (*run)(const Options&, const std::vector<std::string>&);
+    } kCommands[] = {{"query", Query},     {"download", Download}, {"show", Show},
+                     {"convert", Convert}, {"diff", Diff},         {"monitor", Monitor}};
+    for (const auto& c : kCommands) {
+        if (command == c.name) {
+            return c.run(options, args);
+        }
     }
     return Fail("unknown command '" + command + "' (see kvrctl --help)");
 }

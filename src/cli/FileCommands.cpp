@@ -1,0 +1,446 @@
+// kvrctl commands on setup files: show, convert and diff.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommon.h"
+#include "document/SetupFile.h"
+#include "document/SetupJson.h"
+#include "link/ChannelLink.h"
+#include "link/RecordText.h"
+#include "link/UserSeam.h"
+#include "measure/EntityChannel.h"
+
+namespace kvr::cli {
+
+namespace {
+
+constexpr int kDiffError = 2;  // as diff(1): 0 equal, 1 different, 2 trouble
+
+const char kShowUsage[] = "usage: kvrctl show FILE.kvr [--json]";
+const char kConvertUsage[] =
+    "usage: kvrctl convert FILE.json -o FILE.kvr | convert FILE.kvr -o FILE.json (-o - for "
+    "standard output)";
+const char kDiffUsage[] = "usage: kvrctl diff A.kvr B.kvr | kvrctl diff A.kvr --unit";
+
+// Catches the core's messages while a file is read, so kvrctl can say which file they
+// are about in one line.
+class MessageCatcher final : public IUserSeam {
+  public:
+    MsgAnswer MessageBox(const std::string& text, const std::string&, MsgIcon,
+                         MsgButtons buttons) override {
+        last = text;
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    }
+    void Beep(unsigned, unsigned) override {}
+    void BusyBegin(const std::string&) override {}
+    void BusyEnd() override {}
+    bool AskPassword(PasswordPrompt, std::string&, std::string&) override { return false; }
+    std::string last;
+};
+
+// A setup file in a document of its own, as the desktop program would hold it.
+struct LoadedSetup {
+    std::unique_ptr<CQRLDoc> doc;
+    SetupReadInfo info;
+    SetupImage image;
+};
+
+bool LoadSetupPath(const std::string& path, LoadedSetup& out, std::string& error) {
+    out.doc = std::make_unique<CQRLDoc>();
+    out.doc->OnNewDocument();
+    MessageCatcher catcher;
+    SetupStatus status;
+    {
+        ScopedUserSeam quiet(catcher);
+        status = OpenSetupFile(*out.doc, path, false, &out.info);
+    }
+    if (status != SetupStatus::Loaded) {
+        error = catcher.last.find(path) == std::string::npos ? path + ": " + catcher.last
+                                                             : catcher.last;
+        return false;
+    }
+    out.image = CaptureSetup(*out.doc, out.info.signature);
+    return true;
+}
+
+void NoteShortFile(const std::string& path, const SetupReadInfo& info) {
+    if (info.truncated) {
+        std::fprintf(stderr,
+                     "kvrctl: note: %s ends inside %s; the rest of it is as a new document "
+                     "holds it\n",
+                     path.c_str(), info.truncatedIn.c_str());
+    }
+    if (info.trailingBytes > 0) {
+        std::fprintf(stderr, "kvrctl: note: %s has %zu byte(s) after its last record (ignored)\n",
+                     path.c_str(), info.trailingBytes);
+    }
+}
+
+std::string MonitorLabel(const CQRLDoc& doc, int entity, int channel) {
+    std::string label;
+    DescribeEntityChannel(doc, entity, channel, label, true, false);
+    return label;
+}
+
+std::string LabelOf(const SetupImage& image, int entity, int channel) {
+    CQRLDoc doc;
+    doc.OnNewDocument();
+    ApplySetup(doc, image);
+    return MonitorLabel(doc, entity, channel);
+}
+
+std::string MonitorText(const CQRLDoc& doc, int i) {
+    const int e = doc.monitorEntities[static_cast<size_t>(i)];
+    const int c = doc.monitorChannels[static_cast<size_t>(i)];
+    return DisplayText(MonitorLabel(doc, e, c)) + " (entity " + std::to_string(e) + ", channel " +
+           std::to_string(c) + ")";
+}
+
+std::string BoardTitle(int board) {
+    return board == kMainBoard
+               ? "Board 3 (main board)"
+               : "Board " + std::to_string(board) + " (channel " + std::to_string(board + 1) + ")";
+}
+
+std::string UnitKind(int channels) {
+    return channels == 1 ? " (KVR 100)" : channels == 4 ? " (KVR 300)" : "";
+}
+
+// A multi-line description with its later lines under the first.
+std::string Indented(const std::string& text, const std::string& indent) {
+    std::string out;
+    for (char c : DisplayText(text)) {
+        if (c == '\r') {
+            continue;
+        }
+        out += c;
+        if (c == '\n') {
+            out += indent;
+        }
+    }
+    return out;
+}
+
+int ShowText(const std::string& path, const LoadedSetup& file) {
+    const CQRLDoc& doc = *file.doc;
+    const char* indent = "                  ";
+    std::printf("File              %s\n", path.c_str());
+    std::printf("Signature         %u\n", file.info.signature);
+    std::printf("Description       %s\n", Indented(doc.description, indent).c_str());
+    std::printf("Boards            %u%s\n", doc.channelCount, UnitKind(doc.channelCount).c_str());
+    std::printf("Monitors          %u\n", doc.monitorCount);
+    std::printf("Layout columns    %u\n", doc.layoutColumns);
+    if (doc.monitorCount > 0) {
+        std::printf("\n");
+    }
+    for (int i = 0; i < doc.monitorCount; ++i) {
+        std::printf("Monitor %-2d        %s\n", i + 1, MonitorText(doc, i).c_str());
+    }
+    for (int b = 0; b < doc.channelCount; ++b) {
+        std::printf("\n%s\n", BoardTitle(b).c_str());
+        for (const auto& [name, value] : DescribeRecord(doc.Channel(b).record)) {
+            std::printf("  %-24s %s\n", name.c_str(), DisplayText(value).c_str());
+        }
+    }
+    return 0;
+}
+
+// Which raw field a record byte belongs to, for differences no decoded field shows.
+const char* RawFieldAt(size_t offset) {
+    static const struct {
+        size_t begin;
+        const char* name;
+    } kFields[] = {
+        {0, "SerialNumber"},       {4, "UnitAddress"},
+        {5, "calibration gains"},  {15, "OutputCard"},
+        {19, "OutputEntity"},      {23, "OutputSource"},
+        {27, "OutputScaleMin"},    {35, "OutputScaleMax"},
+        {43, "OutputLevelMin"},    {51, "OutputLevelMax"},
+        {59, "DacOffset"},         {67, "DacSpan"},
+        {75, "FirmwareVersion"},   {76, "InputHardware"},
+        {77, "CtPhaseCorrection"}, {79, "Name"},
+        {96, "reserved"},          {99, "CurrentThreshold"},
+        {100, "ChannelFlags"},     {101, "VoltageInput"},
+        {102, "VtPrimary"},        {104, "VtSecondary"},
+        {106, "VoltageDirect"},    {107, "CurrentInput"},
+        {108, "CtPrimary"},        {110, "CtSecondary"},
+        {112, "CurrentDirect"},    {113, "Signature"},
+    };
+    const char* name = kFields[0].name;
+    for (const auto& f : kFields) {
+        if (offset >= f.begin) {
+            name = f.name;
+        }
+    }
+    return name;
+}
+
+std::string HexBytes(const ParameterRecord& r, size_t begin, size_t end) {
+    std::string out;
+    char hex[4];
+    for (size_t k = begin; k < end; ++k) {
+        std::snprintf(hex, sizeof hex, "%s%02x", k == begin ? "" : " ", r.Bytes()[k]);
+        out += hex;
+    }
+    return out;
+}
+
+// Every decoded field that differs, then the bytes whose difference no field shows (a
+// transformer rating while coupled directly, carried bits, bytes after a name's end).
+void DiffRecords(const std::string& title, const ParameterRecord& a, const ParameterRecord& b,
+                 std::vector<std::string>& lines) {
+    const auto da = DescribeRecord(a);
+    const auto db = DescribeRecord(b);
+    for (size_t i = 0; i < da.size() && i < db.size(); ++i) {
+        if (da[i].second != db[i].second) {
+            lines.push_back(title + " / " + da[i].first + ": " + DisplayText(da[i].second) +
+                            " -> " + DisplayText(db[i].second));
+        }
+    }
+    std::vector<bool> hidden(ParameterRecord::kSize, false);
+    for (size_t k = 0; k < ParameterRecord::kSize; ++k) {
+        if (a.Bytes()[k] != b.Bytes()[k]) {
+            // Hidden when neither record shows the byte: swapped alone, nothing changes.
+            ParameterRecord aWithB = a;
+            aWithB.Bytes()[k] = b.Bytes()[k];
+            ParameterRecord bWithA = b;
+            bWithA.Bytes()[k] = a.Bytes()[k];
+            hidden[k] = DescribeRecord(aWithB) == da && DescribeRecord(bWithA) == db;
+        }
+    }
+    for (size_t k = 0; k < ParameterRecord::kSize;) {
+        if (!hidden[k]) {
+            ++k;
+            continue;
+        }
+        size_t end = k + 1;
+        while (end < ParameterRecord::kSize && hidden[end] && RawFieldAt(end) == RawFieldAt(k)) {
+            ++end;
+        }
+        std::string where = end - k == 1
+                                ? "byte " + std::to_string(k)
+                                : "bytes " + std::to_string(k) + "-" + std::to_string(end - 1);
+        lines.push_back(title + " / " + RawFieldAt(k) + " " + where + ": " + HexBytes(a, k, end) +
+                        " -> " + HexBytes(b, k, end));
+        k = end;
+    }
+}
+
+std::vector<std::string> DiffFiles(const LoadedSetup& a, const LoadedSetup& b) {
+    std::vector<std::string> lines;
+    const CQRLDoc& x = *a.doc;
+    const CQRLDoc& y = *b.doc;
+    auto header = [&](const char* name, const std::string& from, const std::string& to) {
+        if (from != to) {
+            lines.push_back(std::string(name) + ": " + from + " -> " + to);
+        }
+    };
+    header("Signature", std::to_string(a.info.signature), std::to_string(b.info.signature));
+    if (x.description != y.description) {
+        std::string from = "\"" + DisplayText(x.description) + "\"";
+        std::string to = "\"" + DisplayText(y.description) + "\"";
+        if (from == to) {  // different bytes that read alike: show the bytes
+            from += " (" +
+                    ToHex(reinterpret_cast<const uint8_t*>(x.description.data()),
+                          x.description.size()) +
+                    ")";
+            to += " (" +
+                  ToHex(reinterpret_cast<const uint8_t*>(y.description.data()),
+                        y.description.size()) +
+                  ")";
+        }
+        lines.push_back("Description: " + from + " -> " + to);
+    }
+    header("Boards", std::to_string(x.channelCount), std::to_string(y.channelCount));
+    header("Monitors", std::to_string(x.monitorCount), std::to_string(y.monitorCount));
+    header("Layout columns", std::to_string(x.layoutColumns), std::to_string(y.layoutColumns));
+    const int monitors = std::max(x.monitorCount, y.monitorCount);
+    for (int i = 0; i < monitors; ++i) {
+        const std::string from = i < x.monitorCount ? MonitorText(x, i) : "(none)";
+        const std::string to = i < y.monitorCount ? MonitorText(y, i) : "(none)";
+        const auto at = static_cast<size_t>(i);
+        const bool same = i < x.monitorCount && i < y.monitorCount &&
+                          x.monitorEntities[at] == y.monitorEntities[at] &&
+                          x.monitorChannels[at] == y.monitorChannels[at];
+        if (!same) {
+            lines.push_back("Monitor " + std::to_string(i + 1) + ": " + from + " -> " + to);
+        }
+    }
+    const int boards = std::max(x.channelCount, y.channelCount);
+    for (int i = 0; i < boards; ++i) {
+        const std::string title = "Board " + std::to_string(i);
+        if (i >= x.channelCount || i >= y.channelCount) {
+            lines.push_back(title + ": " + (i < x.channelCount ? "present" : "(absent)") + " -> " +
+                            (i < y.channelCount ? "present" : "(absent)"));
+            continue;
+        }
+        DiffRecords(title, x.Channel(i).record, y.Channel(i).record, lines);
+    }
+    return lines;
+}
+
+int PrintDiff(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        std::printf("%s\n", line.c_str());
+    }
+    return lines.empty() ? 0 : 1;
+}
+
+int DiffUnit(const Options& options, const std::string& path) {
+    LoadedSetup file;
+    std::string error;
+    if (!LoadSetupPath(path, file, error)) {
+        Fail(error);
+        return kDiffError;
+    }
+    NoteShortFile(path, file.info);
+    const CQRLDoc& doc = *file.doc;
+    if (doc.channelCount == 0) {
+        Fail(path + " holds no board to compare with the unit");
+        return kDiffError;
+    }
+    CSerialPort port;
+    if (!OpenPort(options, port)) {
+        return kDiffError;
+    }
+    std::vector<std::string> lines;
+    for (int b = 0; b < doc.channelCount; ++b) {
+        const ParameterRecord& mine = doc.Channel(b).record;
+        // The board is asked at the address its record in the file gives.
+        CChannelLink unit(&port, mine.GetUnitAddress());
+        if (!unit.ReadParameters()) {
+            const std::string reason =
+                !port.IsOpen() && !port.LastError().empty() ? ": " + port.LastError() : "";
+            Fail("board " + std::to_string(b) + " (address " +
+                 std::to_string(mine.GetUnitAddress() & 7) + ") did not answer" + reason);
+            return kDiffError;
+        }
+        DiffRecords("Board " + std::to_string(b), mine, unit.record, lines);
+    }
+    return PrintDiff(lines);
+}
+
+bool WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
+    if (path == "-") {
+        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+               std::fflush(stdout) == 0;
+    }
+    std::string error;
+    if (!WriteFileAtomically(path, bytes, error)) {
+        Fail("cannot write " + path + ": " + error);
+        return false;
+    }
+    return true;
+}
+
+bool LooksLikeJson(const std::vector<uint8_t>& bytes) {
+    // A setup file starts with its signature's low byte (0x75 to 0x77), never with "{".
+    for (uint8_t c : bytes) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            return c == '{';
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int Show(const Options&, const std::vector<std::string>& args) {
+    std::string path;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json") {
+            json = true;
+        } else if (path.empty() && !a.empty() && a[0] != '-') {
+            path = a;
+        } else {
+            return Fail(kShowUsage);
+        }
+    }
+    if (path.empty()) {
+        return Fail(kShowUsage);
+    }
+    LoadedSetup file;
+    std::string error;
+    if (!LoadSetupPath(path, file, error)) {
+        return Fail(error);
+    }
+    NoteShortFile(path, file.info);
+    if (json) {
+        std::fputs(SetupToJson(file.image, LabelOf).c_str(), stdout);
+        return 0;
+    }
+    return ShowText(path, file);
+}
+
+int Convert(const Options&, const std::vector<std::string>& args) {
+    std::string in;
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" && i + 1 < args.size() && out.empty()) {
+            out = args[++i];
+        } else if (in.empty() && !args[i].empty() && args[i][0] != '-') {
+            in = args[i];
+        } else {
+            return Fail(kConvertUsage);
+        }
+    }
+    if (in.empty() || out.empty()) {
+        return Fail(kConvertUsage);
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(in, bytes, error)) {
+        return Fail("cannot read " + in + ": " + error);
+    }
+    if (LooksLikeJson(bytes)) {
+        SetupImage image;
+        std::vector<std::string> notes;
+        if (!SetupFromJson(std::string(bytes.begin(), bytes.end()), image, error, &notes,
+                           LabelOf)) {
+            return Fail(in + ": " + error);
+        }
+        for (const std::string& note : notes) {
+            std::fprintf(stderr, "kvrctl: note: %s\n", note.c_str());
+        }
+        return WriteOutput(out, EncodeSetup(image)) ? 0 : 1;
+    }
+    LoadedSetup file;
+    if (!LoadSetupPath(in, file, error)) {
+        return Fail(error);
+    }
+    if (file.info.truncated || file.info.trailingBytes > 0) {
+        NoteShortFile(in, file.info);
+        std::fprintf(stderr,
+                     "kvrctl: note: the JSON holds the setup as loaded; converted back it "
+                     "will not give the same bytes as %s\n",
+                     in.c_str());
+    }
+    const std::string text = SetupToJson(file.image, LabelOf);
+    return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : 1;
+}
+
+int Diff(const Options& options, const std::vector<std::string>& args) {
+    if (args.size() != 2 || args[0].empty() || args[0][0] == '-') {
+        Fail(kDiffUsage);
+        return kDiffError;
+    }
+    if (args[1] == "--unit") {
+        return DiffUnit(options, args[0]);
+    }
+    LoadedSetup a;
+    LoadedSetup b;
+    std::string error;
+    if (!LoadSetupPath(args[0], a, error) || !LoadSetupPath(args[1], b, error)) {
+        Fail(error);
+        return kDiffError;
+    }
+    NoteShortFile(args[0], a.info);
+    NoteShortFile(args[1], b.info);
+    return PrintDiff(DiffFiles(a, b));
+}
+
+}  // namespace kvr::cli

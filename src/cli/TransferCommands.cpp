@@ -1,0 +1,192 @@
+// kvrctl query and download: the desktop program's Query Device and Download commands,
+// with the questions answered by flags.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommon.h"
+#include "cli/CliUser.h"
+#include "document/Identify.h"
+#include "document/Password.h"
+#include "document/QRLDoc.h"
+#include "document/SetupFile.h"
+#include "document/Transfer.h"
+
+namespace kvr::cli {
+
+namespace {
+
+constexpr int kStoppedAtQuestion = 3;
+
+const char kDownloadUsage[] =
+    "usage: kvrctl download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no] "
+    "[--overwrite-calibration yes|no] [--continue]";
+
+// The flag that answers each question of the download.
+struct QuestionFlag {
+    const char* flag;
+    const char* question;
+};
+constexpr QuestionFlag kQuestionFlags[] = {
+    {"--to-different-unit", kDifferentUnitText},
+    {"--overwrite-serial", kOverwriteSerialText},
+    {"--overwrite-calibration", kOverwriteCalibrationText},
+};
+
+bool IsDownloadSummary(const std::string& text) {
+    for (int count = 0; count <= kChannelObjects; ++count) {
+        if (text == DownloadSummaryText(count)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// kvrctl's seam for the download: a question that no flag answers is cancelled, which
+// stops the download at that question without writing the board; the summary is left to
+// standard output; everything else is kvrctl's usual seam.
+class DownloadUser final : public IUserSeam {
+  public:
+    explicit DownloadUser(CliUser& inner) : inner_(inner) {}
+    MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                         MsgButtons buttons) override {
+        if (buttons == MsgButtons::Ok && IsDownloadSummary(text)) {
+            return MsgAnswer::Ok;
+        }
+        const MsgAnswer answer = inner_.MessageBox(text, title, icon, buttons);
+        if (buttons != MsgButtons::Ok && inner_.answers.count(text) == 0) {
+            return MsgAnswer::Cancel;  // recorded as unanswered by the inner seam
+        }
+        return answer;
+    }
+    void Beep(unsigned f, unsigned ms) override { inner_.Beep(f, ms); }
+    void BusyBegin(const std::string& text) override { inner_.BusyBegin(text); }
+    void BusyEnd() override { inner_.BusyEnd(); }
+    bool AskPassword(PasswordPrompt prompt, std::string& password,
+                     std::string& confirmation) override {
+        return inner_.AskPassword(prompt, password, confirmation);
+    }
+
+  private:
+    CliUser& inner_;
+};
+
+// A question on one line: its line breaks become spaces.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r') {
+            out += c == '\n' ? ' ' : c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int Query(const Options& options, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return Fail("usage: kvrctl query");
+    }
+    CQRLDoc doc;
+    ScopedActiveDocument active(doc);
+    if (!OpenPort(options, doc.Port())) {
+        return 1;
+    }
+    CliUser user;
+    user.quiet = true;  // the detection is printed below
+    ScopedUserSeam seam(user);
+    doc.OnNewDocument();  // each channel object at its own address, as at start-up
+    const std::optional<DeviceType> type = QueryMeasuringUnit(doc);
+    if (!type) {
+        if (!doc.Port().IsOpen() && !doc.Port().LastError().empty()) {
+            return Fail(doc.Port().LastError());
+        }
+        return Fail("no measuring unit answered");
+    }
+    std::printf("%s (%d channel object(s))\n",
+                *type == DeviceType::Kvr300 ? "A KVR 300 was detected" : "A KVR 100 was detected",
+                doc.GetChannels());
+    return 0;
+}
+
+int Download(const Options& options, const std::vector<std::string>& args) {
+    std::string file;
+    bool keepGoing = false;
+    CliUser user;
+    user.quiet = true;  // the summary is printed below
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool matched = false;
+        for (const QuestionFlag& q : kQuestionFlags) {
+            if (a != q.flag) {
+                continue;
+            }
+            matched = true;
+            const std::string v = i + 1 < args.size() ? args[++i] : "";
+            if (v != "yes" && v != "no") {
+                return Fail(std::string(q.flag) + " needs yes or no");
+            }
+            user.answers[q.question] = v == "yes" ? MsgAnswer::Yes : MsgAnswer::No;
+        }
+        if (matched) {
+            continue;
+        }
+        if (a == "--continue") {
+            keepGoing = true;
+        } else if (file.empty() && !a.empty() && a[0] != '-') {
+            file = a;
+        } else {
+            return Fail(kDownloadUsage);
+        }
+    }
+    if (file.empty()) {
+        return Fail(kDownloadUsage);
+    }
+
+    DownloadUser seamUser(user);
+    ScopedUserSeam seam(seamUser);
+    CQRLDoc doc;
+    ScopedActiveDocument active(doc);
+    // As the Open command, but stricter: a file that is not a setup file (which the Open
+    // command leaves the document unchanged for) or that ends inside a board record is
+    // not downloaded; that would write part-default records to the unit.
+    SetupReadInfo info;
+    if (OpenSetupFile(doc, file, false, &info) != SetupStatus::Loaded) {
+        return Fail("nothing downloaded: " + file + " could not be opened as a setup file");
+    }
+    if (info.truncated) {
+        return Fail("nothing downloaded: " + file + " ends inside " + info.truncatedIn);
+    }
+    if (doc.GetChannels() == 0) {
+        return Fail("nothing downloaded: " + file + " holds no board");
+    }
+    if (!OpenPort(options, doc.Port())) {
+        return 1;
+    }
+    doc.stopAtFirstFailure = !keepGoing;
+    if (!CheckPassword()) {
+        // Only asked for when the run would need it.
+        user.password = ReadPassword("Configuration password: ");
+    }
+
+    const DownloadOutcome result = DownloadCommand(doc);
+    std::printf("%s\nDownload pane: %s\n", result.text.c_str(),
+                TransferPaneText(true, result.mask).c_str());
+    if (user.unanswered) {
+        std::string hint;
+        for (const QuestionFlag& q : kQuestionFlags) {
+            if (*user.unanswered == q.question) {
+                hint = std::string(" (answer with ") + q.flag + " yes|no)";
+            }
+        }
+        Fail("stopped at: " + OneLine(*user.unanswered) + hint);
+        return kStoppedAtQuestion;
+    }
+    if (!result.complete) {
+        return Fail("not every board was downloaded");
+    }
+    return 0;
+}
+
+}  // namespace kvr::cli

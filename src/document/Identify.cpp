@@ -1,0 +1,38 @@
+#include "document/Identify.h"
+
+#include "link/UserSeam.h"
+
+namespace kvr {
+
+bool ProbeChannel(CQRLDoc& doc, int index) {
+    if (index < 0 || index >= kChannelObjects) {
+        return false;
+    }
+    ParameterRecord scratch;
+    return doc.Channel(index).ReadParameters(scratch);
+}
+
+std::optional<DeviceType> QueryMeasuringUnit(CQRLDoc& doc) {
+    DeviceLock lock(doc);
+    if (!lock.Lock()) {
+        return std::nullopt;
+    }
+    // The KVR Display and KVR Com modules are probed before the measuring units once the
+    // modules are built; until then only the measuring units are asked.
+    std::optional<DeviceType> found;
+    const char* text = nullptr;
+    if (ProbeChannel(doc, kMainBoard)) {
+        found = DeviceType::Kvr300;
+        text = "A KVR 300 was detected";
+    } else if (ProbeChannel(doc, 0)) {
+        found = DeviceType::Kvr100;
+        text = "A KVR 100 was detected";
+    }
+    if (found) {
+        doc.SetDeviceType(static_cast<int>(*found));
+        AppMessageBox(text, MsgIcon::Information, MsgButtons::Ok, kQueryDeviceTitle);
+    }
+    return found;
+}
+
+}  // namespace kvr

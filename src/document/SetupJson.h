@@ -1,0 +1,52 @@
+// A setup file as a JSON document, so configurations can be kept and edited as text and
+// rebuilt byte for byte. The format (schema version 1) is described in the README under
+// "Setup files as JSON"; in short:
+//
+//   format "kvr-setup", schemaVersion 1, signature, description (or descriptionHex when the
+//   description is not UTF-8), channelCount, monitorCount, layoutColumns,
+//   monitors [{entity, channel, label}], boards [{index, raw, settings, decoded}].
+//
+// Each board's "raw" (230 hex digits, the record's 115 bytes) is authoritative. "settings"
+// holds the editable fields in engineering units: a value that differs from what the raw
+// record gives is stored through the record's accessors; an unchanged one leaves the raw
+// bytes untouched. "decoded" and the monitors' "label" are information only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/SetupFile.h"
+
+namespace kvr {
+
+inline constexpr int kSetupJsonSchema = 1;
+inline constexpr const char* kSetupJsonFormat = "kvr-setup";
+
+// The label of a monitor of a setup, e.g. "Voltage : Feeder 1 / Phase A " (information
+// only; the document layer cannot make it itself).
+using MonitorLabeler = std::function<std::string(const SetupImage& image, int entity, int channel)>;
+
+// The JSON text of a setup (two-space indent, keys in a fixed order, a final newline).
+// Without a labeler the monitors carry no label.
+std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler = {});
+
+// Rebuilds a setup from JSON text. On refusal gives false and error names the field,
+// e.g. "boards[2].raw: expected 230 hex digits". Notes tell of informative entries that
+// were edited and therefore ignored.
+bool SetupFromJson(const std::string& text, SetupImage& image, std::string& error,
+                   std::vector<std::string>* notes = nullptr, const MonitorLabeler& labeler = {});
+
+// Helpers shared with kvrctl.
+bool IsValidUtf8(const std::string& text);
+// Every byte as the character of the same number (ISO 8859-1), in UTF-8.
+std::string Latin1ToUtf8(const std::string& bytes);
+// The text itself when it is UTF-8, else its ISO 8859-1 reading.
+std::string DisplayText(const std::string& bytes);
+std::string ToHex(const uint8_t* data, size_t size);
+// Upper- or lower-case digits, two per byte; false on anything else.
+bool FromHex(const std::string& text, std::vector<uint8_t>& bytes);
+
+}  // namespace kvr

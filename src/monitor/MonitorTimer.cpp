@@ -1,0 +1,95 @@
+#include "monitor/MonitorTimer.h"
+
+#include <algorithm>
+
+#include "link/Clock.h"
+#include "link/UserSeam.h"
+
+namespace kvr {
+
+MonitorViewState::MonitorViewState() : nextLogDueMs(GetClock().NowMs() + kDefaultLogIntervalMs) {}
+
+MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
+                                    MonitorViewState& view) {
+    MonitorTimerResult result;
+    // Cleared before the copy: a cycle that lands meanwhile sets it again and is not lost.
+    if (shared.newValues.exchange(false)) {
+        const std::vector<std::string> texts = shared.texts.First(view.cells.size());
+        std::copy(texts.begin(), texts.end(), view.cells.begin());
+        result.textsCopied = true;
+    }
+
+    const uint64_t now = GetClock().NowMs();
+    if (!view.logPath.empty() && view.loggingEnabled && now >= view.nextLogDueMs) {
+        view.nextLogDueMs += view.logIntervalMs;
+        const size_t count = std::min<size_t>(doc.monitorCount, kMaxMonitors);
+        std::vector<MeasuredEntity> entities(
+            doc.monitorEntities.begin(), doc.monitorEntities.begin() + static_cast<long>(count));
+        const std::string line = LogDataLine(LocalTimeNow(), entities, shared.texts.First(count));
+        LogFileError cause = LogFileError::none;
+        if (AppendLine(view.logPath, line, cause)) {
+            result.lineWritten = true;
+        } else {
+            // Logging stops and the path is cleared, so the message comes only once.
+            view.logIntervalMs = kNoLogInterval;
+            view.logPath.clear();
+            AppMessageBox(std::string(kLogErrorPrefix) + LogFileErrorText(cause), MsgIcon::None,
+                          MsgButtons::Ok, kLogErrorTitle);
+        }
+    }
+
+    view.contact = shared.contact;
+    result.contact = view.contact;
+    return result;
+}
+
+namespace {
+
+// Takes a path and interval from the log-file chooser, starts the file and logs from now.
+// False when the chooser was cancelled.
+bool ChooseAndStartLog(const CQRLDoc& doc, MonitorViewState& view, const LogFileChooser& choose,
+                       std::string path) {
+    uint32_t interval = view.logIntervalMs;
+    if (!choose || !choose(path, interval)) {
+        return false;
+    }
+    view.logPath = path;
+    view.logIntervalMs = interval;
+    StartLog(doc, path);
+    return true;
+}
+
+void LogFromNow(MonitorViewState& view) {
+    view.nextLogDueMs = GetClock().NowMs();
+    view.loggingEnabled = true;
+    AppSetPaneText(StatusPane::Log, kLogPaneOn);
+}
+
+}  // namespace
+
+void EnableLogging(const CQRLDoc& doc, MonitorViewState& view, const LogFileChooser& choose) {
+    if (view.logPath.empty() && !ChooseAndStartLog(doc, view, choose, std::string())) {
+        return;
+    }
+    LogFromNow(view);
+}
+
+void DisableLogging(MonitorViewState& view) {
+    view.loggingEnabled = false;
+    view.nextLogDueMs = GetClock().NowMs();
+    AppSetPaneText(StatusPane::Log, kLogPaneOff);
+}
+
+void NewLog(const CQRLDoc& doc, MonitorViewState& view, const LogFileChooser& choose) {
+    if (ChooseAndStartLog(doc, view, choose, view.logPath)) {
+        LogFromNow(view);
+    }
+}
+
+void ToggleSecondaries(MonitorShared& shared) {
+    const bool on = !shared.secondaries;
+    shared.secondaries = on;
+    AppSetPaneText(StatusPane::Secondaries, on ? kSecondariesPaneOn : kSecondariesPaneOff);
+}
+
+}  // namespace kvr

@@ -1,0 +1,69 @@
+// The view's side of monitoring without the window: its logging state, the step its
+// 100 ms timer runs, and the logging and secondaries commands.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/QRLDoc.h"
+#include "monitor/LogFile.h"
+#include "monitor/MonitorConfig.h"
+#include "monitor/ReadingThread.h"
+
+namespace kvr {
+
+inline constexpr unsigned kMonitorTimerMs = 100;
+inline constexpr const char* kLogPaneOn = "Log   ";
+inline constexpr const char* kLogPaneOff = "No Log";
+inline constexpr const char* kSecondariesPaneOn = "SHOW SEC";
+inline constexpr const char* kSecondariesPaneOff = "SHOW PRIM";
+
+// The monitoring state the view holds (the user-interface thread's alone).
+struct MonitorViewState {
+    // The first log line is due 5000 ms after construction.
+    MonitorViewState();
+
+    std::string logPath;  // empty: no log
+    uint32_t logIntervalMs = kDefaultLogIntervalMs;
+    bool loggingEnabled = false;
+    // Clock time (ms) at which the next log line is due; 64 bits, so it never wraps.
+    uint64_t nextLogDueMs = 0;
+    // The value boxes' texts; the size is the display's cell count.
+    std::vector<std::string> cells;
+    bool contact = false;
+
+    MonitorLogSettings LogSettings() { return {logPath, logIntervalMs, nextLogDueMs}; }
+};
+
+struct MonitorTimerResult {
+    bool textsCopied = false;  // the value boxes got fresh texts
+    bool lineWritten = false;  // a log line was appended
+    bool contact = false;      // for SetContactState
+};
+
+// One tick of the view's 100 ms timer: fresh texts into the cells when the reading thread
+// flagged new values; one log line when due (the due time advances by the interval from
+// its old value, so a late timer writes one line per tick until it has caught up); a line
+// that cannot be appended stops logging (interval "no log", path cleared) and shows the
+// cause once; then the contact flag for the display.
+MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
+                                    MonitorViewState& view);
+
+// The log-file chooser as the commands need it: proposed path and interval in, chosen ones
+// out; false on Cancel. Its field is checked with ConfirmLogIntervalField.
+using LogFileChooser = std::function<bool(std::string& path, uint32_t& intervalMs)>;
+
+// "Enable logging": with no path yet, the chooser first (Cancel: logging stays off) and a
+// new file; with a path, lines go on being appended under the existing header. The view
+// runs the "&Monitors..." command first when its display has no cells.
+void EnableLogging(const CQRLDoc& doc, MonitorViewState& view, const LogFileChooser& choose);
+// "Disable logging".
+void DisableLogging(MonitorViewState& view);
+// "New log": the chooser with the current path and interval, then a new file.
+void NewLog(const CQRLDoc& doc, MonitorViewState& view, const LogFileChooser& choose);
+// "Secondaries": flips the flag the next reading cycle uses; sets status pane 1.
+void ToggleSecondaries(MonitorShared& shared);
+
+}  // namespace kvr

@@ -1,0 +1,124 @@
+// The monitor list in the settings store: saving closes the port and writes whole arrays;
+// loading clamps the count and, with a KVR 100 attached, offers to drop other channels.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "document/MonitorStore.h"
+#include "document/Registry.h"
+#include "document/Settings.h"
+#include "link/Clock.h"
+#include "sim/SimLine.h"
+#include "support/ScriptedUser.h"
+#include "support/TempDir.h"
+
+namespace kvr {
+namespace {
+
+class MonitorStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::SimOptions options;
+        options.pace = false;
+        units = std::make_unique<sim::SimUnits>(options);
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        doc.Port().Settings().device = "/dev/kvr-sim";
+    }
+    // Stores a list as an earlier run would have left it.
+    void Store(std::vector<std::pair<uint8_t, uint8_t>> monitors) {  // (channel, entity)
+        MonitorBytes entities{}, channels{};
+        for (size_t i = 0; i < monitors.size(); ++i) {
+            channels[i] = monitors[i].first;
+            entities[i] = monitors[i].second;
+        }
+        ASSERT_TRUE(WriteMonitorList(static_cast<uint16_t>(monitors.size()), entities, channels));
+    }
+    std::vector<std::pair<int, int>> DocList() const {
+        std::vector<std::pair<int, int>> out;
+        for (int i = 0; i < doc.monitorCount; ++i) {
+            out.emplace_back(doc.monitorChannels[i], doc.monitorEntities[i]);
+        }
+        return out;
+    }
+
+    test::IsolatedSettings isolated;
+    VirtualClock clock;
+    ScopedClock useClock{clock};
+    test::ScriptedUser user;
+    ScopedUserSeam useUser{user};
+    CQRLDoc doc;
+    ScopedActiveDocument active{doc};
+    std::unique_ptr<sim::SimUnits> units;
+};
+
+TEST_F(MonitorStoreTest, SaveClosesThePortAndWritesAllSixtyBytes) {
+    ASSERT_TRUE(doc.Port().EnsureOpen());
+    doc.monitorCount = 0;
+    doc.monitorEntities[59] = 7;  // beyond the count, still written
+    doc.monitorChannels[0] = 3;
+    SaveMonitors(doc);
+    EXPECT_FALSE(doc.Port().IsOpen());
+
+    auto values = ListStoredValues(RegRoot::CurrentUser, kKeyPreferences);
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_EQ(values[0].name, kValMonitorCount);
+    EXPECT_EQ(values[0].dword, 0u);
+    EXPECT_EQ(values[1].name, kValMonitorEntities);
+    ASSERT_EQ(values[1].bytes.size(), 60u);
+    EXPECT_EQ(values[1].bytes[59], 7);
+    EXPECT_EQ(values[2].name, kValMonitorChannels);
+    ASSERT_EQ(values[2].bytes.size(), 60u);
+    EXPECT_EQ(values[2].bytes[0], 3);
+
+    // And back: a new document reads what was saved.
+    doc.monitorCount = 2;
+    doc.monitorEntities[0] = 1;
+    doc.monitorEntities[1] = 6;
+    doc.monitorChannels[1] = 2;
+    SaveMonitors(doc);
+    CQRLDoc other;
+    LoadMonitors(other);
+    EXPECT_EQ(other.monitorCount, 2);
+    EXPECT_EQ(other.monitorEntities, doc.monitorEntities);
+    EXPECT_EQ(other.monitorChannels, doc.monitorChannels);
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(MonitorStoreTest, LoadClampsTheCountAndKeepsBytesItCannotRead) {
+    ASSERT_EQ(CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount,
+                                    0x10000 + 200),
+              kRegOk);
+    doc.monitorEntities.fill(9);
+    doc.monitorChannels.fill(1);
+    LoadMonitors(doc);
+    EXPECT_EQ(doc.monitorCount, 60);        // 200 would run past the arrays
+    EXPECT_EQ(doc.monitorEntities[59], 9);  // nothing stored: old bytes kept
+    EXPECT_EQ(doc.monitorChannels[0], 1);
+
+    test::IsolatedSettings empty;  // nothing stored at all
+    LoadMonitors(doc);
+    EXPECT_EQ(doc.monitorCount, 0);
+}
+
+TEST_F(MonitorStoreTest, Kvr100OffersToDropOtherChannelsKeepingTheOrder) {
+    const std::vector<std::pair<uint8_t, uint8_t>> stored = {
+        {0, 1}, {3, 3}, {0, 2}, {1, 6}, {0, 7}};
+    Store(stored);
+    doc.channelCount = 1;
+    user.answers = {MsgAnswer::Yes};
+    LoadMonitors(doc);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, kKvr300MonitorsQuestion);
+    EXPECT_EQ(user.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(user.messages[0].title, kAppTitle);
+    EXPECT_EQ(DocList(), (std::vector<std::pair<int, int>>{{0, 1}, {0, 2}, {0, 7}}));
+
+    user.answers = {MsgAnswer::No};
+    LoadMonitors(doc);
+    EXPECT_EQ(user.messages.size(), 2u);
+    EXPECT_EQ(DocList(),
+              (std::vector<std::pair<int, int>>{{0, 1}, {3, 3}, {0, 2}, {1, 6}, {0, 7}}));
+}
+
+}  // namespace
+}  // namespace kvr

@@ -1,0 +1,328 @@
+// The "Monitor Configuration" form's rules and the "&Monitors..." command around it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "document/Registry.h"
+#include "document/Settings.h"
+#include "link/TalkLink.h"
+#include "measure/EntityChannel.h"
+#include "monitor/LogFile.h"
+#include "monitor/MonitorConfig.h"
+#include "monitor/MonitorTestUtil.h"
+
+namespace kvr {
+namespace {
+
+using namespace entity;
+
+class MonitorConfigTest : public test::SimDocTest {
+  protected:
+    void SetUp() override { Attach(); }
+    std::string Label(int channel, int e) {
+        std::string label;
+        EXPECT_TRUE(DescribeEntityChannel(doc, e, channel, label, true, false)) << label;
+        return label;
+    }
+    std::vector<uint16_t> Keys() const {
+        std::vector<uint16_t> keys;
+        for (const MonitorRow& r : form.Rows()) {
+            keys.push_back(r.key);
+        }
+        return keys;
+    }
+    // n rows on channel 0, entities cycling through 1 to 10.
+    void FillRows(int n) {
+        for (int i = 0; i < n; ++i) {
+            ASSERT_TRUE(form.AddRequest(0, 1 + i % 10, "row " + std::to_string(i)));
+        }
+    }
+    std::vector<std::string> RowTexts() const {
+        std::vector<std::string> texts;
+        for (const MonitorRow& r : form.Rows()) {
+            texts.push_back(r.text);
+        }
+        return texts;
+    }
+
+    MonitorConfig form{doc};
+};
+
+TEST_F(MonitorConfigTest, OpeningListsTheValidMonitorsWithKeysAndLabels) {
+    SetMonitors({{0, kVoltage}, {3, kActivePower}, {1, kActiveEnergyExport}, {2, kCurrent}});
+    form.logPath = "/tmp/x.log";
+    form.Open();
+    // Export energies are not offered to monitors: that row is left out.
+    EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0001, 0x0303, 0x0202}));
+    EXPECT_EQ(form.Rows()[0].text, Label(0, kVoltage));
+    EXPECT_EQ(form.Rows()[1].text, Label(3, kActivePower));
+    EXPECT_FALSE(form.Modified());
+    EXPECT_FALSE(form.LogOpened());
+    EXPECT_FALSE(form.RemoveEnabled());
+    EXPECT_TRUE(form.CloseLogEnabled());
+    EXPECT_EQ(MonitorKey(3, 14), 0x030E);
+
+    // The unit is now a KVR 100: only channel 0 monitors are still valid, and "C&lose"
+    // drops the others from the document.
+    doc.channelCount = 1;
+    form.logPath.clear();
+    form.Open();
+    EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0001}));
+    EXPECT_FALSE(form.CloseLogEnabled());
+    ASSERT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_EQ(doc.monitorEntities[0], kVoltage);
+    EXPECT_EQ(doc.monitorChannels[0], 0);
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
+    form.Open();
+    ChooseEntityLogic* chooser = form.BeginAdd();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(chooser->SelectEntity(kFrequency));
+    ASSERT_TRUE(chooser->SelectChannel(1));
+    chooser->Add();
+    ASSERT_TRUE(chooser->SelectEntity(kVoltage));
+    chooser->Add();  // the chooser stays open for more
+    EXPECT_EQ(chooser->Ok(), ChooseResult::CloseCancelled);
+    form.EndAdd();
+    EXPECT_EQ(form.Chooser(), nullptr);
+    EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0107, 0x0101}));
+    EXPECT_EQ(form.Rows()[0].text, Label(1, kFrequency));
+    EXPECT_TRUE(form.Modified());
+
+    FillRows(58);
+    EXPECT_EQ(form.Rows().size(), 60u);
+    EXPECT_EQ(form.BeginAdd(), nullptr);  // no chooser at all
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, "A maximum of 60 monitors may be set.");
+    EXPECT_EQ(user.messages[0].title, "Too many monitors!");
+    EXPECT_EQ(user.messages[0].icon, MsgIcon::Warning);
+    EXPECT_FALSE(form.AddRequest(0, kVoltage, "one more"));
+    EXPECT_EQ(form.Rows().size(), 60u);
+    ASSERT_EQ(user.messages.size(), 2u);
+    EXPECT_EQ(user.messages[1].text, "A maximum of 60 monitors may be added.");
+    EXPECT_EQ(user.messages[1].title, "Too many monitors!");
+}
+
+TEST_F(MonitorConfigTest, AddIsRefusedWhenTheDocumentAlreadyHoldsSixty) {
+    // Sixty stored, but some not valid for this unit: the list is shorter than the count.
+    std::vector<std::pair<int, int>> monitors(60, {0, kActiveEnergyExport});
+    monitors[0] = {0, kVoltage};
+    SetMonitors(monitors);
+    form.Open();
+    ASSERT_EQ(form.Rows().size(), 1u);
+    EXPECT_NE(form.BeginAdd(), nullptr);  // the list has room for the chooser...
+    form.EndAdd();
+    EXPECT_FALSE(form.AddRequest(0, kCurrent, "x"));  // ...but the document has not
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, "A maximum of 60 monitors may be added.");
+    EXPECT_FALSE(form.Modified());
+}
+
+TEST_F(MonitorConfigTest, RemoveDeletesExactlyTheSelectedRows) {
+    form.Open();
+    FillRows(10);
+    EXPECT_FALSE(form.Remove());  // nothing selected
+    form.SetSelection({7, 2, 5});
+    EXPECT_TRUE(form.RemoveEnabled());
+    EXPECT_TRUE(form.Remove());
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 1", "row 3", "row 4", "row 6",
+                                                    "row 8", "row 9"}));
+    EXPECT_FALSE(form.RemoveEnabled());
+    EXPECT_TRUE(form.Modified());
+    EXPECT_TRUE(form.Selection().empty());
+}
+
+TEST_F(MonitorConfigTest, MoveNeedsExactlyOneRowAndStopsAtTheEnds) {
+    form.Open();
+    FillRows(3);
+    form.SetSelection({0});
+    EXPECT_FALSE(form.Move(true));  // first row up: nothing, no beep
+    form.SetSelection({2});
+    EXPECT_FALSE(form.Move(false));  // last row down: nothing, no beep
+    EXPECT_TRUE(user.beeps.empty());
+    form.SetSelection({});
+    EXPECT_FALSE(form.Move(true));
+    form.SetSelection({0, 1});
+    EXPECT_FALSE(form.Move(false));
+    EXPECT_EQ(user.beeps, (std::vector<std::pair<unsigned, unsigned>>{{1000, 50}, {1000, 50}}));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 1", "row 2"}));
+
+    form.SetSelection({1});
+    EXPECT_TRUE(form.Move(true));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 1", "row 0", "row 2"}));
+    EXPECT_EQ(form.Selection(), std::vector<int>{0});  // the moved row stays selected
+    EXPECT_TRUE(form.Move(false));
+    EXPECT_TRUE(form.Move(false));
+    EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 2", "row 1"}));
+    EXPECT_EQ(form.Rows()[2].key, MonitorKey(0, 2));  // the key travels with the text
+}
+
+TEST_F(MonitorConfigTest, CloseNeedsAUnitAndAnOpenPort) {
+    SetMonitors({{0, kVoltage}});
+    form.Open();
+    FillRows(2);
+    doc.channelCount = 0;
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Cancelled);
+    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_TRUE(user.messages.empty());
+
+    doc.channelCount = 4;
+    doc.Port().Close();
+    doc.Port().Settings().device = "/nonexistent/tty";
+    doc.Port().SetLineOpener({});
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Cancelled);
+    EXPECT_EQ(doc.monitorCount, 1);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, kFailedToOpenPort);
+    EXPECT_EQ(user.messages[0].title, "KVR View");
+}
+
+TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
+    test::TempDir dir;
+    SetMonitors({{0, kVoltage}});
+    form.logPath = dir.File("old.log");
+    form.logIntervalMs = 1000;
+
+    form.Open();  // unchanged monitors: never asked
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_TRUE(user.messages.empty());
+
+    form.Open();
+    FillRows(1);
+    user.answers = {MsgAnswer::Cancel};
+    EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, kLossOfDataQuestion);
+    EXPECT_EQ(user.messages[0].title, "Loss of data!");
+    EXPECT_EQ(user.messages[0].buttons, MsgButtons::OkCancel);
+    EXPECT_EQ(user.messages[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(doc.monitorCount, 2);  // the document already holds the new list
+    EXPECT_FALSE(form.LogRestartAgreed());
+    user.answers = {MsgAnswer::Ok};
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_TRUE(form.LogRestartAgreed());
+
+    form.Open();  // a new log chosen since the form opened: not asked
+    FillRows(1);
+    form.LogChosen(dir.File("new.log"), 2000);
+    EXPECT_TRUE(form.LogOpened());
+    EXPECT_EQ(test::ReadFile(dir.File("new.log")), LogHeaderLine(doc));
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_EQ(user.messages.size(), 2u);
+    EXPECT_EQ(form.logIntervalMs, 2000u);
+
+    form.Open();  // no log: not asked
+    form.CloseLog();
+    EXPECT_EQ(form.logIntervalMs, kNoLogInterval);
+    EXPECT_TRUE(form.logPath.empty());
+    EXPECT_FALSE(form.CloseLogEnabled());
+    FillRows(1);
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_EQ(user.messages.size(), 2u);
+}
+
+TEST_F(MonitorConfigTest, ColumnsMustBeAWholeNumberFromOneToFive) {
+    form.columns = 3;
+    form.Open();
+    EXPECT_EQ(form.columnsText, "3");
+    for (const char* bad : {"0", "6", "-1"}) {
+        form.columnsText = bad;
+        EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen) << bad;
+        EXPECT_EQ(user.messages.back().text, kColumnsRangeText) << bad;
+    }
+    for (const char* bad : {"", "abc", "2.5", "3x"}) {
+        form.columnsText = bad;
+        EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen) << bad;
+        EXPECT_EQ(user.messages.back().text, kColumnsNotIntegerText) << bad;
+    }
+    EXPECT_EQ(form.columns, 3);
+    form.columnsText = "5";
+    EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
+    EXPECT_EQ(form.columns, 5);
+}
+
+class MonitorsCommandTest : public MonitorConfigTest {
+  protected:
+    bool Run(const std::function<bool()>& show) {
+        return RunMonitorsCommand(
+            doc, form, {logPath, logIntervalMs, nextDueMs}, show,
+            [this](int count, bool changed) { layouts.emplace_back(count, changed); });
+    }
+    std::string logPath;
+    uint32_t logIntervalMs = 5000;
+    uint64_t nextDueMs = 0;
+    std::vector<std::pair<int, bool>> layouts;
+};
+
+TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
+    ASSERT_TRUE(doc.Port().EnsureOpen());
+    SetMonitors({{0, kVoltage}});
+    test::TempDir dir;
+    const bool done = Run([&] {
+        EXPECT_EQ(form.columns, 3);  // from the document
+        EXPECT_EQ(form.Rows().size(), 1u);
+        EXPECT_EQ(DeviceLock::Owner(doc), std::this_thread::get_id());  // held while open
+        form.AddRequest(3, kFrequency, "f");
+        form.LogChosen(dir.File("m.log"), 500);
+        form.columnsText = "2";
+        return form.Close() == MonitorFormEnd::Ok;
+    });
+    EXPECT_TRUE(done);
+    EXPECT_EQ(doc.layoutColumns, 2);
+    EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, true}}));
+    EXPECT_EQ(logPath, dir.File("m.log"));
+    EXPECT_EQ(logIntervalMs, 500u);
+    EXPECT_EQ(nextDueMs, clock.NowMs());  // the new log's first line at once
+    EXPECT_FALSE(doc.Port().IsOpen());    // saved: the port is closed first
+    uint32_t stored = 0;
+    ASSERT_EQ(CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, stored),
+              kRegOk);
+    EXPECT_EQ(stored, 2u);
+    EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
+}
+
+TEST_F(MonitorsCommandTest, CancelLeavesEverythingAlone) {
+    ASSERT_TRUE(doc.Port().EnsureOpen());
+    SetMonitors({{0, kVoltage}});
+    logPath = "/tmp/kept.log";
+    const bool done = Run([&] {
+        form.AddRequest(0, kCurrent, "i");
+        form.CloseLog();
+        return false;
+    });
+    EXPECT_FALSE(done);
+    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_EQ(logPath, "/tmp/kept.log");
+    EXPECT_TRUE(layouts.empty());
+    EXPECT_TRUE(doc.Port().IsOpen());
+    uint32_t stored = 0;
+    EXPECT_NE(CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, stored),
+              kRegOk);
+}
+
+TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors) {
+    test::TempDir dir;
+    SetMonitors({{0, kVoltage}});
+    logPath = dir.File("run.log");
+    ASSERT_TRUE(StartLog(doc, logPath));
+    { std::ofstream(logPath, std::ios::app) << "old data\r\n"; }
+    user.answers = {MsgAnswer::Ok};
+    clock.Advance(1234);
+    ASSERT_TRUE(Run([&] {
+        form.AddRequest(0, kFrequency, "f");
+        return form.Close() == MonitorFormEnd::Ok;
+    }));
+    EXPECT_EQ(doc.monitorCount, 2);
+    EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, false}}));
+    const std::string text = test::ReadFile(logPath);
+    EXPECT_EQ(text, LogHeaderLine(doc));  // the old lines are gone, the header names both
+    EXPECT_NE(text.find("Frequency"), std::string::npos);
+    EXPECT_EQ(nextDueMs, clock.NowMs());
+}
+
+}  // namespace
+}  // namespace kvr

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, then the same
 # suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then the benchmark
-# as a smoke run.
+# benchmarks once each as a smoke run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -11,4 +11,6 @@ ctest --preset dev
 cmake --preset asan > /dev/null
 cmake --build --preset asan -- -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan
-./build/dev/bench_link --smoke
+for bench in build/dev/bench_*; do
+    "$bench" --smoke
+done

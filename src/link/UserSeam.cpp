@@ -7,7 +7,16 @@ namespace kvr {
 
 namespace {
 std::atomic<IUserSeam*> g_seam{nullptr};
+thread_local bool t_background = false;
 }  // namespace
+
+void MarkBackgroundThread() {
+    t_background = true;
+}
+
+bool IsBackgroundThread() {
+    return t_background;
+}
 
 MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                         const std::string& title) {
@@ -32,7 +41,7 @@ void AppBeep(unsigned frequencyHz, unsigned durationMs) {
     }
 }
 
-BusyMessage::BusyMessage(const std::string& text) : seam_(g_seam.load()) {
+BusyMessage::BusyMessage(const std::string& text) : seam_(t_background ? nullptr : g_seam.load()) {
     if (seam_ != nullptr) {
         seam_->BusyBegin(text);
     }

@@ -43,6 +43,12 @@ MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon = MsgIcon::Warning
                         MsgButtons buttons = MsgButtons::Ok, const std::string& title = kAppTitle);
 void AppBeep(unsigned frequencyHz, unsigned durationMs);
 
+// Marks the calling thread as a background thread (the monitor reading thread): its
+// BusyMessage objects never reach the seam, since the wait cursor and the progress text
+// belong to the user-interface thread's blocking work.
+void MarkBackgroundThread();
+bool IsBackgroundThread();
+
 // The wait cursor and progress text for the lifetime of the object.
 class BusyMessage {
   public:

@@ -77,7 +77,10 @@ void ReadingThread::Start(unsigned readIntervalMs) {
     }
     // Linux gives a raised priority only to privileged processes; the thread runs at the
     // normal one.
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        MarkBackgroundThread();
+        Run();
+    });
 }
 
 bool ReadingThread::Stop() {

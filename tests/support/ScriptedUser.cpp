@@ -4,6 +4,7 @@ namespace kvr::test {
 
 MsgAnswer ScriptedUser::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                    MsgButtons buttons) {
+    std::lock_guard<std::mutex> lock(mutex);
     messages.push_back({text, title, icon, buttons});
     if (!answers.empty()) {
         MsgAnswer a = answers.front();
@@ -14,20 +15,24 @@ MsgAnswer ScriptedUser::MessageBox(const std::string& text, const std::string& t
 }
 
 void ScriptedUser::Beep(unsigned frequencyHz, unsigned durationMs) {
+    std::lock_guard<std::mutex> lock(mutex);
     beeps.emplace_back(frequencyHz, durationMs);
 }
 
 void ScriptedUser::BusyBegin(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex);
     busyTexts.push_back(text);
     ++busyDepth;
 }
 
 void ScriptedUser::BusyEnd() {
+    std::lock_guard<std::mutex> lock(mutex);
     --busyDepth;
 }
 
 bool ScriptedUser::AskPassword(PasswordPrompt prompt, std::string& password,
                                std::string& confirmation) {
+    std::lock_guard<std::mutex> lock(mutex);
     passwordPrompts.push_back(prompt);
     if (passwordAnswers.empty()) {
         return false;
@@ -40,6 +45,7 @@ bool ScriptedUser::AskPassword(PasswordPrompt prompt, std::string& password,
 }
 
 std::vector<std::string> ScriptedUser::Texts() const {
+    std::lock_guard<std::mutex> lock(mutex);
     std::vector<std::string> out;
     for (const auto& m : messages) {
         out.push_back(m.text);

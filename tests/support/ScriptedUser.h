@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,17 @@ class ScriptedUser final : public IUserSeam {
                      std::string& confirmation) override;
 
     void SetPaneText(StatusPane pane, const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex);
         panes[pane] = text;
         paneHistory.emplace_back(pane, text);
     }
-    void SetCommsLamp(bool on) override { lamp.push_back(on); }
+    void SetCommsLamp(bool on) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        lamp.push_back(on);
+    }
+    // Guards the records: the monitor reading thread beeps and may report too. Tests read
+    // the records after the threads have stopped, or take this lock.
+    mutable std::mutex mutex;
 
     std::map<StatusPane, std::string> panes;  // the last text of each pane
     std::vector<std::pair<StatusPane, std::string>> paneHistory;

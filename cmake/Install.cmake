@@ -1,0 +1,29 @@
+# Install rules: the programs, the user guide, and the desktop integration (menu entry,
+# the *.kvr MIME type, the icon). Included from the top-level CMakeLists.txt after the
+# targets are defined:  include(cmake/Install.cmake)
+#
+#   cmake --install build/dev --prefix /usr/local
+#
+# After installing into a system prefix, refresh the desktop caches once:
+#   update-mime-database <prefix>/share/mime
+#   update-desktop-database <prefix>/share/applications
+#   gtk-update-icon-cache -f -t <prefix>/share/icons/hicolor   (where present)
+include(GNUInstallDirs)
+
+set(KVR_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+
+install(TARGETS kvrctl kvr-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET kvrview)
+    install(TARGETS kvrview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# The help window looks for the guide at <bin>/../share/kvr-view/user-guide.html.
+install(FILES ${KVR_SOURCE_ROOT}/doc/user-guide.html
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kvr-view)
+
+install(FILES ${KVR_SOURCE_ROOT}/packaging/kvrview.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${KVR_SOURCE_ROOT}/packaging/kvr-setup.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${KVR_SOURCE_ROOT}/packaging/kvrview.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -1,0 +1,86 @@
+#include "app/QRLApp.h"
+
+#include <QApplication>
+
+#include "app/MainFrame.h"
+#include "app/Pictures.h"
+#include "app/QRLView.h"
+#include "app/SplashWindow.h"
+#include "document/Branding.h"
+#include "document/PortSetup.h"
+#include "document/forms/PortSettingsForm.h"
+
+namespace kvr::app {
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+    CommandLine cl;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const QString lower = arg.toLower();
+        if (arg == QStringLiteral("--screenshot")) {
+            if (i + 1 >= arguments.size()) {
+                cl.error = "--screenshot needs the path of the picture";
+                return cl;
+            }
+            cl.screenshot = arguments[++i].toStdString();
+        } else if (arg == QStringLiteral("--demo")) {
+            cl.demo = true;
+        } else if (arg == QStringLiteral("--bench-seconds")) {
+            bool ok = false;
+            cl.benchSeconds = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
+            if (!ok || cl.benchSeconds < 1 || cl.benchSeconds > 3600) {
+                cl.error = "--bench-seconds needs a number of seconds from 1 to 3600";
+                return cl;
+            }
+            cl.demo = true;
+        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            cl.help = true;
+        } else if (lower == QStringLiteral("-embedding") || lower == QStringLiteral("/embedding") ||
+                   lower == QStringLiteral("-automation") ||
+                   lower == QStringLiteral("/automation")) {
+            cl.splash = false;  // started by another program: no picture in its way
+        } else if (arg.startsWith(QStringLiteral("--"))) {
+            cl.error = "unknown option " + arg.toStdString();
+            return cl;
+        } else if (cl.file.empty()) {
+            cl.file = arg.toStdString();
+        } else {
+            cl.error = "only one setup file can be opened";
+            return cl;
+        }
+    }
+    return cl;
+}
+
+CQRLApp::CQRLApp() = default;
+
+CQRLApp::~CQRLApp() {
+    // The window and its view end first (the view stores the settings through the
+    // document), then the editor that would open a form is taken away.
+    frame_.reset();
+    delete splash_.data();
+    SetPortSettingsEditor(nullptr);
+    doc_.Port().SetOpenFallback(nullptr);
+}
+
+bool CQRLApp::InitInstance(const CommandLine& commandLine) {
+    QApplication::setWindowIcon(ApplicationIcon());
+    RegisterPortSettingsForm();
+    InstallOpenFallback(doc_.Port());
+
+    frame_ = std::make_unique<CMainFrame>(doc_);
+    seam_.SetFrame(frame_.get());
+    if (commandLine.splash) {
+        splash_ = CSplashWindow::ShowFor(SplashBrandingIndex());
+    }
+
+    if (commandLine.file.empty()) {
+        doc_.OnNewDocument();
+    } else if (!frame_->View()->OpenDocument(commandLine.file)) {
+        return false;
+    }
+    frame_->show();
+    return true;
+}
+
+}  // namespace kvr::app

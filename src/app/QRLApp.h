@@ -1,0 +1,61 @@
+// CQRLApp: the program's start-up. It owns the one document, puts the Qt user seam and the
+// port settings form in place, creates the main window with its view, shows the splash
+// picture, and resets the document or opens the file named on the command line.
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "app/QtUserSeam.h"
+#include "document/QRLDoc.h"
+
+namespace kvr::app {
+
+class CMainFrame;
+class CSplashWindow;
+
+struct CommandLine {
+    std::string file;        // a setup file to open
+    std::string screenshot;  // --screenshot PATH: save a picture of the window and end
+    bool splash = true;      // not when started for embedding or automation
+    bool help = false;
+    bool demo = false;     // --demo: a simulated KVR 300 and settings of the run's own
+    int benchSeconds = 0;  // --bench-seconds N: demo, measure, print the figures, end
+    std::string error;     // a command line that cannot be understood
+};
+CommandLine ParseCommandLine(const QStringList& arguments);
+inline constexpr const char* kUsage =
+    "usage: kvrview [SETUP-FILE.kvr] [--demo] [--screenshot PNG-PATH]\n"
+    "  --demo             start with a simulated KVR 300 attached (configuration\n"
+    "                     password: demo); the stored settings are left alone\n"
+    "  --screenshot PATH  save a picture of the main window once it is shown, then end\n"
+    "  --bench-seconds N  demo with 60 monitors for N seconds, print the timer lateness,\n"
+    "                     the time to the first window and end\n";
+
+class CQRLApp final {
+  public:
+    CQRLApp();
+    ~CQRLApp();
+    CQRLApp(const CQRLApp&) = delete;
+    CQRLApp& operator=(const CQRLApp&) = delete;
+
+    // False when the program is to end at once: the named file could not be opened.
+    bool InitInstance(const CommandLine& commandLine);
+
+    CMainFrame* MainFrame() const { return frame_.get(); }
+    // The start-up picture is still up (nothing is to be read from the units meanwhile).
+    bool SplashShowing() const { return !splash_.isNull(); }
+    CQRLDoc& Document() { return doc_; }
+
+  private:
+    CQRLDoc doc_;
+    ScopedActiveDocument active_{doc_};
+    CQtUserSeam seam_;
+    ScopedUserSeam seamInPlace_{seam_};
+    std::unique_ptr<CMainFrame> frame_;
+    QPointer<CSplashWindow> splash_;
+};
+
+}  // namespace kvr::app

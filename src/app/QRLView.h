@@ -1,0 +1,112 @@
+// CQRLView: the main view. It receives every command of the menu, the toolbar and the
+// keyboard and hands it to the part of the program that does the work; at its first
+// showing it starts the program's session (branding, port), and at its end it stores the
+// settings in the prescribed order.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "document/QRLDoc.h"
+#include "monitor/MonitorConfig.h"
+#include "monitor/MonitorTimer.h"
+#include "monitor/ReadingThread.h"
+
+namespace kvr::app {
+
+class CMainFrame;
+}  // namespace kvr::app
+
+namespace kvr {
+class MonitorDisplay;
+}
+
+namespace kvr::app {
+
+class CQRLView final : public QWidget {
+    Q_OBJECT
+  public:
+    CQRLView(CQRLDoc& doc, CMainFrame& frame);
+    // The end of the session: the port settings stored, then the monitor list saved
+    // (which closes the port) - once the view was started and unless told otherwise.
+    ~CQRLView() override;
+
+    // Runs a command when the view handles it and it is enabled; anything else is ignored.
+    void OnCommand(int id);
+    bool IsCommandEnabled(int id) const;
+    bool IsCommandChecked(int id) const;
+
+    // Double-click on the Talk pane: the device codes of every unit.
+    void OnTalkPaneDoubleClick();
+    // Opens a setup file as the Open command does (a file named on the command line or
+    // dropped on the window); false when it was refused.
+    bool OpenDocument(const std::string& path);
+
+    // Lays the monitor display out for a count of monitors.
+    void LayoutMonitors(int count, bool columnsChanged = false);
+    // The communication state: the COMMS lamp and the monitor values' colour.
+    void SetContactState(bool contact);
+    // The reading thread's shared state (the secondaries flag, the start-up picture).
+    MonitorShared& Shared() { return shared_; }
+    MonitorDisplay* Display() const { return display_; }
+
+    bool Started() const { return started_; }
+    // A run that must leave the stored settings alone (a screenshot, a demonstration).
+    void SetSaveSettingsOnExit(bool save) { saveSettingsOnExit_ = save; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    struct Handler {
+        int id;
+        void (CQRLView::*run)();
+        bool (CQRLView::*enabled)() const;  // null: always enabled
+    };
+    static const Handler* FindHandler(int id);
+
+    // The first showing: branding and title, the display for no monitors, the COMMS lamp
+    // off, the stored port settings loaded and the port opened.
+    void OnInitialUpdate();
+
+    void OnNew();
+    void OnOpen();
+    void OnSave();
+    void OnUpload();
+    void OnDownload();
+    bool CanDownload() const;
+    void OnTransmissionSetup();
+    void OnPassword();
+    void OnQueryDevice();
+    void OnOptions();
+    void OnAbout();
+    void OnUploadUntilFirstFail();
+    void OnDownloadPreferences();
+    void OnKvr100Address();
+    void OnMonitors();
+    void OnSecondaries();
+    void OnEnableLogging();
+    void OnDisableLogging();
+    void OnNewLog();
+    void OnHelpTopics();
+    void OnHelp();
+    void OnContextHelp();
+    // The 100 ms timer: fresh values into the display, log lines when due.
+    void OnTimer();
+    LogFileChooser LogChooser();
+
+    CQRLDoc& doc_;
+    CMainFrame& frame_;
+    MonitorShared shared_;
+    MonitorViewState viewState_;
+    MonitorConfig monitorConfig_;
+    MonitorDisplay* display_ = nullptr;  // owned by the widget tree
+    std::unique_ptr<ReadingThread> reader_;
+    QTimer timer_;
+    bool started_ = false;
+    bool saveSettingsOnExit_ = true;
+};
+
+}  // namespace kvr::app

@@ -1,0 +1,148 @@
+// kvrview: the desktop program.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/CommandTable.h"
+#include "app/DemoSession.h"
+#include "app/MainFrame.h"
+#include "app/QRLApp.h"
+#include "app/QRLView.h"
+
+namespace {
+
+// Long enough for the window to be laid out and painted once.
+constexpr int kScreenshotDelayMs = 500;
+// In the demo: the upload and a few reading cycles first.
+constexpr int kDemoScreenshotDelayMs = 4000;
+
+// Measures how late the view's 100 ms timer fires while the demo monitors 60 values, and
+// prints the figures that tools/bench-gui.sh reads.
+class TimerBench : public QObject {
+  public:
+    TimerBench(int seconds, qint64 firstWindowMs) : firstWindowMs_(firstWindowMs) {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(100);
+        QObject::connect(&timer_, &QTimer::timeout, this, &TimerBench::Tick);
+        QTimer::singleShot(seconds * 1000, this, &TimerBench::Finish);
+        clock_.start();
+        timer_.start();
+    }
+
+  private:
+    void Tick() {
+        const qint64 now = clock_.elapsed();
+        if (last_ >= 0) {
+            lateness_.push_back(std::max<double>(0.0, static_cast<double>(now - last_ - 100)));
+        }
+        last_ = now;
+    }
+    void Finish() {
+        std::sort(lateness_.begin(), lateness_.end());
+        auto at = [this](double q) {
+            return lateness_.empty() ? 0.0
+                                     : lateness_[static_cast<size_t>(q * (lateness_.size() - 1))];
+        };
+        std::printf("first window ms: %lld\n", static_cast<long long>(firstWindowMs_));
+        std::printf("timer lateness median ms: %.1f\n", at(0.5));
+        std::printf("timer lateness p99 ms: %.1f\n", at(0.99));
+        std::fflush(stdout);
+        QApplication::exit(0);
+    }
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = -1;
+    qint64 firstWindowMs_;
+    std::vector<double> lateness_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KVR View"));
+
+    const kvr::app::CommandLine cl = kvr::app::ParseCommandLine(QApplication::arguments());
+    if (!cl.error.empty()) {
+        std::fprintf(stderr, "kvrview: %s\n%s", cl.error.c_str(), kvr::app::kUsage);
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(kvr::app::kUsage, stdout);
+        return 0;
+    }
+
+    // The demo comes first, before anything reads a setting, and ends last.
+    std::unique_ptr<kvr::app::DemoSession> demo;
+    if (cl.demo) {
+        kvr::app::DemoOptions options;
+        if (cl.benchSeconds > 0) {
+            options.monitorCount = 60;
+        }
+        demo = std::make_unique<kvr::app::DemoSession>(options);
+        std::string error;
+        if (!demo->Start(error)) {
+            std::fprintf(stderr, "kvrview: %s\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "%s\n", demo->Banner().c_str());
+    }
+
+    int status = 0;
+    {
+        kvr::app::CQRLApp shell;
+        if (demo) {
+            demo->Attach(shell.Document());
+        }
+        kvr::app::CommandLine run = cl;
+        if (cl.benchSeconds > 0) {
+            run.splash = false;
+        }
+        if (!shell.InitInstance(run)) {
+            return 1;
+        }
+        kvr::app::CMainFrame* frame = shell.MainFrame();
+        if (demo) {
+            frame->View()->SetSaveSettingsOnExit(demo->PersistPortSettings());
+        }
+        if (!cl.screenshot.empty()) {
+            frame->View()->SetSaveSettingsOnExit(false);
+            int delay = kScreenshotDelayMs;
+            if (demo) {
+                // A picture of the demo shows it at work: uploaded, with live values.
+                shell.Document().preferencesEnabled = true;
+                shell.Document().noDialogAfterUpload = true;
+                QTimer::singleShot(kScreenshotDelayMs, frame,
+                                   [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
+                delay = kDemoScreenshotDelayMs;
+            }
+            QTimer::singleShot(delay, frame, [frame, path = cl.screenshot] {
+                const bool saved = frame->grab().save(QString::fromStdString(path));
+                if (!saved) {
+                    std::fprintf(stderr, "kvrview: cannot write %s\n", path.c_str());
+                }
+                QApplication::exit(saved ? 0 : 1);
+            });
+        }
+        std::unique_ptr<TimerBench> bench;
+        if (cl.benchSeconds > 0) {
+            QApplication::processEvents();  // the first window painted
+            bench = std::make_unique<TimerBench>(cl.benchSeconds, sinceStart.elapsed());
+            // Upload at once (without the summary box), so the reading thread has boards
+            // and monitors to read.
+            shell.Document().preferencesEnabled = true;
+            shell.Document().noDialogAfterUpload = true;
+            QTimer::singleShot(0, frame,
+                               [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
+        }
+        status = QApplication::exec();
+    }
+    return status;
+}

@@ -1,0 +1,477 @@
+// The main window against the command table, its bars and panes, its commands against
+// simulated units on an in-process line, the exit question and the window placement.
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTest>
+#include <QToolBar>
+#include <set>
+
+#include "app/CommandTable.h"
+#include "app/Pictures.h"
+#include "app/QRLView.h"
+#include "app/ShellRules.h"
+#include "app/StatusBar.h"
+#include "document/Password.h"
+#include "document/PortSetup.h"
+#include "document/Registry.h"
+#include "document/Settings.h"
+#include "document/Transfer.h"
+#include "gui/GuiTestUtil.h"
+#include "link/Clock.h"
+#include "sim/SimLine.h"
+
+namespace kvr::test {
+namespace {
+
+using app::Command;
+using app::Commands;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Every action of a menu in order, submenus opened in place; a submenu is listed by its
+// title as "submenu:<title>".
+std::vector<QString> Flatten(QMenu* menu, std::vector<int>& ids) {
+    std::vector<QString> out;
+    for (QAction* a : menu->actions()) {
+        if (QMenu* sub = a->menu()) {
+            out.push_back(QStringLiteral("submenu:") + sub->title());
+            for (const QString& s : Flatten(sub, ids)) {
+                out.push_back(s);
+            }
+        } else {
+            out.push_back(a->text());
+            ids.push_back(a->data().toInt());
+        }
+    }
+    return out;
+}
+
+TEST_F(GuiTest, MenuHoldsEveryItemOfTheCommandTableInOrder) {
+    MakeFrame();
+    const auto& popups = frame->PopupMenus();
+    ASSERT_EQ(popups.size(), app::Popups().size());
+    std::vector<QString> titles;
+    for (QAction* a : frame->menuBar()->actions()) {
+        titles.push_back(a->text());
+    }
+    EXPECT_EQ(titles,
+              (std::vector<QString>{QStringLiteral("&File"), QStringLiteral("&Configure"),
+                                    QStringLiteral("&KVR"), QStringLiteral("&View"),
+                                    QStringLiteral("&Help"), QStringLiteral("C&alibrate")}));
+
+    for (size_t i = 0; i < popups.size(); ++i) {
+        std::vector<QString> expected;
+        std::vector<int> expectedIds;
+        std::string submenu;
+        for (const Command& c : Commands()) {
+            if (app::Popups()[i] != c.popup) {
+                continue;
+            }
+            if (c.submenu != submenu) {
+                submenu = c.submenu;
+                if (!submenu.empty()) {
+                    expected.push_back(QStringLiteral("submenu:") + Q(submenu));
+                }
+            }
+            expected.push_back(Q(c.text));
+            expectedIds.push_back(c.id);
+        }
+        std::vector<int> ids;
+        EXPECT_EQ(Flatten(popups[i], ids), expected) << app::Popups()[i];
+        EXPECT_EQ(ids, expectedIds) << app::Popups()[i];
+    }
+    // The submenu of the KVR popup, with its mnemonic.
+    std::vector<int> ids;
+    const std::vector<QString> kvr = Flatten(popups[2], ids);
+    EXPECT_NE(
+        std::find(kvr.begin(), kvr.end(), QStringLiteral("submenu:Restore &Factory Defaults")),
+        kvr.end());
+}
+
+TEST_F(GuiTest, EveryCommandCarriesItsPromptToolTipShortcutAndCheckMark) {
+    MakeFrame();
+    for (const Command& c : Commands()) {
+        QAction* a = Action(c.id);
+        ASSERT_NE(a, nullptr) << c.id;
+        EXPECT_EQ(a->data().toInt(), c.id);
+        EXPECT_EQ(a->statusTip(), Q(app::PromptText(c))) << c.id;
+        if (*c.prompt != '\0') {
+            EXPECT_EQ(a->toolTip(), Q(app::ToolTipText(c))) << c.id;
+        }
+        EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromUtf8(c.shortcut))) << c.id;
+        EXPECT_EQ(a->isCheckable(), c.checkable) << c.id;
+        if (*c.popup == '\0') {
+            // Keyboard and toolbar commands live on the window, so their keys work.
+            EXPECT_TRUE(frame->actions().contains(a)) << c.id;
+        }
+    }
+    EXPECT_EQ(Action(app::kCmdNew)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(Action(app::kCmdContextHelp)->shortcut(), QKeySequence(QStringLiteral("Shift+F1")));
+    EXPECT_EQ(Action(app::kCmdUpload)->toolTip(), QStringLiteral("Upload from the KVR"));
+    EXPECT_EQ(Action(app::kCmdUpload)->statusTip(),
+              QStringLiteral("Upload the current configuration settings from the attached KVR"));
+}
+
+TEST_F(GuiTest, ToolbarFollowsTheLayoutWithSharpPictures) {
+    MakeFrame();
+    const QList<QAction*> actions = frame->ToolBar()->actions();
+    const std::vector<int>& layout = app::ToolbarLayout();
+    ASSERT_EQ(static_cast<size_t>(actions.size()), layout.size());
+    for (size_t i = 0; i < layout.size(); ++i) {
+        QAction* a = actions[static_cast<qsizetype>(i)];
+        if (layout[i] == app::kCmdSeparator) {
+            EXPECT_TRUE(a->isSeparator()) << i;
+            continue;
+        }
+        EXPECT_EQ(a->data().toInt(), layout[i]) << i;
+        const QIcon icon = a->icon();
+        ASSERT_FALSE(icon.isNull()) << layout[i];
+        // Drawn for ratio 2, not scaled up: 32 by 30 device pixels, not blank.
+        const QPixmap hi = icon.pixmap(app::kToolPictureSize, 2.0);
+        EXPECT_EQ(hi.size(), QSize(32, 30)) << layout[i];
+        const QImage img = hi.toImage();
+        int painted = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                painted += qAlpha(img.pixel(x, y)) > 0 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(painted, 40) << layout[i];
+    }
+    EXPECT_EQ(frame->ToolBar()->iconSize(), QSize(16, 15));
+}
+
+TEST_F(GuiTest, HighlightedMenuItemShowsItsPromptInTheMessagePane) {
+    MakeFrame();
+    QMenu* kvr = frame->PopupMenus()[2];
+    kvr->popup(frame->mapToGlobal(QPoint(10, 10)));
+    QAction* upload = Action(app::kCmdUpload);
+    kvr->setActiveAction(upload);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->Bar()->currentMessage(),
+              QStringLiteral("Upload the current configuration settings from the attached KVR"));
+    kvr->setActiveAction(Action(app::kCmdPassword));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->Bar()->currentMessage(), QStringLiteral("Change the configuration password."));
+    kvr->close();
+}
+
+TEST_F(GuiTest, CommandsOfLaterPartsAreDisabledAndDownloadWaitsForAConfiguration) {
+    MakeFrame();
+    for (int id : {app::kCmdInputs, app::kCmdOutputs, app::kCmdDiagnostics, app::kCmdDisplay,
+                   app::kCmdCom, app::kCmdCalAllInputs, app::kCmdCalInput1,
+                   app::kCmdTestAnalogOutputs, app::kCmdCalAllOutputs, app::kCmdCalAllOutputs2,
+                   app::kCmdAllSerialNumbers, app::kCmdPrint}) {
+        EXPECT_FALSE(Action(id)->isEnabled()) << id;
+    }
+    for (int id : {app::kCmdExit,
+                   app::kCmdOptions,
+                   app::kCmdUpload,
+                   app::kCmdTransmissionSetup,
+                   app::kCmdFactoryChannel1,
+                   app::kCmdFactoryDisplay,
+                   app::kCmdPassword,
+                   app::kCmdToolbar,
+                   app::kCmdStatusBar,
+                   app::kCmdAbout,
+                   app::kCmdUploadUntilFirstFail,
+                   app::kCmdDownloadPreferences,
+                   app::kCmdKvr100Address,
+                   app::kCmdQueryDevice,
+                   app::kCmdNew,
+                   app::kCmdOpen,
+                   app::kCmdSave,
+                   app::kCmdMonitors,
+                   app::kCmdSecondaries,
+                   app::kCmdEnableLogging,
+                   app::kCmdDisableLogging,
+                   app::kCmdNewLog,
+                   app::kCmdHelpTopics,
+                   app::kCmdContextHelp,
+                   app::kCmdHelp}) {
+        EXPECT_TRUE(Action(id)->isEnabled()) << id;
+    }
+    EXPECT_FALSE(Action(app::kCmdDownload)->isEnabled());
+    // A disabled command does nothing even when it is asked for directly.
+    frame->OnCommand(app::kCmdDownload);
+    EXPECT_TRUE(user.messages.empty());
+
+    doc.configurationPresent = true;
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(Action(app::kCmdDownload)->isEnabled());
+}
+
+TEST_F(GuiTest, ToggleCommandsCarryTheirCheckMarks) {
+    MakeFrame();
+    EXPECT_TRUE(Action(app::kCmdToolbar)->isChecked());
+    EXPECT_TRUE(Action(app::kCmdStatusBar)->isChecked());
+    EXPECT_TRUE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
+
+    Action(app::kCmdToolbar)->trigger();
+    EXPECT_FALSE(frame->ToolBar()->isVisible());
+    EXPECT_FALSE(Action(app::kCmdToolbar)->isChecked());
+    Action(app::kCmdStatusBar)->trigger();
+    EXPECT_FALSE(frame->Bar()->isVisible());
+    EXPECT_FALSE(Action(app::kCmdStatusBar)->isChecked());
+    Action(app::kCmdStatusBar)->trigger();
+    EXPECT_TRUE(frame->Bar()->isVisible());
+    EXPECT_TRUE(Action(app::kCmdStatusBar)->isChecked());
+
+    Action(app::kCmdUploadUntilFirstFail)->trigger();
+    EXPECT_FALSE(doc.stopAtFirstFailure);
+    EXPECT_FALSE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
+    Action(app::kCmdUploadUntilFirstFail)->trigger();
+    EXPECT_TRUE(doc.stopAtFirstFailure);
+    EXPECT_TRUE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
+}
+
+TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
+    FormsUser forms;
+    ScopedUserSeam seamInPlace(forms);
+    MakeFrame(false);
+    forms.SetFrame(frame.get());
+    frame->Bar()->SetCommsLamp(true);
+    frame->resize(1200, 500);  // room for every pane at its own width
+    frame->show();             // the view's start-up turns the lamp off
+    app::CStatusBar* bar = frame->Bar();
+    EXPECT_FALSE(bar->CommsLamp());
+    const QFontMetrics fm(bar->font());
+    for (int pane = 1; pane < app::kPaneCount; ++pane) {
+        const QString initial = QString::fromUtf8(app::PaneInitialText(pane));
+        ASSERT_NE(bar->Pane(pane), nullptr) << pane;
+        EXPECT_EQ(bar->PaneText(pane), initial) << pane;
+        EXPECT_GE(bar->Pane(pane)->width(), fm.horizontalAdvance(initial)) << pane;
+    }
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries).size(), 25);
+    EXPECT_EQ(bar->PaneText(app::kPaneTalk).size(), 15);
+    // The lock indicators cannot be read through Qt: greyed.
+    EXPECT_FALSE(bar->Pane(app::kPaneCaps)->isEnabled());
+
+    // The panes the core writes, through the seam.
+    AppSetPaneText(StatusPane::Upload, "Uploaded Ch 1,2,3Ph");
+    AppSetPaneText(StatusPane::Log, "Log   ");
+    AppSetPaneText(StatusPane::Secondaries, "SHOW SEC");
+    AppSetCommsLamp(true);
+    EXPECT_EQ(bar->PaneText(app::kPaneUpload), QStringLiteral("Uploaded Ch 1,2,3Ph"));
+    EXPECT_EQ(bar->PaneText(app::kPaneLog), QStringLiteral("Log   "));
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QStringLiteral("SHOW SEC"));
+    EXPECT_TRUE(bar->CommsLamp());
+}
+
+TEST_F(GuiTest, BusyMessageShowsItsTextAndTheWaitCursorAtOnce) {
+    FormsUser forms;
+    ScopedUserSeam seamInPlace(forms);
+    MakeFrame();
+    forms.SetFrame(frame.get());
+    {
+        BusyMessage outer("Reading channel 1");
+        EXPECT_EQ(frame->Bar()->currentMessage(), QStringLiteral("Reading channel 1"));
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        {
+            BusyMessage inner;  // the cursor only: the outer text stays
+            EXPECT_EQ(frame->Bar()->currentMessage(), QStringLiteral("Reading channel 1"));
+        }
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    }
+    EXPECT_TRUE(frame->Bar()->currentMessage().isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(GuiTest, QtSeamShowsMessagesOwnedByTheActiveWindowWithTitleIconAndButtons) {
+    app::CQtUserSeam qt;
+    MakeFrame();
+    qt.SetFrame(frame.get());
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget* owner = nullptr;
+    ModalScript script;
+    script.Then<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        owner = box->parentWidget();
+        box->button(QMessageBox::No)->click();
+    });
+    const MsgAnswer answer =
+        qt.MessageBox("Shall we?", "Confirm Exit", MsgIcon::Question, MsgButtons::YesNo);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(answer, MsgAnswer::No);
+    EXPECT_EQ(title, QStringLiteral("Confirm Exit"));
+    EXPECT_EQ(text, QStringLiteral("Shall we?"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+    EXPECT_EQ(owner, frame.get());
+}
+
+TEST_F(GuiTest, ExitAnsweredNoKeepsTheWindowAndYesStoresThePlacement) {
+    MakeFrame();
+    user.answers = {MsgAnswer::No};
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(frame->isVisible());
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, app::kConfirmExitText);
+    EXPECT_EQ(user.messages[0].title, "Confirm Exit");
+    EXPECT_EQ(user.messages[0].icon, MsgIcon::Question);
+    EXPECT_EQ(user.messages[0].buttons, MsgButtons::YesNo);
+    WindowPlacement p;
+    EXPECT_FALSE(ReadWindowPosition(p));  // nothing else happened
+
+    // "E&xit" asks the same question.
+    user.answers = {MsgAnswer::Yes};
+    Action(app::kCmdExit)->trigger();
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_EQ(user.messages.size(), 2u);
+    EXPECT_TRUE(ReadWindowPosition(p));
+}
+
+TEST_F(GuiTest, WindowPositionRoundTripOpensNormalAtTheSavedRectangle) {
+    MakeFrame();
+    // Without a stored placement the window opens centred.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((frame->geometry().center() - available.center()).manhattanLength(), 2);
+
+    const QRect normal(100, 120, 500, 380);
+    frame->setGeometry(normal);
+    frame->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(frame->isMaximized());
+    user.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(frame->close());
+
+    WindowPlacement p;
+    ASSERT_TRUE(ReadWindowPosition(p));
+    EXPECT_EQ(p.flags, kPlacementRestoreToMaximized);
+    EXPECT_EQ(p.showState, kShowMaximized);
+    EXPECT_EQ(QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)), normal);
+
+    MakeFrame();
+    EXPECT_FALSE(frame->isMaximized());
+    EXPECT_EQ(frame->geometry(), normal);
+
+    // A rectangle on no screen (a monitor unplugged since) opens centred instead.
+    p.left = 20000;
+    p.right = 20500;
+    ASSERT_TRUE(WriteWindowPosition(p));
+    MakeFrame();
+    EXPECT_TRUE(available.contains(frame->geometry().center()));
+}
+
+TEST_F(GuiTest, TheViewsEndStoresThePortSettingsAndTheMonitorsOnlyAfterItStarted) {
+    MakeFrame(false);
+    doc.Port().Settings().port = 9;
+    frame.reset();  // never shown: nothing was loaded, so nothing is stored
+    PortSettings stored;
+    EXPECT_FALSE(LoadPortSettings(stored));
+
+    MakeFrame();
+    frame->View()->SetSaveSettingsOnExit(false);
+    frame.reset();
+    EXPECT_FALSE(LoadPortSettings(stored));
+
+    MakeFrame();
+    doc.Port().Settings().port = 9;
+    doc.Port().Settings().baud = "2400";
+    doc.monitorCount = 2;
+    doc.monitorEntities[1] = 7;
+    frame.reset();
+    ASSERT_TRUE(LoadPortSettings(stored));
+    EXPECT_EQ(stored.port, 9);
+    EXPECT_EQ(stored.baud, "2400");
+    uint16_t count = 0;
+    MonitorBytes entities{}, channels{};
+    ASSERT_TRUE(ReadMonitorList(count, entities, channels));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(entities[1], 7);
+    EXPECT_FALSE(doc.Port().IsOpen());
+}
+
+// Simulated units on an in-process line; every wait on the virtual clock.
+class SimulatedUnitTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        sim::SimOptions options;
+        options.kind = sim::UnitKind::Kvr300;
+        options.pace = false;
+        units = std::make_unique<sim::SimUnits>(options);
+        doc.Port().Settings().device = "sim";
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        forms.SetFrame(nullptr);
+    }
+    void TearDown() override {
+        frame.reset();
+        SetRunPassword("");
+    }
+    VirtualClock clock;
+    ScopedClock clockInPlace{clock};
+    std::unique_ptr<sim::SimUnits> units;
+    FormsUser forms;
+    ScopedUserSeam formsInPlace{forms};
+};
+
+TEST_F(SimulatedUnitTest, UploadAndDownloadThroughTheWindow) {
+    MakeFrame();
+    forms.SetFrame(frame.get());
+    app::CStatusBar* bar = frame->Bar();
+    EXPECT_FALSE(Action(app::kCmdDownload)->isEnabled());
+
+    Action(app::kCmdUpload)->trigger();
+    EXPECT_TRUE(bar->CommsLamp());
+    EXPECT_EQ(bar->PaneText(app::kPaneUpload), Q(TransferPaneText(false, 15)));
+    EXPECT_EQ(bar->PaneText(app::kPaneLog), QStringLiteral("No Log"));
+    EXPECT_TRUE(Action(app::kCmdDownload)->isEnabled());
+    EXPECT_EQ(doc.GetChannels(), 4);
+    EXPECT_TRUE(bar->currentMessage().isEmpty());  // the progress texts are gone again
+
+    ASSERT_EQ(CRegistry::WriteString(RegRoot::CurrentUser, kKeyConfiguration, kValPassword, "pw"),
+              kRegOk);
+    SetRunPassword("pw");
+    forms.script.answers.clear();
+    Action(app::kCmdDownload)->trigger();
+    EXPECT_EQ(bar->PaneText(app::kPaneDownload), Q(TransferPaneText(true, 15)));
+    EXPECT_TRUE(bar->CommsLamp());
+
+    // The unit goes quiet: the next upload finds nothing and the lamp goes off.
+    units->GetFaults().silent = true;
+    Action(app::kCmdUpload)->trigger();
+    EXPECT_FALSE(bar->CommsLamp());
+    EXPECT_FALSE(Action(app::kCmdDownload)->isEnabled());
+}
+
+TEST_F(SimulatedUnitTest, TalkPaneDoubleClickQueriesEveryUnitUnderItsProgressText) {
+    MakeFrame();
+    forms.SetFrame(frame.get());
+    doc.SetDeviceType(static_cast<int>(DeviceType::Kvr300));
+    doc.Channel(0).SetDeviceCode(0xFFFF);
+    QTest::mouseDClick(frame->Bar()->Pane(app::kPaneTalk), Qt::LeftButton);
+    const auto& texts = forms.script.busyTexts;
+    EXPECT_NE(std::find(texts.begin(), texts.end(), app::kTalkQueryText), texts.end());
+    EXPECT_EQ(forms.script.busyDepth, 0);
+    EXPECT_NE(doc.Channel(0).DeviceCode(), 0xFFFFu);  // the unit's answer was stored
+    EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
+}
+
+TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsTellsWhichUnitWasNotReached) {
+    MakeFrame();
+    forms.SetFrame(frame.get());
+    Action(app::kCmdFactoryChannel2)->trigger();
+    EXPECT_TRUE(forms.script.messages.empty());
+
+    // Nothing behind the line at all: the port's message, then the unit's.
+    doc.Port().Close();
+    doc.Port().Settings().device.clear();
+    doc.Port().Settings().port = 0;
+    Action(app::kCmdFactoryMainBoard)->trigger();
+    EXPECT_EQ(forms.script.Texts(),
+              (std::vector<std::string>{kFailedToOpenPort,
+                                        "Factory settings not restored for KVR 300 mainboard"}));
+    EXPECT_EQ(forms.script.messages.back().title, "KVR View");
+}
+
+}  // namespace
+}  // namespace kvr::test

@@ -1,0 +1,104 @@
+// The monitor road through the window: upload from the simulated unit, live values in the
+// monitor display from the reading thread and the 100 ms timer, secondaries, and a log
+// file written on the timer's schedule. Real time, in-process simulated line.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <fstream>
+#include <sstream>
+
+#include "app/CommandTable.h"
+#include "app/MainFrame.h"
+#include "app/QRLView.h"
+#include "document/Settings.h"
+#include "gui/GuiTestUtil.h"
+#include "monitor/forms/MonitorDisplay.h"
+#include "sim/SimLine.h"
+
+namespace kvr::test {
+namespace {
+
+class MonitorRoadTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        sim::SimOptions options;
+        options.pace = false;
+        units = std::make_unique<sim::SimUnits>(options);
+        doc.Port().Settings().device = "sim";
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        // Saved monitors, which the upload loads: voltage of channel 1 and the
+        // three-phase frequency.
+        MonitorBytes entities{};
+        MonitorBytes channels{};
+        entities[0] = 1;
+        entities[1] = 7;
+        channels[1] = 3;
+        ASSERT_TRUE(WriteMonitorList(2, entities, channels));
+        doc.preferencesEnabled = true;  // no summary box after the upload
+        doc.noDialogAfterUpload = true;
+    }
+
+    // Spins the event loop until the first value box reads something other than `not`.
+    QString WaitForValue(int cell, const QString& notThis, int ms = 5000) {
+        QElapsedTimer t;
+        t.start();
+        QString text;
+        while (t.elapsed() < ms) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            MonitorDisplay* d = frame->View()->Display();
+            if (d->CellCount() > cell) {
+                text = d->ValueBox(cell)->Text();
+                if (!text.isEmpty() && text != notThis && text != QStringLiteral("Invalid")) {
+                    return text;
+                }
+            }
+        }
+        return text;
+    }
+
+    std::unique_ptr<sim::SimUnits> units;
+};
+
+TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale) {
+    MakeFrame();
+    Action(app::kCmdUpload)->trigger();
+    ASSERT_EQ(doc.GetChannels(), 4);
+    MonitorDisplay* display = frame->View()->Display();
+    ASSERT_EQ(display->CellCount(), 2);
+
+    const QString primary = WaitForValue(0, QString());
+    EXPECT_TRUE(primary.endsWith(QStringLiteral(" kV"))) << primary.toStdString();  // 11 kV VT
+    EXPECT_TRUE(WaitForValue(1, QString()).endsWith(QStringLiteral(" Hz")));
+    EXPECT_EQ(display->ValueBox(0)->TextColour(), QColor(0, 255, 0));
+    {
+        std::lock_guard<std::mutex> lock(user.mutex);  // panes and lamp go through the seam
+        ASSERT_FALSE(user.lamp.empty());
+        EXPECT_TRUE(user.lamp.back());
+    }
+
+    Action(app::kCmdSecondaries)->trigger();
+    EXPECT_TRUE(Action(app::kCmdSecondaries)->isChecked());
+    {
+        std::lock_guard<std::mutex> lock(user.mutex);
+        EXPECT_EQ(user.panes[StatusPane::Secondaries], "SHOW SEC");
+    }
+    const QString secondary = WaitForValue(0, primary);
+    EXPECT_TRUE(secondary.endsWith(QStringLiteral(" V"))) << secondary.toStdString();
+
+    // The unit goes quiet: the values turn red.
+    units->GetFaults().silent = true;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000 && display->ValueBox(0)->TextColour() != QColor(255, 0, 0)) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(display->ValueBox(0)->TextColour(), QColor(255, 0, 0)) << t.elapsed() << " ms";
+    std::lock_guard<std::mutex> lock(user.mutex);
+    EXPECT_FALSE(user.lamp.back());
+    EXPECT_FALSE(user.beeps.empty());  // contact lost: one beep
+}
+
+}  // namespace
+}  // namespace kvr::test

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ContextHelp.h"
 #include "app/QtUserSeam.h"
 #include "document/QRLDoc.h"
 
@@ -54,6 +55,7 @@ class CQRLApp final {
     ScopedActiveDocument active_{doc_};
     CQtUserSeam seam_;
     ScopedUserSeam seamInPlace_{seam_};
+    CContextHelp contextHelp_;
     std::unique_ptr<CMainFrame> frame_;
     QPointer<CSplashWindow> splash_;
 };

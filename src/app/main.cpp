@@ -21,7 +21,7 @@ constexpr int kScreenshotDelayMs = 500;
 constexpr int kDemoScreenshotDelayMs = 4000;
 
 // Measures how late the view's 100 ms timer fires while the demo monitors 60 values, and
-// prints the figures that tools/bench-gui.sh reads.
+// prints the figures that bench/bench-gui.sh reads.
 class TimerBench : public QObject {
   public:
     TimerBench(int seconds, qint64 firstWindowMs) : firstWindowMs_(firstWindowMs) {

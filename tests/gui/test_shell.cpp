@@ -2,6 +2,7 @@
 // opened from the command line or dropped on the window.
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -9,10 +10,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <QWhatsThis>
 #include <clocale>
 #include <fstream>
 
 #include "app/CommandTable.h"
+#include "app/ContextHelp.h"
 #include "app/QRLApp.h"
 #include "app/QRLView.h"
 #include "app/ShellForms.h"
@@ -205,6 +208,44 @@ TEST_F(ShellFileTest, StartUpOpensTheNamedFileOrEndsWhenItCannot) {
     EXPECT_FALSE(shell.InitInstance(cl));
     EXPECT_TRUE(script.Done());
     EXPECT_TRUE(shown.contains(QStringLiteral("missing.kvr")));
+}
+
+}  // namespace
+}  // namespace kvr::test
+
+namespace kvr::test {
+namespace {
+
+// The What's This popup, if one is showing.
+QWidget* WhatsThisPopup() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() &&
+            QLatin1String(w->metaObject()->className()) == QLatin1String("QWhatsThat")) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+TEST(ContextHelp, AControlWithoutHelpTextShowsItsToolTip) {
+    app::CContextHelp help;
+    QWidget parent;
+    auto* withTip = new QPushButton(QStringLiteral("Baud"), &parent);
+    withTip->setToolTip(QStringLiteral("Select the baud rate from this list."));
+    auto* bare = new QPushButton(QStringLiteral("Bare"), &parent);
+    bare->move(0, 40);
+    parent.show();
+
+    QHelpEvent none(QEvent::WhatsThis, QPoint(1, 1), bare->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(bare, &none);
+    QApplication::processEvents();
+    EXPECT_EQ(WhatsThisPopup(), nullptr);  // nothing to tell
+
+    QHelpEvent event(QEvent::WhatsThis, QPoint(1, 1), withTip->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(withTip, &event);
+    QApplication::processEvents();
+    EXPECT_NE(WhatsThisPopup(), nullptr);
+    QWhatsThis::hideText();
 }
 
 }  // namespace

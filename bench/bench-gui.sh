@@ -4,7 +4,7 @@
 # (benchmarks report, they do not assert). Exit status is non-zero only when the run
 # itself could not be made or its output could not be read.
 #
-#   tools/bench-gui.sh [path/to/kvrview] [--seconds N]
+#   bench/bench-gui.sh [path/to/kvrview] [--seconds N]
 #
 # What kvrview must print on standard output with --bench-seconds N (one line each, any
 # order, numbers in milliseconds with a '.' decimal point, other lines are ignored):

@@ -63,6 +63,7 @@ TEST_F(MonitorFormsTest, DisplayPlacesSevenCellsInThreeColumnsAndMovesThemForTwo
                 display.verticalScrollBar()->maximum() > 0);
     EXPECT_TRUE(display.Label(0)->Text().startsWith(QStringLiteral("Voltage : ")));
     EXPECT_TRUE(display.Label(6)->Text().startsWith(QStringLiteral("Frequency : ")));
+    EXPECT_EQ(display.Label(0)->toolTip(), display.Label(0)->Text());  // the whole label
 
     doc.layoutColumns = 2;
     display.LayoutMonitors(7, true);

@@ -211,7 +211,11 @@ void MonitorDisplay::UpdateView() {
                                 doc_.monitorChannels[static_cast<size_t>(k)], label, true, false)) {
             label = kInvalidLabel;
         }
-        labels_[static_cast<size_t>(k)]->SetText(QString::fromStdString(label));
+        const QString text = QString::fromStdString(label);
+        labels_[static_cast<size_t>(k)]->SetText(text);
+        // The label's box is small; the whole label is always one hover away.
+        labels_[static_cast<size_t>(k)]->setToolTip(text);
+        values_[static_cast<size_t>(k)]->setToolTip(text);
         StyleValueBox(values_[static_cast<size_t>(k)]);
     }
 }

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "BenchSim.h"
 #include "link/ChannelLink.h"
-#include "sim/PtyHost.h"
-#include "sim/SimUnits.h"
 
 namespace {
 
@@ -31,19 +30,12 @@ struct Figure {
 };
 
 bool Run(unsigned baud, int rounds, std::vector<Figure>& out) {
-    kvr::sim::SimOptions options;
-    options.kind = kvr::sim::UnitKind::Kvr300;
-    options.baud = baud;
-    options.firmware = 189;
-    kvr::sim::SimUnits units(options);
-    kvr::sim::PtyHost host(units);
-    std::string error;
-    if (!host.Start("", error)) {
-        std::fprintf(stderr, "bench: cannot start the simulator: %s\n", error.c_str());
+    kvr::bench::BenchSim sim(baud);
+    if (!sim.Start()) {
         return false;
     }
     kvr::CSerialPort port;
-    if (!port.OpenDevice(host.SlavePath(), std::to_string(baud), "None", "8", "1")) {
+    if (!port.OpenDevice(sim.Path(), std::to_string(baud), "None", "8", "1")) {
         std::fprintf(stderr, "bench: %s\n", port.LastError().c_str());
         return false;
     }
@@ -52,7 +44,7 @@ bool Run(unsigned baud, int rounds, std::vector<Figure>& out) {
         boards.push_back(std::make_unique<kvr::CChannelLink>(&port, a));
     }
     const double charTime = 10.0 / baud;
-    const double turnaround = options.turnaroundUs / 1e6;
+    const double turnaround = sim.TurnaroundSeconds();
 
     double upload = 0;
     for (int r = 0; r < rounds; ++r) {

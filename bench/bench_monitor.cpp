@@ -12,12 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSim.h"
 #include "document/QRLDoc.h"
 #include "document/Settings.h"
 #include "link/Clock.h"
 #include "monitor/ReadingThread.h"
-#include "sim/PtyHost.h"
-#include "sim/SimUnits.h"
 
 namespace {
 
@@ -30,21 +29,14 @@ struct Figure {
 };
 
 bool Run(unsigned baud, double seconds, std::vector<Figure>& out) {
-    kvr::sim::SimOptions options;
-    options.kind = kvr::sim::UnitKind::Kvr300;
-    options.baud = baud;
-    options.firmware = 189;  // the extended values reply
-    kvr::sim::SimUnits units(options);
-    kvr::sim::PtyHost host(units);
-    std::string error;
-    if (!host.Start("", error)) {
-        std::fprintf(stderr, "bench: cannot start the simulator: %s\n", error.c_str());
+    kvr::bench::BenchSim sim(baud);
+    if (!sim.Start()) {
         return false;
     }
     kvr::CQRLDoc doc;
     doc.OnNewDocument();
     kvr::PortSettings& settings = doc.Port().Settings();
-    settings.device = host.SlavePath();
+    settings.device = sim.Path();
     settings.baud = std::to_string(baud);
     if (!doc.Port().OpenWithSettings()) {
         std::fprintf(stderr, "bench: %s\n", doc.Port().LastError().c_str());
@@ -90,7 +82,7 @@ bool Run(unsigned baud, double seconds, std::vector<Figure>& out) {
         return false;
     }
     const double charTime = 10.0 / baud;
-    const double turnaround = options.turnaroundUs / 1e6;
+    const double turnaround = sim.TurnaroundSeconds();
     const double cycleFloor = (1 + 4 * (1 + 44)) * charTime + 4 * turnaround;
     out.push_back({baud, static_cast<double>(c1 - c0) / ((t1 - t0) / 1000.0), 1.0 / cycleFloor});
     return true;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSim.h"
 #include "document/Password.h"
 #include "document/QRLDoc.h"
 #include "document/Registry.h"
@@ -21,8 +22,6 @@
 #include "link/IniFile.h"
 #include "link/TalkLink.h"
 #include "link/UserSeam.h"
-#include "sim/PtyHost.h"
-#include "sim/SimUnits.h"
 
 namespace {
 
@@ -89,19 +88,13 @@ int main(int argc, char** argv) {
     BenchUser user;
     kvr::ScopedUserSeam seam(user);
 
-    kvr::sim::SimOptions options;
-    options.kind = kvr::sim::UnitKind::Kvr300;
-    options.baud = kBaud;
-    kvr::sim::SimUnits units(options);
-    kvr::sim::PtyHost host(units);
-    std::string error;
-    if (!host.Start("", error)) {
-        std::fprintf(stderr, "bench: cannot start the simulator: %s\n", error.c_str());
+    kvr::bench::BenchSim sim(kBaud);
+    if (!sim.Start()) {
         return 1;
     }
     kvr::CQRLDoc doc;
     kvr::ScopedActiveDocument active(doc);
-    doc.Port().Settings().device = host.SlavePath();
+    doc.Port().Settings().device = sim.Path();
     doc.Port().Settings().baud = std::to_string(kBaud);
     if (!kvr::UploadCommand(doc) || doc.GetChannels() != kBoards) {
         std::fprintf(stderr, "bench: the upload found no KVR 300 (%s)\n", user.last.c_str());
@@ -126,13 +119,13 @@ int main(int argc, char** argv) {
     const int chars = kBoards * ((1 + kRecordFrame) + 1 + kRecordFrame + 1) + (1 + kRecordFrame);
     const double waits = kBoards * (kvr::kAttentionPauseMs / 1e3 + delay) + delay;
     const int replies = kBoards * 2 + 1;
-    const double floor = chars * charTime + waits + replies * options.turnaroundUs / 1e6;
+    const double floor = chars * charTime + waits + replies * sim.TurnaroundSeconds();
     const double seconds = total / rounds;
     // A pseudo-terminal takes the program's bytes at once and the simulator models their
     // arrival, so on it the download delay runs while the record is still "on the wire";
     // on a serial device the write returns only once the bytes have left. The second row
     // is that overlapped floor, the best the pseudo-terminal allows.
-    const double turnaround = options.turnaroundUs / 1e6;
+    const double turnaround = sim.TurnaroundSeconds();
     const double reply = (1 + kRecordFrame) * charTime + turnaround;  // a record read
     const double ack = std::max(delay, kRecordFrame * charTime + turnaround + charTime);
     const double ptyFloor = kBoards * (reply + kvr::kAttentionPauseMs / 1e3 + ack) + delay + reply;

@@ -1,5 +1,7 @@
 #include "document/SetupJson.h"
 
+#include "link/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -614,46 +616,6 @@ std::string Latin1ToUtf8(const std::string& bytes) {
 
 std::string DisplayText(const std::string& bytes) {
     return IsValidUtf8(bytes) ? bytes : Latin1ToUtf8(bytes);
-}
-
-std::string ToHex(const uint8_t* data, size_t size) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * size);
-    for (size_t i = 0; i < size; ++i) {
-        out.push_back(kDigits[data[i] >> 4]);
-        out.push_back(kDigits[data[i] & 0x0F]);
-    }
-    return out;
-}
-
-bool FromHex(const std::string& text, std::vector<uint8_t>& bytes) {
-    auto digit = [](char c) {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        return -1;
-    };
-    if (text.size() % 2 != 0) {
-        return false;
-    }
-    std::vector<uint8_t> out(text.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const int hi = digit(text[2 * i]);
-        const int lo = digit(text[2 * i + 1]);
-        if (hi < 0 || lo < 0) {
-            return false;
-        }
-        out[i] = static_cast<uint8_t>(hi * 16 + lo);
-    }
-    bytes = std::move(out);
-    return true;
 }
 
 }  // namespace kvr

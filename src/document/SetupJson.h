@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Text.h"  // ToHex, FromHex
+
 #include "document/SetupFile.h"
 
 namespace kvr {
@@ -45,8 +47,5 @@ bool IsValidUtf8(const std::string& text);
 std::string Latin1ToUtf8(const std::string& bytes);
 // The text itself when it is UTF-8, else its ISO 8859-1 reading.
 std::string DisplayText(const std::string& bytes);
-std::string ToHex(const uint8_t* data, size_t size);
-// Upper- or lower-case digits, two per byte; false on anything else.
-bool FromHex(const std::string& text, std::vector<uint8_t>& bytes);
 
 }  // namespace kvr

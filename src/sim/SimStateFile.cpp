@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/ParameterRecord.h"
+#include "link/Text.h"
 #include "sim/SimUnits.h"
 
 namespace kvr::sim {
@@ -25,37 +26,6 @@ const char* KindName(UnitKind kind) {
 
 std::string Errno(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-std::vector<std::string> SplitWords(const std::string& line) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(line.substr(start, i - start));
-        }
-    }
-    return words;
 }
 
 std::string Folder(const std::string& path) {
@@ -165,15 +135,11 @@ std::string SimUnits::FormatState(UnitKind kind, const std::vector<ParameterReco
     text += "kvr-sim-state 1 ";
     text += KindName(kind);
     text += "\n";
-    static const char kHex[] = "0123456789abcdef";
     for (size_t i = 0; i < records.size(); ++i) {
         char head[32];
         (void)std::snprintf(head, sizeof head, "board %zu ", i);
         text += head;
-        for (uint8_t b : records[i].Bytes()) {
-            text += kHex[b >> 4];
-            text += kHex[b & 15];
-        }
+        text += ToHex(records[i].Data(), ParameterRecord::kSize);
         text += "\n";
     }
     return text;
@@ -228,15 +194,12 @@ bool SimUnits::ParseState(const std::string& text, UnitKind kind, size_t boards,
             error = std::string(where) + "a record needs 230 hex digits";
             return false;
         }
-        for (size_t i = 0; i < ParameterRecord::kSize; ++i) {
-            const int hi = HexDigit(hex[2 * i]);
-            const int lo = HexDigit(hex[2 * i + 1]);
-            if (hi < 0 || lo < 0) {
-                error = std::string(where) + "not a hex digit in the record";
-                return false;
-            }
-            records[index].Bytes()[i] = static_cast<uint8_t>(hi * 16 + lo);
+        std::vector<uint8_t> bytes;
+        if (!FromHex(hex, bytes)) {
+            error = std::string(where) + "not a hex digit in the record";
+            return false;
         }
+        std::copy(bytes.begin(), bytes.end(), records[index].Bytes().begin());
         if (!records[index].IsValid()) {
             error = std::string(where) + "the record's signature is not 7502";
             return false;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/Text.h"
 #include "sim/PtyHost.h"
 #include "sim/SimUnits.h"
 
@@ -177,24 +178,6 @@ Arguments ParseArguments(int argc, char** argv) {
     return args;
 }
 
-std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> words;
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(line.substr(start, i - start));
-        }
-    }
-    return words;
-}
-
 void PrintStatus(SimUnits& units) {
     Faults& f = units.GetFaults();
     std::string text = units.Summary();
@@ -214,7 +197,7 @@ void PrintStatus(SimUnits& units) {
 }
 
 void RunCommand(const std::string& line, SimUnits& units) {
-    const std::vector<std::string> w = Words(line);
+    const std::vector<std::string> w = kvr::SplitWords(line);
     if (w.empty()) {
         return;
     }

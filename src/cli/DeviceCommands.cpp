@@ -16,6 +16,7 @@
 #include "link/ChannelLink.h"
 #include "link/EntityScale.h"
 #include "link/RecordText.h"
+#include "measure/MeasuredValue.h"
 
 namespace kvr::cli {
 
@@ -277,10 +278,10 @@ int Values(const Options& options, const std::vector<std::string>& args) {
                 std::printf("  %-26s %s\n", EntityLongName(e), "Invalid");
                 continue;
             }
-            std::string unit = EntityUnit(e);
-            std::printf("  %-26s %-14s %s\n", EntityLongName(e),
-                        FormatEngineering(value, unit).c_str(),
-                        FormatEngineering(channel->record.ToPrimary(e, value), unit).c_str());
+            std::printf(
+                "  %-26s %-14s %s\n", EntityLongName(e),
+                MeasuredValue(value, e).FormatSignificant(4).c_str(),
+                MeasuredValue(channel->record.ToPrimary(e, value), e).FormatSignificant(4).c_str());
         }
         std::printf("\n");
     }

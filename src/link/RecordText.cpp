@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/EntityScale.h"
+#include "link/Text.h"
 
 namespace kvr {
 
@@ -30,6 +31,11 @@ std::string PhaseText(int index, const char* name) {
     return index < 0 ? std::string("none (nibble 0)") : std::string(name);
 }
 
+// 4 significant digits with an SI prefix, as the program shows values.
+std::string Engineering(double value, const std::string& unit) {
+    return FormatSignificantText(value, unit, 4, unit.empty());
+}
+
 }  // namespace
 
 const char* VoltagePhaseName(int index) {
@@ -38,50 +44,6 @@ const char* VoltagePhaseName(int index) {
 
 const char* CurrentPhaseName(int index) {
     return index >= 0 && index < 16 ? kCurrentPhases[index] : "";
-}
-
-std::string FormatEngineering(double value, const std::string& unit, int digits) {
-    static const struct {
-        double factor;
-        const char* prefix;
-    } kPrefixes[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""}, {1e-3, "m"}};
-    if (!std::isfinite(value)) {
-        return "invalid";
-    }
-    double magnitude = std::fabs(value);
-    double factor = 1;
-    const char* prefix = "";
-    if (magnitude > 0 && !unit.empty()) {  // a plain number (power factor) has no prefix
-        for (const auto& p : kPrefixes) {
-            factor = p.factor;
-            prefix = p.prefix;
-            // Compare after rounding, so 999.96 V shows as "1.000 kV", not "1000 V".
-            double scaled = magnitude / p.factor;
-            int intDigits = scaled >= 1 ? static_cast<int>(std::floor(std::log10(scaled))) + 1 : 1;
-            double rounded = std::round(scaled * std::pow(10, digits - intDigits)) /
-                             std::pow(10, digits - intDigits);
-            if (rounded >= 1) {
-                break;
-            }
-        }
-    }
-    double scaled = value / factor;
-    double a = std::fabs(scaled);
-    int intDigits = a >= 1 ? static_cast<int>(std::floor(std::log10(a))) + 1 : 1;
-    // Rounding may carry into a new digit (9.9996 -> 10.00).
-    if (std::round(a * std::pow(10, digits - intDigits)) >= std::pow(10, digits)) {
-        ++intDigits;
-    }
-    int decimals = digits > intDigits ? digits - intDigits : 0;
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, scaled);
-    std::string text = buffer;
-    if (!unit.empty() || *prefix != '\0') {
-        text += ' ';
-        text += prefix;
-        text += unit;
-    }
-    return text;
 }
 
 std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterRecord& r) {
@@ -100,16 +62,16 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
     if (r.IsDirect(false)) {
         add("Voltage input", "Coupled Directly");
     } else {
-        add("Voltage input", "VT " + FormatEngineering(r.GetPrimary(false, false), "V") + " : " +
-                                 FormatEngineering(r.GetPrimary(false, true), "V"));
+        add("Voltage input", "VT " + Engineering(r.GetPrimary(false, false), "V") + " : " +
+                                 Engineering(r.GetPrimary(false, true), "V"));
     }
     add("Voltage range", VoltageRangeName(r.GetInputHardware(), r.GetVoltageRange()));
     add("Voltage phase", PhaseText(r.GetPhase(false), VoltagePhaseName(r.GetPhase(false))));
     if (r.IsDirect(true)) {
         add("Current input", "Coupled Directly");
     } else {
-        add("Current input", "CT " + FormatEngineering(r.GetPrimary(true, false), "A") + " : " +
-                                 FormatEngineering(r.GetPrimary(true, true), "A"));
+        add("Current input", "CT " + Engineering(r.GetPrimary(true, false), "A") + " : " +
+                                 Engineering(r.GetPrimary(true, true), "A"));
     }
     add("Current range", CurrentRangeName(r.GetCurrentRange()));
     add("Current phase", PhaseText(r.GetPhase(true), CurrentPhaseName(r.GetPhase(true))));
@@ -139,7 +101,7 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
             if (entity < 1 || entity > kEntityMax) {
                 return std::to_string(raw);  // no entity: the raw number is all there is
             }
-            return FormatEngineering(raw / EntityScale(entity), EntityUnit(entity)) + " (" +
+            return Engineering(raw / EntityScale(entity), EntityUnit(entity)) + " (" +
                    std::to_string(raw) + ")";
         };
         add(p + "scale min", point(r.GetScaleMin(o)));

@@ -15,10 +15,6 @@ namespace kvr {
 const char* VoltagePhaseName(int index);
 const char* CurrentPhaseName(int index);
 
-// A value with an SI prefix (m, k, M, G) to the given number of significant digits,
-// e.g. 11000 V -> "11.00 kV".
-std::string FormatEngineering(double value, const std::string& unit, int digits = 4);
-
 // Every field of the record by name with its value in engineering units, in record order.
 std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterRecord& record);
 

@@ -80,36 +80,6 @@ bool ParseLeadingNumber(std::string_view text, double& value, size_t& end) {
     return true;
 }
 
-std::string FormatFixed(double value, int width, int precision) {
-    // Bounded, so the text always fits: no form asks for more.
-    width = std::clamp(width, 0, 64);
-    precision = std::clamp(precision, 0, 17);
-    if (!std::isfinite(value) || std::fabs(value) >= 1e30) {
-        return std::string();
-    }
-    char buffer[160];
-    const int length = std::snprintf(buffer, sizeof buffer, "%0*.*f", width, precision, value);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) {
-        return std::string();
-    }
-    // Qt puts the C library into the user's locale; the program's texts use a point.
-    const char* point = std::localeconv()->decimal_point;
-    const std::string_view separator = (point != nullptr) ? point : ".";
-    std::string text;
-    text.reserve(static_cast<size_t>(length));
-    for (size_t i = 0; i < static_cast<size_t>(length);) {
-        if (separator != "." && !separator.empty() &&
-            std::string_view(buffer + i, static_cast<size_t>(length) - i)
-                    .substr(0, separator.size()) == separator) {
-            text += '.';
-            i += separator.size();
-        } else {
-            text += buffer[i++];
-        }
-    }
-    return text;
-}
-
 MeasuredValue::MeasuredValue(double value, MeasuredEntity e)
     : entity_(e), value_(value), valid_(std::isfinite(value)) {}
 
@@ -177,45 +147,7 @@ bool MeasuredValue::ParseWithUnit(std::string_view text, MeasuredEntity required
 }
 
 std::string MeasuredValue::FormatSignificant(int digits) const {
-    const double magnitude = std::log10(std::fabs(value_));
-    // floor(log10(0)) is -infinity; such exponents, and any out of int range, count as 0.
-    int e = 0;
-    if (std::isfinite(magnitude)) {
-        const double f = std::floor(magnitude);
-        if (f > std::numeric_limits<int32_t>::min() && f < std::numeric_limits<int32_t>::max()) {
-            e = static_cast<int>(f);
-        }
-    }
-    double divisor = 1.0;
-    const char* prefix = "";
-    int d = 0;
-    // The prefix follows the unrounded magnitude: 999.96 V prints as "1000.0 V".
-    if (e >= 9) {
-        divisor = 1e9;
-        prefix = "G";
-        d = digits - 1 + (9 - e);
-    } else if (e >= 6) {
-        divisor = 1e6;
-        prefix = "M";
-        d = digits - 1 + (6 - e);
-    } else if (e >= 3) {
-        divisor = 1e3;
-        prefix = "k";
-        d = digits - 1 + (3 - e);
-    } else if (e >= 0 || entity_ == entity::kPowerFactor) {
-        d = digits - 1 - e;
-    } else {
-        divisor = 0.001;
-        prefix = "m";
-        d = digits - 1 - (e + 3);
-    }
-    if (d > digits) {
-        d = digits;
-    }
-    if (d < 0) {
-        d = 0;
-    }
-    return FormatFixed(value_ / divisor, 0, d) + " " + prefix + Unit();
+    return FormatSignificantText(value_, Unit(), digits, entity_ == entity::kPowerFactor);
 }
 
 }  // namespace kvr

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/Text.h"  // FormatFixed
 #include "measure/MeasuredEntity.h"
 
 namespace kvr {
@@ -49,9 +50,5 @@ class MeasuredValue {
 // digits with an optional point, an optional exponent. Hexadecimal numbers, infinities,
 // NaN and numbers out of range are refused. `end` is the index after the number.
 bool ParseLeadingNumber(std::string_view text, double& value, size_t& end);
-
-// printf "%0*.*f" of a value, always with a point as decimal separator (a desktop
-// program may have switched the C library to the user's locale).
-std::string FormatFixed(double value, int width, int precision);
 
 }  // namespace kvr

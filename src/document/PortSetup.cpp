@@ -54,6 +54,20 @@ bool EditPortSettings(CSerialPort& port) {
     return true;
 }
 
+namespace {
+
+// The four text values of the port settings, by their store names.
+struct TextValue {
+    const char* name;
+    std::string PortSettings::*field;
+};
+constexpr TextValue kTextValues[] = {{kValBaudRate, &PortSettings::baud},
+                                     {kValParity, &PortSettings::parity},
+                                     {kValDataBits, &PortSettings::dataBits},
+                                     {kValStopBits, &PortSettings::stopBits}};
+
+}  // namespace
+
 bool LoadPortSettings(PortSettings& settings) {
     int missing = 0;
     uint32_t number = 0;
@@ -64,17 +78,10 @@ bool LoadPortSettings(PortSettings& settings) {
     } else {
         ++missing;
     }
-    struct Text {
-        const char* name;
-        std::string* field;
-    } texts[] = {{kValBaudRate, &settings.baud},
-                 {kValParity, &settings.parity},
-                 {kValDataBits, &settings.dataBits},
-                 {kValStopBits, &settings.stopBits}};
-    for (const Text& t : texts) {
+    for (const TextValue& t : kTextValues) {
         std::string value;
         if (CRegistry::ReadString(RegRoot::CurrentUser, kKeyPreferences, t.name, value) == kRegOk) {
-            *t.field = value;
+            settings.*t.field = value;
         } else {
             ++missing;
         }
@@ -85,18 +92,11 @@ bool LoadPortSettings(PortSettings& settings) {
 bool SavePortSettings(const PortSettings& settings) {
     bool ok = CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValComPort,
                                     settings.port) == kRegOk;
-    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValBaudRate,
-                                settings.baud) == kRegOk &&
-         ok;
-    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValParity,
-                                settings.parity) == kRegOk &&
-         ok;
-    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValDataBits,
-                                settings.dataBits) == kRegOk &&
-         ok;
-    ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, kValStopBits,
-                                settings.stopBits) == kRegOk &&
-         ok;
+    for (const TextValue& t : kTextValues) {
+        ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, t.name,
+                                    settings.*t.field) == kRegOk &&
+             ok;
+    }
     return ok;
 }
 

@@ -8,25 +8,14 @@
 #include "document/PortSetup.h"
 #include "document/QRLDoc.h"
 #include "document/UnitAddressing.h"
-#include "link/Clock.h"
 #include "link/PortMap.h"
-#include "sim/SimLine.h"
 #include "support/RecordingLine.h"
-#include "support/ScriptedUser.h"
-#include "support/TempDir.h"
+#include "support/SimDocument.h"
 
 namespace kvr {
 namespace {
 
-class DocumentTest : public ::testing::Test {
-  protected:
-    VirtualClock clock;
-    ScopedClock useClock{clock};
-    test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
-    CQRLDoc doc;
-    ScopedActiveDocument active{doc};
-};
+using DocumentTest = test::SimDocumentTest;
 
 TEST_F(DocumentTest, StartsWithTheDocumentedValues) {
     EXPECT_EQ(doc.GetChannels(), 0);
@@ -239,7 +228,7 @@ class PortSetupTest : public DocumentTest {
         sim::SimOptions options;
         options.pace = false;
         units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));  // no device: the form is raised
         // Port numbers must map to a device whatever this machine has.
         std::string error;
         for (int n : {1, 3}) {
@@ -249,7 +238,6 @@ class PortSetupTest : public DocumentTest {
     void TearDown() override { SetPortSettingsEditor({}); }
     test::TempDir dir;
     test::ScopedEnv ports{"KVR_PORTS_FILE", dir.File("ports.conf")};
-    std::unique_ptr<sim::SimUnits> units;
 };
 
 TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {

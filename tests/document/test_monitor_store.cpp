@@ -2,28 +2,17 @@
 // loading clamps the count and, with a KVR 100 attached, offers to drop other channels.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "document/MonitorStore.h"
 #include "document/Registry.h"
 #include "document/Settings.h"
-#include "link/Clock.h"
-#include "sim/SimLine.h"
-#include "support/ScriptedUser.h"
-#include "support/TempDir.h"
+#include "support/SimDocument.h"
 
 namespace kvr {
 namespace {
 
-class MonitorStoreTest : public ::testing::Test {
+class MonitorStoreTest : public test::SimDocumentTest {
   protected:
-    void SetUp() override {
-        sim::SimOptions options;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
-        doc.Port().Settings().device = "/dev/kvr-sim";
-    }
+    void SetUp() override { StartUnits(); }
     // Stores a list as an earlier run would have left it.
     void Store(std::vector<std::pair<uint8_t, uint8_t>> monitors) {  // (channel, entity)
         MonitorBytes entities{}, channels{};
@@ -40,15 +29,6 @@ class MonitorStoreTest : public ::testing::Test {
         }
         return out;
     }
-
-    test::IsolatedSettings isolated;
-    VirtualClock clock;
-    ScopedClock useClock{clock};
-    test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
-    CQRLDoc doc;
-    ScopedActiveDocument active{doc};
-    std::unique_ptr<sim::SimUnits> units;
 };
 
 TEST_F(MonitorStoreTest, SaveClosesThePortAndWritesAllSixtyBytes) {

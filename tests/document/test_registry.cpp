@@ -317,50 +317,6 @@ TEST_F(RegistryTest, DamagedFilesAreReadAsFarAsValid) {
     }
 }
 
-TEST_F(RegistryTest, ScrambledFilesNeverLoseWhatReadsOnAWrite) {
-    // Files of lines built from the format's own pieces, some of them damaged: whatever
-    // reads before a write of another value reads the same after it.
-    const std::vector<std::string> headers = {"[Software\\Corvane\\KVR View\\Preferences]",
-                                              "[software\\corvane\\kvr view\\PREFERENCES]",
-                                              "[Other]", "[Software\\Corvane", "; note"};
-    const std::vector<std::string> names = {"\"A\"", "\"b\"", "\"B\"", "@", "\"A", "\"\\q\""};
-    const std::vector<std::string> data = {
-        "\"text\"",  "\"a\\\"b\\x41\"", "\"cut", "dword:0000000a", "dword:0000000",
-        "hex:0a,ff", "hex:0a,",         "hex:",  "\"\"",           "qword:01"};
-    const std::vector<std::string> noise = {
-        "", " ", "\t", "\r", "\\", "\"", "=", "]", std::string(1, '\0'), "\xEF\xBB\xBF"};
-    std::mt19937 random(12345);
-    auto pick = [&](const std::vector<std::string>& v) { return v[random() % v.size()]; };
-    std::filesystem::create_directories(std::filesystem::path(store).parent_path());
-    int readable = 0;
-    for (int round = 0; round < 300; ++round) {
-        std::string text = random() % 4 != 0 ? headers[0] + "\n" : "";
-        for (int i = random() % 12; i > 0; --i) {
-            std::string line =
-                random() % 5 == 0
-                    ? pick(headers)
-                    : pick(names) + (random() % 4 == 0 ? pick(noise) : "") + "=" + pick(data);
-            if (random() % 4 == 0) {
-                line.insert(random() % (line.size() + 1), pick(noise));
-            }
-            text += line + (random() % 8 == 0 ? "" : "\n");
-        }
-        Spit(store, text);
-        std::string a1 = ReadStr("A"), b1 = ReadStr("B"), d1 = ReadStr("");
-        uint32_t n1 = 0, n2 = 0;
-        int rn1 = CRegistry::ReadDword(kUser, kKeyPreferences, "B", n1);
-        readable += a1 != "<untouched>" || b1 != "<untouched>" || rn1 == kRegOk;
-        ASSERT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, "Z", "z"), kRegOk) << text;
-        EXPECT_EQ(ReadStr("Z"), "z") << text;
-        EXPECT_EQ(ReadStr("A"), a1) << text;
-        EXPECT_EQ(ReadStr("B"), b1) << text;
-        EXPECT_EQ(ReadStr(""), d1) << text;
-        EXPECT_EQ(CRegistry::ReadDword(kUser, kKeyPreferences, "B", n2), rn1) << text;
-        EXPECT_EQ(n1, n2);
-    }
-    EXPECT_GT(readable, 50);  // the files were not all unreadable
-}
-
 TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     // Threads of this process.
     std::vector<std::thread> threads;

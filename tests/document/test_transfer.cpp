@@ -16,10 +16,7 @@
 #include "document/Registry.h"
 #include "document/Settings.h"
 #include "document/Transfer.h"
-#include "link/Clock.h"
-#include "sim/SimLine.h"
-#include "support/ScriptedUser.h"
-#include "support/TempDir.h"
+#include "support/SimDocument.h"
 
 namespace kvr {
 namespace {
@@ -60,7 +57,7 @@ class TapLine final : public ISerialLine {
     Hook& hook_;
 };
 
-class TransferTest : public ::testing::Test {
+class TransferTest : public test::SimDocumentTest {
   protected:
     void SetUp() override {
         std::ofstream(isolated.dir.File("QRL.ini"))
@@ -75,13 +72,10 @@ class TransferTest : public ::testing::Test {
     void TearDown() override { SetRunPassword(""); }
 
     void Start(sim::UnitKind kind, uint8_t firmware = 189) {
-        doc.Port().Close();
         sim::SimOptions options;
         options.kind = kind;
         options.firmware = firmware;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "sim";
+        StartUnits(options);
         doc.Port().SetLineOpener([this](const std::string& device, const LineSettings& settings,
                                         std::string& error) -> std::unique_ptr<ISerialLine> {
             auto inner = sim::SimLineOpener(*units)(device, settings, error);
@@ -137,14 +131,6 @@ class TransferTest : public ::testing::Test {
     }
     using Texts = std::vector<std::string>;
 
-    test::IsolatedSettings isolated;
-    VirtualClock clock;
-    ScopedClock useClock{clock};
-    test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
-    CQRLDoc doc;
-    ScopedActiveDocument active{doc};
-    std::unique_ptr<sim::SimUnits> units;
     std::vector<Sent> sent;
     TapLine::Hook hook;
 };

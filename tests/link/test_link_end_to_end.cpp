@@ -5,64 +5,50 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <memory>
 
 #include "link/ChannelLink.h"
 #include "link/Clock.h"
 #include "link/IniFile.h"
-#include "sim/PtyHost.h"
-#include "sim/SimUnits.h"
 #include "support/ScriptedUser.h"
+#include "support/SimOnPty.h"
 
 namespace kvr {
 namespace {
 
-constexpr unsigned kBaud = 38400;
-
 class LinkEndToEnd : public ::testing::Test {
   protected:
-    void Start(sim::SimOptions options) {
-        options.baud = kBaud;
+    void Start(sim::SimOptions options = {}) {
+        options.baud = 38400;
         options.turnaroundUs = 500;
-        units = std::make_unique<sim::SimUnits>(options);
-        host = std::make_unique<sim::PtyHost>(*units);
-        std::string error;
-        ASSERT_TRUE(host->Start("", error)) << error;
-        port.Settings().device = host->SlavePath();
-        port.Settings().baud = std::to_string(kBaud);
-        ASSERT_TRUE(port.EnsureOpen()) << port.LastError();
+        boards.clear();
+        sim.reset();
+        sim = std::make_unique<test::SimOnPty>(options);
+        ASSERT_EQ(sim->error, "");
         for (uint8_t a = 0; a < 4; ++a) {
-            boards.push_back(std::make_unique<CChannelLink>(&port, a));
+            boards.push_back(std::make_unique<CChannelLink>(&sim->port, a));
         }
     }
-    void SetUp() override { Start({}); }
-    void TearDown() override {
-        port.Close();
-        host.reset();
-    }
-    ParameterRecord UnitRecord(int address) {
-        std::lock_guard<std::mutex> lock(units->Mutex());
-        return units->Board(address)->record;
+    void SetUp() override { Start(); }
+    long MsSince(std::chrono::steady_clock::time_point start) {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
     }
 
     VirtualClock clock;
     ScopedClock useClock{clock};
     test::ScriptedUser user;
     ScopedUserSeam useUser{user};
-    std::unique_ptr<sim::SimUnits> units;
-    std::unique_ptr<sim::PtyHost> host;
-    CSerialPort port;
+    std::unique_ptr<test::SimOnPty> sim;
     std::vector<std::unique_ptr<CChannelLink>> boards;
 };
 
 TEST_F(LinkEndToEnd, ReadsEveryBoardOfAKvr300) {
     for (int a = 0; a < 4; ++a) {
         ASSERT_TRUE(boards[a]->ReadParameters()) << "board " << a;
-        EXPECT_TRUE(boards[a]->record.IsValid());
         EXPECT_EQ(boards[a]->record.GetUnitAddress(), a);
-        EXPECT_EQ(boards[a]->record, UnitRecord(a));
+        EXPECT_EQ(boards[a]->record, sim->Record(a));
     }
     EXPECT_TRUE(user.messages.empty());
 }
@@ -71,19 +57,17 @@ TEST_F(LinkEndToEnd, WrittenRecordReadsBackEqual) {
     CChannelLink& ch = *boards[1];
     ASSERT_TRUE(ch.ReadParameters());
     ch.record.SetName("Feeder 7");
-    ch.record.SetDirect(false, false);
     ch.record.SetPrimary(false, false, 33000);
     ch.record.SetScaleMax(2, 12345);
     const ParameterRecord written = ch.record;
     const uint64_t slept = clock.SleptMs();
     ASSERT_TRUE(ch.WriteParameters());
     EXPECT_EQ(clock.SleptMs() - slept, 1000u + DownloadDelayMs());
-    EXPECT_EQ(UnitRecord(1), written);
+    EXPECT_EQ(sim->Record(1), written);
 
     ch.record.ResetToDefaults(1);
     ASSERT_TRUE(ch.ReadParameters());
     EXPECT_EQ(ch.record, written);
-    EXPECT_EQ(ch.record.GetName(), "Feeder 7");
 }
 
 TEST_F(LinkEndToEnd, ValuesOfEveryBoardDecode) {
@@ -97,11 +81,9 @@ TEST_F(LinkEndToEnd, ValuesOfEveryBoardDecode) {
         ASSERT_TRUE(b->ReadValues()) << "board " << int(b->Address());
         EXPECT_EQ(b->valuesLength, 42u);
         double v = 0, i = 0, p = 0, pf = 0, f = 0;
-        ASSERT_TRUE(b->GetValue(1, false, v));
-        ASSERT_TRUE(b->GetValue(2, false, i));
-        ASSERT_TRUE(b->GetValue(3, false, p));
-        ASSERT_TRUE(b->GetValue(6, false, pf));
-        ASSERT_TRUE(b->GetValue(7, false, f));
+        ASSERT_TRUE(b->GetValue(1, false, v) && b->GetValue(2, false, i) &&
+                    b->GetValue(3, false, p) && b->GetValue(6, false, pf) &&
+                    b->GetValue(7, false, f));
         EXPECT_NEAR(f, 50.0, 0.5);
         EXPECT_GT(v, 10.0);
         EXPECT_GT(i, 0.0);
@@ -125,8 +107,6 @@ TEST_F(LinkEndToEnd, SampleIsNeverLostToTheNextPurge) {
 }
 
 TEST_F(LinkEndToEnd, OlderFirmwareGivesTheShortValuesReply) {
-    TearDown();
-    boards.clear();
     sim::SimOptions options;
     options.firmware = 180;
     Start(options);
@@ -146,40 +126,27 @@ TEST_F(LinkEndToEnd, EveryInjectedFaultFailsCleanly) {
     ASSERT_TRUE(ch.ReadParameters());
     ch.record.SetName("Kept");
     const ParameterRecord kept = ch.record;
-    sim::Faults& faults = units->GetFaults();
-
-    struct Case {
-        const char* name;
-        std::function<void()> inject;
-    };
-    const Case cases[] = {
-        {"drop", [&] { faults.dropNextReply = true; }},
-        {"corrupt", [&] { faults.corruptChecksum = true; }},
-        {"short", [&] { faults.shortReply = 40; }},
-        {"echo", [&] { faults.wrongEcho = true; }},
-    };
-    for (const Case& c : cases) {
-        c.inject();
-        EXPECT_FALSE(ch.ReadParameters()) << c.name;
-        EXPECT_EQ(ch.record, kept) << c.name;
-        // One-shot: the next exchange works again.
-        ParameterRecord fresh;
-        EXPECT_TRUE(ch.CTalkLink::ReadParameters(fresh)) << c.name;
+    sim::Faults& faults = sim->units.GetFaults();
+    for (int c = 0; c < 4; ++c) {
+        faults.dropNextReply = c == 0;
+        faults.corruptChecksum = c == 1;
+        faults.shortReply = c == 2 ? 40 : 0;
+        faults.wrongEcho = c == 3;
+        EXPECT_FALSE(ch.ReadParameters()) << c;
+        EXPECT_EQ(ch.record, kept) << c;
+        ParameterRecord fresh;  // one-shot: the next exchange works again
+        EXPECT_TRUE(ch.CTalkLink::ReadParameters(fresh)) << c;
     }
 
     faults.silent = true;
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ch.ReadParameters());
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - start)
-                  .count();
-    EXPECT_GE(ms, 1000 + 5 * 117 - 20);  // the read's total timeout
-    EXPECT_LT(ms, 2500);
+    EXPECT_GE(MsSince(start), 1000 + 5 * 117 - 20);  // the read's total timeout
+    EXPECT_LT(MsSince(start), 2500);
     EXPECT_EQ(ch.record, kept);
     faults.silent = false;
 
-    // A write whose acknowledge is swallowed reports failure.
-    faults.dropNextReply = true;
+    faults.dropNextReply = true;  // a write whose acknowledge is swallowed fails
     EXPECT_FALSE(ch.WriteParameters());
     EXPECT_TRUE(user.messages.empty());
 }
@@ -188,23 +155,18 @@ TEST_F(LinkEndToEnd, HungUpLineFailsAtOnceAndIsReportedOnTheNextCommand) {
     CChannelLink& ch = *boards[3];
     ASSERT_TRUE(ch.ReadParameters());
     const ParameterRecord kept = ch.record;
-    units->GetFaults().hangUp = true;
-    auto start = std::chrono::steady_clock::now();
+    sim->units.GetFaults().hangUp = true;
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ch.ReadParameters());
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::steady_clock::now() - start)
-                  .count(),
-              700);
+    EXPECT_LT(MsSince(start), 700);
     EXPECT_EQ(ch.record, kept);
-    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(sim->port.IsOpen());
     EXPECT_FALSE(ch.ReadParameters());  // the device has gone with the simulator's line
     ASSERT_FALSE(user.messages.empty());
     EXPECT_EQ(user.messages.back().text, "Failed to open Communications Port");
 }
 
 TEST_F(LinkEndToEnd, SingleKvr100AnswersOnlyAtItsAddress) {
-    TearDown();
-    boards.clear();
     sim::SimOptions options;
     options.kind = sim::UnitKind::Kvr100;
     options.kvr100Address = 1;

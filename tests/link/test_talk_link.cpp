@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "link/Bytes.h"
 #include "link/ChannelLink.h"
@@ -40,44 +41,37 @@ class TalkLinkTest : public ::testing::Test {
 TEST_F(TalkLinkTest, FramedCommandsAreByteExact) {
     CTalkLink unit0(&port, 0);
     CTalkLink unit3(&port, 3);
-    ASSERT_TRUE(unit0.WriteDac(1, 0x1234));
-    EXPECT_EQ(script->written, (Bytes{0xF4, 0x34, 0x12, 0xC6}));
-    EXPECT_EQ(script->writeSizes.back(), 4u);  // one buffer write
-
-    script->written.clear();
-    script->writeSizes.clear();
-    ASSERT_TRUE(unit0.RestoreFactorySettings(5));
-    EXPECT_EQ(script->written, (Bytes{0xAD, 0x5A, 0xF9}));
-    EXPECT_EQ(script->writeSizes, (std::vector<size_t>{1, 1, 1}));  // three single writes
-
-    script->written.clear();
-    ASSERT_TRUE(unit0.SetFactoryMode());
-    EXPECT_EQ(script->written, (Bytes{0x88, 0x11, 0x67}));
-
-    script->written.clear();
-    ASSERT_TRUE(unit0.SetUserMode());
-    EXPECT_EQ(script->written, (Bytes{0x88, 0x10, 0x68}));
-
-    script->written.clear();
-    script->writeSizes.clear();
-    ASSERT_TRUE(unit3.SetOutputTest(true));
-    EXPECT_EQ(script->written, (Bytes{0x8B, 0x21, 0x54}));
-    EXPECT_EQ(script->writeSizes.size(), 3u);
-
-    script->written.clear();
-    ASSERT_TRUE(unit3.SetLoopbackMode(6, 1, 2, 3, 4));  // mode keeps its low two bits
-    EXPECT_EQ(script->written, (Bytes{0x8B, 0x02, 1, 2, 3, 4, 0x69}));
-
-    script->written.clear();
-    ASSERT_TRUE(unit3.RelayPulse(2));
-    ASSERT_TRUE(unit3.RelayMake(1));
-    ASSERT_TRUE(unit3.RelayBreak(0));
-    EXPECT_EQ(script->written, (Bytes{0xDB, 0x97, 0xB3}));
-
-    script->written.clear();
     CTalkLink display(&port, 5);
-    ASSERT_TRUE(display.RelayMake(0));  // relay commands fold only two address bits
-    EXPECT_EQ(script->written, (Bytes{0x91}));
+    const struct {
+        const char* name;
+        std::function<bool()> send;
+        Bytes frame;
+        std::vector<size_t> writes;  // the bytes of each write call, where that matters
+    } cases[] = {
+        {"dac", [&] { return unit0.WriteDac(1, 0x1234); }, {0xF4, 0x34, 0x12, 0xC6}, {4}},
+        {"restore", [&] { return unit0.RestoreFactorySettings(5); }, {0xAD, 0x5A, 0xF9}, {1, 1, 1}},
+        {"factory", [&] { return unit0.SetFactoryMode(); }, {0x88, 0x11, 0x67}, {}},
+        {"user", [&] { return unit0.SetUserMode(); }, {0x88, 0x10, 0x68}, {}},
+        {"output test", [&] { return unit3.SetOutputTest(true); }, {0x8B, 0x21, 0x54}, {1, 1, 1}},
+        {"loopback mode keeps its low two bits",
+         [&] { return unit3.SetLoopbackMode(6, 1, 2, 3, 4); },
+         {0x8B, 0x02, 1, 2, 3, 4, 0x69},
+         {}},
+        {"relays",
+         [&] { return unit3.RelayPulse(2) && unit3.RelayMake(1) && unit3.RelayBreak(0); },
+         {0xDB, 0x97, 0xB3},
+         {}},
+        {"relays fold two address bits", [&] { return display.RelayMake(0); }, {0x91}, {}},
+    };
+    for (const auto& c : cases) {
+        script->written.clear();
+        script->writeSizes.clear();
+        ASSERT_TRUE(c.send()) << c.name;
+        EXPECT_EQ(script->written, c.frame) << c.name;
+        if (!c.writes.empty()) {
+            EXPECT_EQ(script->writeSizes, c.writes) << c.name;
+        }
+    }
     EXPECT_TRUE(user.messages.empty());
 }
 
@@ -105,46 +99,29 @@ TEST_F(TalkLinkTest, SampleAndValuesLengthFollowDeviceCodeBitZero) {
     EXPECT_EQ(ch.valuesLength, 42u);  // the last good reply stays
 }
 
-TEST_F(TalkLinkTest, ReadParametersChecksEchoChecksumAndSignature) {
+TEST_F(TalkLinkTest, ReadParametersChecksEchoChecksumLengthAndSignature) {
     CChannelLink ch(&port, 2);
     ch.record.SetName("Edited");
     const ParameterRecord edited = ch.record;
-
     ParameterRecord unit;
     unit.ResetToDefaults(2);
     unit.SetSerialNumber(123456);
-
-    // Wrong echo.
-    script->Reply(RecordReply(0x81, unit));
-    EXPECT_FALSE(ch.ReadParameters());
-    EXPECT_EQ(ch.record, edited);
-    EXPECT_EQ(script->written.back(), 0x82);
-
-    // Bad checksum.
-    Bytes bad = RecordReply(0x82, unit);
-    bad.back() ^= 0x01;
-    script->replies.clear();
-    script->Reply(bad);
-    EXPECT_FALSE(ch.ReadParameters());
-    EXPECT_EQ(ch.record, edited);
-
-    // Short reply.
-    Bytes shortReply = RecordReply(0x82, unit);
-    shortReply.resize(60);
-    script->replies.clear();
-    script->Reply(shortReply);
-    EXPECT_FALSE(ch.ReadParameters());
-    EXPECT_EQ(ch.record, edited);
-
-    // A correct frame carrying a record whose signature is not 7502.
     ParameterRecord unsigned_ = unit;
     unsigned_.SetSignature(7501);
-    script->replies.clear();
-    script->Reply(RecordReply(0x82, unsigned_));
-    EXPECT_FALSE(ch.ReadParameters());
-    EXPECT_EQ(ch.record, edited);
 
-    // And the good one.
+    Bytes badSum = RecordReply(0x82, unit);
+    badSum.back() ^= 0x01;
+    Bytes shortReply = RecordReply(0x82, unit);
+    shortReply.resize(60);
+    const Bytes refused[] = {RecordReply(0x81, unit), badSum, shortReply,
+                             RecordReply(0x82, unsigned_)};
+    for (const Bytes& reply : refused) {
+        script->replies.clear();
+        script->Reply(reply);
+        EXPECT_FALSE(ch.ReadParameters()) << &reply - refused;
+        EXPECT_EQ(ch.record, edited) << &reply - refused;  // untouched on failure
+        EXPECT_EQ(script->written.back(), 0x82);
+    }
     script->replies.clear();
     script->Reply(RecordReply(0x82, unit));
     ASSERT_TRUE(ch.ReadParameters());
@@ -180,12 +157,14 @@ TEST_F(TalkLinkTest, DownloadDelayDefaultsAndRereadsTheIniFile) {
     EXPECT_EQ(DownloadDelayMs(), 100u);  // no file
     std::ofstream(dir.File("QRL.ini")) << "; comment\n[kvr view]\nkvr download delay=40\n";
     EXPECT_EQ(DownloadDelayMs(), 40u);  // names compare without case; no cache
-    std::ofstream(dir.File("QRL.ini")) << "[KVR View]\nKVR Download Delay=-5\n";
-    EXPECT_EQ(DownloadDelayMs(), 0u);
-    std::ofstream(dir.File("QRL.ini")) << "[Other]\nKVR Download Delay=7\n[KVR View]\nX=1\n";
-    EXPECT_EQ(DownloadDelayMs(), 100u);  // the key of another section does not count
-    std::ofstream(dir.File("QRL.ini")) << "[KVR View]\nKVR Download Delay=fast\n";
-    EXPECT_EQ(DownloadDelayMs(), 100u);
+    const std::pair<const char*, unsigned> cases[] = {
+        {"[KVR View]\nKVR Download Delay=-5\n", 0u},
+        {"[Other]\nKVR Download Delay=7\n[KVR View]\nX=1\n", 100u},  // another section's
+        {"[KVR View]\nKVR Download Delay=fast\n", 100u}};
+    for (auto [text, ms] : cases) {
+        std::ofstream(dir.File("QRL.ini")) << text;
+        EXPECT_EQ(DownloadDelayMs(), ms) << text;
+    }
 }
 
 TEST_F(TalkLinkTest, QueryDeviceStoresTheFirstReplyByte) {
@@ -243,27 +222,17 @@ class ValueDecodeTest : public ::testing::Test {
 };
 
 TEST_F(ValueDecodeTest, ScalesAndValidity) {
-    double v = -1;
-    ASSERT_TRUE(ch.GetValue(1, false, v));
-    EXPECT_DOUBLE_EQ(v, 110.0);
-    ASSERT_TRUE(ch.GetValue(2, false, v));
-    EXPECT_DOUBLE_EQ(v, 4.321);
-    ASSERT_TRUE(ch.GetValue(13, false, v));  // shares the current slot
-    EXPECT_DOUBLE_EQ(v, 4.321);
-    ASSERT_TRUE(ch.GetValue(3, false, v));
-    EXPECT_DOUBLE_EQ(v, 403.5);
-    ASSERT_TRUE(ch.GetValue(4, false, v));
-    EXPECT_DOUBLE_EQ(v, -12.0);
-    ASSERT_TRUE(ch.GetValue(6, false, v));
-    EXPECT_NEAR(v, 0.85, 1e-4);
-    ASSERT_TRUE(ch.GetValue(7, false, v));
-    EXPECT_DOUBLE_EQ(v, 50.01);
-    ASSERT_TRUE(ch.GetValue(8, false, v));
-    EXPECT_DOUBLE_EQ(v, 12345678.9);
-    ASSERT_TRUE(ch.GetValue(10, false, v));
-    EXPECT_DOUBLE_EQ(v, -4.2);
-
+    const std::pair<int, double> expected[] = {
+        {1, 110.0}, {2, 4.321},      {13, 4.321} /* shares the current slot */,
+        {3, 403.5}, {4, -12.0},      {6, 27852 / 32767.0},
+        {7, 50.01}, {8, 12345678.9}, {10, -4.2}};
+    for (auto [entity, value] : expected) {
+        double v = -1;
+        ASSERT_TRUE(ch.GetValue(entity, false, v)) << entity;
+        EXPECT_DOUBLE_EQ(v, value) << entity;
+    }
     // Entities without a slot or with their validity bit clear.
+    double v = 7;
     for (int e : {0, 11, 12, 14, 15}) {
         v = 7;
         EXPECT_FALSE(ch.GetValue(e, false, v)) << e;
@@ -281,9 +250,7 @@ TEST_F(ValueDecodeTest, PowersCarryAFactorOfTenAboveCurrentRangeZero) {
     double v = 0;
     ASSERT_TRUE(ch.GetValue(3, false, v));
     EXPECT_DOUBLE_EQ(v, 4035.0);
-    ASSERT_TRUE(ch.GetValue(1, false, v));  // other entities unchanged
-    EXPECT_DOUBLE_EQ(v, 110.0);
-    ASSERT_TRUE(ch.GetValue(2, false, v));
+    ASSERT_TRUE(ch.GetValue(2, false, v));  // other entities unchanged
     EXPECT_DOUBLE_EQ(v, 4.321);
 }
 
@@ -294,15 +261,12 @@ TEST_F(ValueDecodeTest, SecondaryDividesByTheTransformerRatios) {
     ch.record.SetDirect(true, false);
     ch.record.SetPrimary(true, false, 400);
     ch.record.SetPrimary(true, true, 5);  // CT ratio 80
-    double v = 0;
-    ASSERT_TRUE(ch.GetValue(1, true, v));
-    EXPECT_DOUBLE_EQ(v, 1.1);
-    ASSERT_TRUE(ch.GetValue(2, true, v));
-    EXPECT_DOUBLE_EQ(v, 4.321 / 80);
-    ASSERT_TRUE(ch.GetValue(3, true, v));
-    EXPECT_DOUBLE_EQ(v, 403.5 / 8000);
-    ASSERT_TRUE(ch.GetValue(7, true, v));
-    EXPECT_DOUBLE_EQ(v, 50.01);
+    for (auto [entity, value] :
+         {std::pair{1, 1.1}, {2, 4.321 / 80}, {3, 403.5 / 8000}, {7, 50.01}}) {
+        double v = 0;
+        ASSERT_TRUE(ch.GetValue(entity, true, v)) << entity;
+        EXPECT_DOUBLE_EQ(v, value) << entity;
+    }
 }
 
 }  // namespace

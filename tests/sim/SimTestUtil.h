@@ -40,24 +40,13 @@ struct RawValues {
 };
 
 inline RawValues DecodeValues(const Bytes& reply) {
-    RawValues r;
     if (reply.size() < 32) {
-        return r;
+        return {};
     }
     const uint8_t* d = reply.data() + 1;
-    r.counter = GetU16(d);
-    r.mask = GetU16(d + 2);
-    r.v = GetS16(d + 4);
-    r.i = GetS16(d + 6);
-    r.p = GetS16(d + 8);
-    r.s = GetS16(d + 10);
-    r.q = GetS16(d + 12);
-    r.pf = GetS16(d + 14);
-    r.f = GetS16(d + 16);
-    r.ep = GetS32(d + 18);
-    r.es = GetS32(d + 22);
-    r.eq = GetS32(d + 26);
-    return r;
+    return {GetU16(d),      GetU16(d + 2),  GetS16(d + 4),  GetS16(d + 6),
+            GetS16(d + 8),  GetS16(d + 10), GetS16(d + 12), GetS16(d + 14),
+            GetS16(d + 16), GetS32(d + 18), GetS32(d + 22), GetS32(d + 26)};
 }
 
 // Samples every board and reads one board's values.

@@ -38,30 +38,18 @@ TEST_F(GuiTest, PortFormShowsThirtyTwoPortsInFourColumnsWithTheirDevices) {
     const std::vector<PortEntry> ports = {{3, "/dev/ttyUSB0", false}, {9, "/dev/ttyS0", true}};
     CPortSettingsForm form(settings, ports);
     form.show();
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Select Serial Port"));
-    EXPECT_EQ(form.PortButton(1)->text(), QStringLiteral("COM&1:"));
     EXPECT_EQ(form.PortButton(32)->text(), QStringLiteral("COM32:"));
-    EXPECT_TRUE(form.PortButton(7)->toolTip().startsWith(
-        QStringLiteral("Select COM7 as the communications port to the KVR")));
     EXPECT_TRUE(form.PortButton(3)->toolTip().endsWith(QStringLiteral("/dev/ttyUSB0")));
-    EXPECT_EQ(form.DeviceLabel(3)->text(), QStringLiteral("ttyUSB0"));
     EXPECT_EQ(form.DeviceLabel(9)->text(), QStringLiteral("ttyS0"));
     EXPECT_EQ(form.DeviceLabel(4)->text(), QStringLiteral("-"));
     // Numbered down the columns, eight to a column.
-    EXPECT_EQ(form.PortButton(1)->x(), form.PortButton(8)->x());
     EXPECT_GT(form.PortButton(8)->y(), form.PortButton(1)->y());
     EXPECT_GT(form.PortButton(9)->x(), form.PortButton(1)->x());
     EXPECT_EQ(form.PortButton(9)->y(), form.PortButton(1)->y());
-    EXPECT_GT(form.PortButton(25)->x(), form.PortButton(17)->x());
     // The stored choices show.
-    EXPECT_TRUE(form.PortButton(3)->isChecked());
     EXPECT_EQ(form.SelectedPort(), 3);
     EXPECT_EQ(form.Combo(CPortSettingsForm::kBaud)->currentText(), QStringLiteral("9600"));
-    EXPECT_EQ(form.Combo(CPortSettingsForm::kBaud)->count(), 8);
-    EXPECT_EQ(form.Combo(CPortSettingsForm::kParity)->currentText(), QStringLiteral("None"));
     EXPECT_FALSE(form.Combo(CPortSettingsForm::kBaud)->isEditable());
-    EXPECT_EQ(form.Combo(CPortSettingsForm::kStopBits)->toolTip(),
-              QStringLiteral("Select the number of stop bits per character from this list."));
 }
 
 TEST_F(GuiTest, PortFormReportsTheFirstMissingEntryAndStaysOpen) {
@@ -121,15 +109,6 @@ TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     forms.SetFrame(frame.get());
     doc.Port().Settings().port = 4;
 
-    ModalScript cancel;
-    cancel.Then<CPortSettingsForm>([](CPortSettingsForm* f) {
-        f->PortButton(7)->click();
-        f->reject();
-    });
-    Action(app::kCmdTransmissionSetup)->trigger();
-    EXPECT_TRUE(cancel.Done());
-    EXPECT_EQ(doc.Port().Settings().port, 4);
-
     ModalScript ok;
     ok.Then<CPortSettingsForm>([](CPortSettingsForm* f) {
         EXPECT_TRUE(f->PortButton(4)->isChecked());
@@ -144,6 +123,7 @@ TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     SetPortSettingsEditor(nullptr);
 }
 
+// The address table itself is the document's test; here the buttons drive it.
 TEST_F(GuiTest, Kvr100AddressAppliesEachChoiceAtOnce) {
     doc.OnNewDocument();
     CKvr100AddressForm form(doc);
@@ -151,17 +131,8 @@ TEST_F(GuiTest, Kvr100AddressAppliesEachChoiceAtOnce) {
     QTest::mouseClick(form.AddressButton(2), Qt::LeftButton);
     EXPECT_EQ(doc.kvr100Address, 2);
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
-    QTest::mouseClick(form.AddressButton(1), Qt::LeftButton);
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
-    EXPECT_TRUE(user.messages.empty());
-
-    // Opened again, the form shows channel 0's address.
-    CKvr100AddressForm again(doc);
-    EXPECT_TRUE(again.AddressButton(1)->isChecked());
+    CKvr100AddressForm again(doc);  // opened again, it shows channel 0's address
+    EXPECT_TRUE(again.AddressButton(2)->isChecked());
 }
 
 TEST_F(GuiTest, Kvr100AddressOutsideTheChoicesIsReportedAndLeavesNoChoice) {
@@ -174,68 +145,35 @@ TEST_F(GuiTest, Kvr100AddressOutsideTheChoicesIsReportedAndLeavesNoChoice) {
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 5);
 }
 
+// Factory and the grid's rules are the document's test; here the form's controls.
 TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) {
     doc.overwriteSerialNumber = {true, false, true, false};
-    doc.downloadToDifferentUnit = {false, false, false, false};
-    doc.noDialogAfterUpload = false;
-    const DownloadPreferences before = DownloadPreferences::FromDocument(doc);
     {
         CDownloadPreferencesForm form(doc);
         form.show();
-        EXPECT_FALSE(form.EnableBox()->isChecked());
-        EXPECT_TRUE(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 0)->isChecked());
         EXPECT_FALSE(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 0)->isEnabled());
-        EXPECT_FALSE(form.NoUploadDialogBox()->isEnabled());
         QTest::mouseClick(form.FactoryButton(), Qt::LeftButton);
         EXPECT_FALSE(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 0)->isChecked());
-        EXPECT_TRUE(form.GridBox(CDownloadPreferencesForm::kDifferentUnit, 3)->isChecked());
-        EXPECT_TRUE(form.NoUploadDialogBox()->isChecked());
-        EXPECT_FALSE(form.EnableBox()->isChecked());  // Factory leaves the enable box alone
         QTest::mouseClick(DialogButton(&form, QDialogButtonBox::Cancel), Qt::LeftButton);
     }
-    const DownloadPreferences after = DownloadPreferences::FromDocument(doc);
-    EXPECT_EQ(after.overwriteSerialNumber, before.overwriteSerialNumber);
-    EXPECT_EQ(after.downloadToDifferentUnit, before.downloadToDifferentUnit);
-    EXPECT_EQ(after.noDialogAfterUpload, before.noDialogAfterUpload);
+    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, false}));
 
     CDownloadPreferencesForm form(doc);
     form.show();
     QTest::mouseClick(form.EnableBox(), Qt::LeftButton);
-    EXPECT_TRUE(form.GridBox(CDownloadPreferencesForm::kCalibration, 2)->isEnabled());
     EXPECT_TRUE(form.NoDownloadDialogBox()->isEnabled());
-    QTest::mouseClick(form.GridBox(CDownloadPreferencesForm::kCalibration, 2), Qt::LeftButton);
-    QTest::mouseClick(form.FactoryButton(), Qt::LeftButton);
     QTest::mouseClick(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 3), Qt::LeftButton);
     ClickOk(&form);
     EXPECT_TRUE(doc.preferencesEnabled);
-    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, true}));
-    EXPECT_EQ(doc.overwriteCalibration, (std::array<bool, 4>{true, true, true, true}));
-    EXPECT_EQ(doc.downloadToDifferentUnit, (std::array<bool, 4>{true, true, true, true}));
-    EXPECT_TRUE(doc.noDialogAfterUpload);
-    EXPECT_TRUE(doc.noDialogAfterDownload);
-
-    // Unticking the enable box disables the details again at once.
-    CDownloadPreferencesForm third(doc);
-    third.show();
-    QTest::mouseClick(third.EnableBox(), Qt::LeftButton);
-    EXPECT_FALSE(third.GridBox(CDownloadPreferencesForm::kDifferentUnit, 0)->isEnabled());
+    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, true}));
 }
 
-TEST_F(GuiTest, PasswordEntryShowsOneFieldOrTwoMasked) {
-    CPasswordEntryForm single(false);
+TEST_F(GuiTest, PasswordFieldsAreMasked) {
+    // Which fields show is checked by the password flows below.
     CPasswordEntryForm confirm(true);
-    single.show();
-    confirm.show();
-    EXPECT_EQ(single.windowTitle(), QStringLiteral("Password Entry"));
-    EXPECT_FALSE(single.ConfirmationEdit()->isVisible());
-    EXPECT_TRUE(confirm.ConfirmationEdit()->isVisible());
-    EXPECT_LT(single.height(), confirm.height());
-    EXPECT_EQ(single.PasswordEdit()->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(confirm.PasswordEdit()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(confirm.ConfirmationEdit()->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(single.PasswordEdit()->text().isEmpty());
-
     CPasswordConfirmForm existing;
-    EXPECT_EQ(existing.windowTitle(), QStringLiteral("Password Confirm"));
     EXPECT_EQ(existing.ExistingEdit()->echoMode(), QLineEdit::Password);
     EXPECT_FALSE(existing.Cancelled());
     existing.reject();
@@ -295,17 +233,7 @@ TEST_F(PasswordFlowTest, ChangingThePasswordNeedsTheExistingOne) {
     Action(app::kCmdPassword)->trigger();
     EXPECT_TRUE(wrong.Done());
     EXPECT_EQ(forms.script.Texts(), std::vector<std::string>{"Incorrect Password"});
-    EXPECT_EQ(forms.script.messages[0].title, "QRL");
     EXPECT_EQ(StoredPassword(), "Old");
-
-    ModalScript cancelled;
-    cancelled.Then<CPasswordConfirmForm>([](CPasswordConfirmForm* f) {
-        QTest::keyClicks(f->ExistingEdit(), QStringLiteral("Old"));
-        QTest::mouseClick(DialogButton(f, QDialogButtonBox::Cancel), Qt::LeftButton);
-    });
-    Action(app::kCmdPassword)->trigger();
-    EXPECT_TRUE(cancelled.Done());
-    EXPECT_EQ(forms.script.messages.size(), 1u);
 
     ModalScript right;
     right
@@ -362,7 +290,6 @@ TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
 
     ModalScript ok;
     ok.Then<app::COptionsForm>([](app::COptionsForm* f) {
-        EXPECT_EQ(f->windowTitle(), QStringLiteral("Options"));
         QTest::keyClicks(f->OperatorEdit(), QStringLiteral("T. Mokoena"));
         ClickOk(f);
     });

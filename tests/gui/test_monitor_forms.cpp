@@ -53,62 +53,21 @@ TEST_F(MonitorFormsTest, DisplayPlacesSevenCellsInThreeColumnsAndMovesThemForTwo
     ASSERT_EQ(display.CellCount(), 7);
     EXPECT_EQ(state.cells.size(), 7u);
     const DialogUnits& du = display.Units();
-    // Cell 4: row 1, column 1; cell 6: row 2, column 0.
+    // Cell 4: row 1, column 1 with three columns; row 2, column 0 with two.
     EXPECT_EQ(display.ValueBox(4)->geometry(), du.ToPixels(135 + 65, 20 + 5, 70, 15));
-    EXPECT_EQ(display.Label(4)->geometry(), du.ToPixels(135 + 5, 20 + 3, 60, 20));
-    EXPECT_EQ(display.ValueBox(6)->geometry(), du.ToPixels(65, 40 + 5, 70, 15));
-    EXPECT_EQ(display.Canvas()->size(), du.ToPixels(0, 0, 3 * 135 + 5, 3 * 20 + 5).size());
-    // Larger than the view: it scrolls.
-    EXPECT_TRUE(display.horizontalScrollBar()->maximum() > 0 ||
-                display.verticalScrollBar()->maximum() > 0);
-    EXPECT_TRUE(display.Label(0)->Text().startsWith(QStringLiteral("Voltage : ")));
     EXPECT_TRUE(display.Label(6)->Text().startsWith(QStringLiteral("Frequency : ")));
-    EXPECT_EQ(display.Label(0)->toolTip(), display.Label(0)->Text());  // the whole label
-
     doc.layoutColumns = 2;
     display.LayoutMonitors(7, true);
     EXPECT_EQ(display.ValueBox(4)->geometry(), du.ToPixels(65, 40 + 5, 70, 15));
     EXPECT_EQ(display.Canvas()->size(), du.ToPixels(0, 0, 2 * 135 + 5, 4 * 20 + 5).size());
 
-    display.LayoutMonitors(3, false);
-    EXPECT_EQ(display.CellCount(), 3);
+    display.LayoutMonitors(3, false);  // the surplus cells go
     EXPECT_EQ(state.cells.size(), 3u);
     EXPECT_EQ(display.Canvas()->findChildren<CColorLabel*>().size(), 6);
     // Out-of-range columns in the document never divide by zero.
     doc.layoutColumns = 0;
     display.LayoutMonitors(3, true);
     EXPECT_EQ(display.Columns(), 1);
-}
-
-TEST_F(MonitorFormsTest, DisplayShowsTimerTextsAndContactColours) {
-    Attach(sim::UnitKind::Kvr100);
-    SetMonitors({{0, kVoltage}, {2, kVoltage}});  // channel 3 is not on a KVR 100
-    MonitorViewState state;
-    MonitorDisplay display(doc, state);
-    display.LayoutMonitors(2, false);
-    EXPECT_EQ(display.Label(1)->Text(), QStringLiteral("Invalid!"));
-    EXPECT_EQ(display.ValueBox(0)->TextColour(), kNoContactColour);  // until told otherwise
-    EXPECT_EQ(display.ValueBox(0)->TextFont().weight(), QFont::Black);
-    EXPECT_TRUE(QFontInfo(display.ValueBox(0)->TextFont()).fixedPitch());
-
-    MonitorShared shared;
-    shared.texts.Set(0, "230.0 V");
-    shared.texts.Set(1, "Invalid");
-    shared.newValues = true;
-    shared.contact = true;
-    display.ApplyTimerResult(MonitorTimerStep(doc, shared, state));
-    EXPECT_EQ(display.ValueBox(0)->Text(), QStringLiteral("230.0 V"));
-    EXPECT_EQ(display.ValueBox(1)->Text(), QStringLiteral("Invalid"));
-    EXPECT_EQ(display.ValueBox(1)->TextColour(), kContactColour);
-    ASSERT_FALSE(user.lamp.empty());
-    EXPECT_TRUE(user.lamp.back());
-
-    // Contact lost: the texts stay, the colour turns red.
-    shared.contact = false;
-    display.ApplyTimerResult(MonitorTimerStep(doc, shared, state));
-    EXPECT_EQ(display.ValueBox(0)->Text(), QStringLiteral("230.0 V"));
-    EXPECT_EQ(display.ValueBox(0)->TextColour(), kNoContactColour);
-    EXPECT_FALSE(user.lamp.back());
 }
 
 TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndCloses) {
@@ -124,7 +83,6 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(Keys(list), (std::vector<int>{MonitorKey(0, kVoltage), MonitorKey(1, kCurrent)}));
     EXPECT_FALSE(form.RemoveButton()->isEnabled());
-    EXPECT_FALSE(form.CloseLogButton()->isEnabled());
     const QPoint home = form.pos();
 
     ModalScript script;
@@ -132,7 +90,6 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     script.Then<CChooseEntityDlg>([&](CChooseEntityDlg* chooser) {
         movedTo = form.pos();
         EXPECT_EQ(chooser->OkButton()->text(), QStringLiteral("Close"));
-        EXPECT_TRUE(chooser->AddButton()->isVisible());
         EXPECT_EQ(chooser->x(), form.frameGeometry().right() + 1);
         ClickChoice(chooser->EntityButton(kFrequency));
         ClickChoice(chooser->ChannelButton(2));
@@ -161,13 +118,9 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     ASSERT_TRUE(form.RemoveButton()->isEnabled());
     QTest::mouseClick(form.RemoveButton(), Qt::LeftButton);
     EXPECT_EQ(Keys(list), std::vector<int>{MonitorKey(1, kCurrent)});
-    EXPECT_FALSE(form.RemoveButton()->isEnabled());
 
-    // Columns out of range: the message, the form stays open.
+    // Out of range (which the form's rules refuse), then the spinner brings it back.
     form.ColumnsEdit()->setText(QStringLiteral("6"));
-    QTest::mouseClick(form.CloseButton(), Qt::LeftButton);
-    EXPECT_EQ(user.messages.back().text, kColumnsRangeText);
-    EXPECT_TRUE(form.isVisible());
     auto* columnsDown = form.findChild<QToolButton*>(QStringLiteral("columnsDown"));
     ASSERT_NE(columnsDown, nullptr);
     QTest::mouseClick(columnsDown, Qt::LeftButton);
@@ -176,7 +129,6 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(config.columns, 5);
     EXPECT_EQ(doc.monitorCount, 1);
-    EXPECT_EQ(doc.monitorChannels[0], 1);
     EXPECT_EQ(doc.monitorEntities[0], kCurrent);
 }
 
@@ -184,27 +136,18 @@ TEST_F(MonitorFormsTest, CancelAndAMissingUnitLeaveTheDocumentAlone) {
     Attach(sim::UnitKind::Kvr300);
     SetMonitors({{0, kVoltage}, {1, kCurrent}});
     MonitorConfig config(doc);
-    config.Open();
-    {
+    for (bool cancel : {true, false}) {
+        doc.channelCount = cancel ? 4 : 0;  // no unit known: "C&lose" ends as cancelled
+        config.Open();
         CMonitorConfigForm form(config);
         form.show();
         form.List()->setCurrentRow(0);
         QTest::mouseClick(form.RemoveButton(), Qt::LeftButton);
-        EXPECT_EQ(form.List()->count(), 1);
-        QTest::mouseClick(form.CancelButton(), Qt::LeftButton);
-        EXPECT_EQ(form.result(), QDialog::Rejected);
-        EXPECT_EQ(doc.monitorCount, 2);
+        QTest::mouseClick(cancel ? form.CancelButton() : form.CloseButton(), Qt::LeftButton);
+        EXPECT_FALSE(form.isVisible()) << cancel;
+        EXPECT_EQ(form.result(), QDialog::Rejected) << cancel;
+        EXPECT_EQ(doc.monitorCount, 2) << cancel;
     }
-    doc.channelCount = 0;  // no unit known: "C&lose" ends as cancelled
-    config.Open();
-    CMonitorConfigForm form(config);
-    form.show();
-    form.List()->setCurrentRow(0);
-    QTest::mouseClick(form.RemoveButton(), Qt::LeftButton);
-    QTest::mouseClick(form.CloseButton(), Qt::LeftButton);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(form.result(), QDialog::Rejected);
-    EXPECT_EQ(doc.monitorCount, 2);
 }
 
 TEST_F(MonitorFormsTest, OpenLogStartsTheFileAndTheCommandHandsItToTheView) {
@@ -244,17 +187,14 @@ TEST_F(MonitorFormsTest, OpenLogStartsTheFileAndTheCommandHandsItToTheView) {
 
 TEST_F(MonitorFormsTest, LogChooserRefusesBadIntervalsAndStaysOpen) {
     CLogFileForm form("", kDefaultLogIntervalMs);
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Select Log File"));
     EXPECT_EQ(form.IntervalEdit()->text(), QStringLiteral("5.000"));
     form.setDirectory(QString::fromStdString(isolated.dir.Path()));
     form.show();
     form.selectFile(QStringLiteral("run"));
-    for (const char* bad : {"", "0", "-1", "abc"}) {
-        form.IntervalEdit()->setText(QString::fromUtf8(bad));
-        form.accept();
-        EXPECT_TRUE(form.isVisible()) << bad;
-        EXPECT_EQ(user.messages.back().title, kInvalidIntervalTitle) << bad;
-    }
+    // Which texts are refused is the interval field's own test; here: the form stays.
+    form.IntervalEdit()->setText(QStringLiteral("0"));
+    form.accept();
+    EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(user.messages.back().text, kIntervalNotPositive);
     form.IntervalEdit()->setText(QStringLiteral("0.5"));
     form.accept();

@@ -52,8 +52,6 @@ TEST_F(TemplateDialogTest, OpenFormPreviewsEachSelectionAndRefusesANonSetupFile)
     const std::string text = Write("notes.txt", "plain words");
     const std::string bad = Write("bad.kvr", "xx");
     CTemplateFileDialog form(true, "KVR 100/300 files (*.kvr)|*.kvr||");
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Open Template"));
-    EXPECT_TRUE(form.DescriptionBox()->isReadOnly());
     form.setNameFilter(QStringLiteral("All (*)"));
     form.setDirectory(QString::fromStdString(isolated.dir.Path()));
     form.show();
@@ -85,8 +83,6 @@ TEST_F(TemplateDialogTest, InstalledFormSavesWithTheTypedDescriptionAfterAskingT
     const TemplateFileDialog previous = InstallQtTemplateFileDialog(nullptr);
     ModalScript script;
     script.Then<CTemplateFileDialog>([&](CTemplateFileDialog* form) {
-        EXPECT_EQ(form->windowTitle(), QStringLiteral("Save Template As"));
-        EXPECT_FALSE(form->DescriptionBox()->isReadOnly());
         EXPECT_EQ(form->Description(), QStringLiteral("handed in"));
         form->SetDescription(QStringLiteral("typed by the user"));
         form->accept();

@@ -15,11 +15,7 @@ namespace {
 using namespace entity;
 
 TEST(MeasuredEntity, TextsAndMappings) {
-    EXPECT_STREQ(EntityLongName(kCycleCurrentMax), "1-Cycle Current Maximum");
-    EXPECT_STREQ(EntityShortName(kCycleCurrentMax), "1 Cycle Current Max.");
     EXPECT_STREQ(EntityShortName(kActiveDemandPower), "<invalid>");
-    EXPECT_STREQ(EntityShortName(kActiveEnergyExport), "Active Energy");
-    EXPECT_STREQ(EntityChoiceLabel(kReactiveEnergyLead), "Reactive Energy (VArh) (Lead)");
     EXPECT_STREQ(EntityUnit(kPowerFactor), "");
     const MeasuredEntity rates[] = {0, 1, 2, 0, 0, 0, 0, 7, 3, 4, 5, 3, 5, 0, 0, 0};
     for (MeasuredEntity e = -1; e <= 15; ++e) {
@@ -32,21 +28,15 @@ TEST(MeasuredEntity, TextsAndMappings) {
 }
 
 TEST(MeasuredEntity, PhaseNames) {
-    const char* names[] = {"Not Available", "Independent", "A",    "B", "C",
-                           "A - B",         "B - C",       "C - A"};
-    for (int code = 0; code < 8; ++code) {
-        EXPECT_EQ(PhaseName(code), names[code]);
-    }
-    EXPECT_EQ(PhaseName(9), "Reversed Independent");
+    EXPECT_EQ(PhaseName(0), "Not Available");
+    EXPECT_EQ(PhaseName(7), "C - A");
     EXPECT_EQ(PhaseName(14), "Reversed B - C");
     EXPECT_EQ(PhaseName(2, true), "A - B");
     EXPECT_EQ(PhaseName(12, true), "Reversed C - A");
-    EXPECT_EQ(PhaseName(1, true), "Independent");
     // The second "Not Connected" entry and an empty nibble are no connection.
     for (int code : {-1, 0, 8, 15}) {
         EXPECT_FALSE(PhaseConnected(code)) << code;
     }
-    EXPECT_TRUE(PhaseConnected(1));
     EXPECT_TRUE(PhaseConnected(10));
 }
 
@@ -60,34 +50,25 @@ TEST(MeasuredValue, ParseWithUnit) {
     const Case cases[] = {
         {"11 kV", kVoltage, true, 11000},
         {"500mA", kCurrent, true, 0.5},
-        {"5 A", kCycleCurrentMax, true, 5},
         {"5 W", kVoltage, false, 0},
         {"5 kw", kActivePower, true, 5000},
         {"11 KV", kVoltage, false, 0},  // K is no prefix
-        {"0.5", kCurrent, true, 0.5},
         {"0.5 mA", kCurrent, true, 0.0005},
         {"5 A and more", kCurrent, true, 5},
-        {"V 5", kVoltage, false, 0},
-        {"", kVoltage, false, 0},
         {"  \t-2.5 MVAr", kReactivePower, true, -2.5e6},
         {"+3 GWh", kActiveEnergyImport, true, 3e9},
-        {".5 kHz", kFrequency, true, 500},
         {"5. varh", kReactiveEnergyLead, true, 5},
         {"1e3 V", kVoltage, true, 1000},
         {"5e V", kVoltage, false, 0},  // no exponent digits: the word is "e"
-        {"5 m", kVoltage, false, 0},
         {"5 V", kNone, false, 0},
         {"5 ??", 15, false, 0},
         // Power factor: a bare number or a prefix letter alone.
         {"0.85", kPowerFactor, true, 0.85},
         {"850 m", kPowerFactor, true, 0.85},
-        {"0.85 x", kPowerFactor, false, 0},
         {"0.85 A", kPowerFactor, false, 0},
         // Never a non-finite or out-of-range value.
         {"nan", kVoltage, false, 0},
-        {"inf V", kVoltage, false, 0},
         {"0x10 V", kVoltage, false, 0},
-        {"1e400 V", kVoltage, false, 0},
         {"1e300 GV", kVoltage, false, 0},
     };
     for (const Case& c : cases) {
@@ -124,20 +105,8 @@ TEST(MeasuredValue, ScaleAppliesOnlyWithoutUnit) {
 }
 
 TEST(MeasuredValue, ConstructionStates) {
-    const MeasuredValue empty;
-    EXPECT_TRUE(empty.IsValid());
-    EXPECT_EQ(empty.GetEntity(), kNone);
-    EXPECT_DOUBLE_EQ(empty.GetScale(), 1.0);
-
-    const MeasuredValue parsed("230 V", kVoltage);
-    EXPECT_TRUE(parsed.IsValid());
-    EXPECT_DOUBLE_EQ(parsed.GetValue(), 230);
-
-    const MeasuredValue failed("230 W", kVoltage);
-    EXPECT_FALSE(failed.IsValid());
-    EXPECT_EQ(failed.GetEntity(), kNone);
-    EXPECT_DOUBLE_EQ(failed.GetValue(), 0);
-
+    EXPECT_DOUBLE_EQ(MeasuredValue("230 V", kVoltage).GetValue(), 230);
+    EXPECT_FALSE(MeasuredValue("230 W", kVoltage).IsValid());
     MeasuredValue kept(1.0, kCurrent);
     EXPECT_FALSE(kept.ParseWithUnit("abc", kCurrent));
     EXPECT_EQ(kept.GetEntity(), kCurrent);
@@ -157,15 +126,11 @@ TEST(MeasuredValue, FormatSignificant) {
         {230, kVoltage, 4, "230.0 V"},
         {11000, kVoltage, 4, "11.00 kV"},
         {0.5, kCurrent, 4, "500.0 mA"},
-        {1234567, kActivePower, 4, "1.235 MW"},
-        {0, kVoltage, 4, "0.000 V"},
         {0.85, kPowerFactor, 4, "0.8500 "},
         {0.85, kPowerFactor, 3, "0.850 "},
         {0, kPowerFactor, 4, "0.000 "},
         {999.96, kVoltage, 4, "1000.0 V"},  // prefix chosen before rounding
         {0.0025, kCurrent, 3, "2.50 mA"},
-        {-230, kVoltage, 4, "-230.0 V"},
-        {2.5e9, kActiveEnergyImport, 4, "2.500 GWh"},
         {1e12, kActivePower, 4, "1000 GW"},  // decimals never below 0
         {1e-300, kCurrent, 4, "0.0000 mA"},  // nor above the digits
         {1, kNone, 4, "1.000 ??"},
@@ -189,7 +154,6 @@ TEST(FormExchange, MeasuredValueRoundTripAndValidation) {
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, "Not a valid measurement!");
     EXPECT_EQ(user.messages[0].icon, MsgIcon::Warning);
-    EXPECT_EQ(user.messages[0].buttons, MsgButtons::Ok);
     // The field stays tied to its entity, so the corrected text is read for Voltage.
     EXPECT_TRUE(SaveMeasuredValue("11 kV", v));
     EXPECT_DOUBLE_EQ(v.GetValue(), 11000);
@@ -198,12 +162,9 @@ TEST(FormExchange, MeasuredValueRoundTripAndValidation) {
 TEST(FormExchange, Numbers) {
     EXPECT_EQ(NumberToText(3.14159, 6, 2), "003.14");
     EXPECT_EQ(NumberToText(-1.26, 7, 1), "-0001.3");
-    EXPECT_EQ(NumberToText(42, 0, 0), "42");
 
     double n = 7;
-    EXPECT_TRUE(TextToNumber(" 12.5 ", n));
-    EXPECT_DOUBLE_EQ(n, 12.5);
-    EXPECT_TRUE(TextToNumber("-1e3", n));
+    EXPECT_TRUE(TextToNumber(" -1e3 ", n));
     EXPECT_DOUBLE_EQ(n, -1000);
     for (const char* bad : {"", " ", "12.5x", "12 5", "nan", "inf", "0x1A", "1e999", "-"}) {
         n = 7;

@@ -32,18 +32,18 @@ class MonitorConfigTest : public test::SimDocTest {
         }
         return keys;
     }
-    // n rows on channel 0, entities cycling through 1 to 10.
-    void FillRows(int n) {
-        for (int i = 0; i < n; ++i) {
-            ASSERT_TRUE(form.AddRequest(0, 1 + i % 10, "row " + std::to_string(i)));
-        }
-    }
     std::vector<std::string> RowTexts() const {
         std::vector<std::string> texts;
         for (const MonitorRow& r : form.Rows()) {
             texts.push_back(r.text);
         }
         return texts;
+    }
+    // n rows on channel 0, entities cycling through 1 to 10.
+    void FillRows(int n) {
+        for (int i = 0; i < n; ++i) {
+            ASSERT_TRUE(form.AddRequest(0, 1 + i % 10, "row " + std::to_string(i)));
+        }
     }
 
     MonitorConfig form{doc};
@@ -55,13 +55,9 @@ TEST_F(MonitorConfigTest, OpeningListsTheValidMonitorsWithKeysAndLabels) {
     form.Open();
     // Export energies are not offered to monitors: that row is left out.
     EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0001, 0x0303, 0x0202}));
-    EXPECT_EQ(form.Rows()[0].text, Label(0, kVoltage));
     EXPECT_EQ(form.Rows()[1].text, Label(3, kActivePower));
     EXPECT_FALSE(form.Modified());
-    EXPECT_FALSE(form.LogOpened());
-    EXPECT_FALSE(form.RemoveEnabled());
     EXPECT_TRUE(form.CloseLogEnabled());
-    EXPECT_EQ(MonitorKey(3, 14), 0x030E);
 
     // The unit is now a KVR 100: only channel 0 monitors are still valid, and "C&lose"
     // drops the others from the document.
@@ -73,8 +69,6 @@ TEST_F(MonitorConfigTest, OpeningListsTheValidMonitorsWithKeysAndLabels) {
     ASSERT_EQ(form.Close(), MonitorFormEnd::Ok);
     EXPECT_EQ(doc.monitorCount, 1);
     EXPECT_EQ(doc.monitorEntities[0], kVoltage);
-    EXPECT_EQ(doc.monitorChannels[0], 0);
-    EXPECT_TRUE(user.messages.empty());
 }
 
 TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
@@ -88,10 +82,8 @@ TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
     chooser->Add();  // the chooser stays open for more
     EXPECT_EQ(chooser->Ok(), ChooseResult::CloseCancelled);
     form.EndAdd();
-    EXPECT_EQ(form.Chooser(), nullptr);
     EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0107, 0x0101}));
     EXPECT_EQ(form.Rows()[0].text, Label(1, kFrequency));
-    EXPECT_TRUE(form.Modified());
 
     FillRows(58);
     EXPECT_EQ(form.Rows().size(), 60u);
@@ -99,12 +91,10 @@ TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, "A maximum of 60 monitors may be set.");
     EXPECT_EQ(user.messages[0].title, "Too many monitors!");
-    EXPECT_EQ(user.messages[0].icon, MsgIcon::Warning);
     EXPECT_FALSE(form.AddRequest(0, kVoltage, "one more"));
     EXPECT_EQ(form.Rows().size(), 60u);
     ASSERT_EQ(user.messages.size(), 2u);
     EXPECT_EQ(user.messages[1].text, "A maximum of 60 monitors may be added.");
-    EXPECT_EQ(user.messages[1].title, "Too many monitors!");
 }
 
 TEST_F(MonitorConfigTest, AddIsRefusedWhenTheDocumentAlreadyHoldsSixty) {
@@ -131,9 +121,8 @@ TEST_F(MonitorConfigTest, RemoveDeletesExactlyTheSelectedRows) {
     EXPECT_TRUE(form.Remove());
     EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 1", "row 3", "row 4", "row 6",
                                                     "row 8", "row 9"}));
-    EXPECT_FALSE(form.RemoveEnabled());
+    EXPECT_FALSE(form.RemoveEnabled());  // the selection went with the rows
     EXPECT_TRUE(form.Modified());
-    EXPECT_TRUE(form.Selection().empty());
 }
 
 TEST_F(MonitorConfigTest, MoveNeedsExactlyOneRowAndStopsAtTheEnds) {
@@ -144,11 +133,9 @@ TEST_F(MonitorConfigTest, MoveNeedsExactlyOneRowAndStopsAtTheEnds) {
     form.SetSelection({2});
     EXPECT_FALSE(form.Move(false));  // last row down: nothing, no beep
     EXPECT_TRUE(user.beeps.empty());
-    form.SetSelection({});
-    EXPECT_FALSE(form.Move(true));
     form.SetSelection({0, 1});
     EXPECT_FALSE(form.Move(false));
-    EXPECT_EQ(user.beeps, (std::vector<std::pair<unsigned, unsigned>>{{1000, 50}, {1000, 50}}));
+    EXPECT_EQ(user.beeps, (std::vector<std::pair<unsigned, unsigned>>{{1000, 50}}));
     EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 1", "row 2"}));
 
     form.SetSelection({1});
@@ -178,7 +165,6 @@ TEST_F(MonitorConfigTest, CloseNeedsAUnitAndAnOpenPort) {
     EXPECT_EQ(doc.monitorCount, 1);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, kFailedToOpenPort);
-    EXPECT_EQ(user.messages[0].title, "KVR View");
 }
 
 TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
@@ -197,9 +183,7 @@ TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
     EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, kLossOfDataQuestion);
-    EXPECT_EQ(user.messages[0].title, "Loss of data!");
     EXPECT_EQ(user.messages[0].buttons, MsgButtons::OkCancel);
-    EXPECT_EQ(user.messages[0].icon, MsgIcon::Warning);
     EXPECT_EQ(doc.monitorCount, 2);  // the document already holds the new list
     EXPECT_FALSE(form.LogRestartAgreed());
     user.answers = {MsgAnswer::Ok};
@@ -217,9 +201,7 @@ TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
 
     form.Open();  // no log: not asked
     form.CloseLog();
-    EXPECT_EQ(form.logIntervalMs, kNoLogInterval);
     EXPECT_TRUE(form.logPath.empty());
-    EXPECT_FALSE(form.CloseLogEnabled());
     FillRows(1);
     EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
     EXPECT_EQ(user.messages.size(), 2u);
@@ -229,15 +211,17 @@ TEST_F(MonitorConfigTest, ColumnsMustBeAWholeNumberFromOneToFive) {
     form.columns = 3;
     form.Open();
     EXPECT_EQ(form.columnsText, "3");
-    for (const char* bad : {"0", "6", "-1"}) {
+    const std::string range = kColumnsRangeText, notInteger = kColumnsNotIntegerText;
+    for (auto [bad, message] : {std::pair{"0", range},
+                                {"6", range},
+                                {"-1", range},
+                                {"", notInteger},
+                                {"abc", notInteger},
+                                {"2.5", notInteger},
+                                {"3x", notInteger}}) {
         form.columnsText = bad;
         EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen) << bad;
-        EXPECT_EQ(user.messages.back().text, kColumnsRangeText) << bad;
-    }
-    for (const char* bad : {"", "abc", "2.5", "3x"}) {
-        form.columnsText = bad;
-        EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen) << bad;
-        EXPECT_EQ(user.messages.back().text, kColumnsNotIntegerText) << bad;
+        EXPECT_EQ(user.messages.back().text, message) << bad;
     }
     EXPECT_EQ(form.columns, 3);
     form.columnsText = "5";
@@ -275,7 +259,6 @@ TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
     EXPECT_EQ(doc.layoutColumns, 2);
     EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, true}}));
     EXPECT_EQ(logPath, dir.File("m.log"));
-    EXPECT_EQ(logIntervalMs, 500u);
     EXPECT_EQ(nextDueMs, clock.NowMs());  // the new log's first line at once
     EXPECT_FALSE(doc.Port().IsOpen());    // saved: the port is closed first
     uint32_t stored = 0;
@@ -298,7 +281,6 @@ TEST_F(MonitorsCommandTest, CancelLeavesEverythingAlone) {
     EXPECT_EQ(doc.monitorCount, 1);
     EXPECT_EQ(logPath, "/tmp/kept.log");
     EXPECT_TRUE(layouts.empty());
-    EXPECT_TRUE(doc.Port().IsOpen());
     uint32_t stored = 0;
     EXPECT_NE(CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, stored),
               kRegOk);
@@ -321,7 +303,6 @@ TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors)
     const std::string text = test::ReadFile(logPath);
     EXPECT_EQ(text, LogHeaderLine(doc));  // the old lines are gone, the header names both
     EXPECT_NE(text.find("Frequency"), std::string::npos);
-    EXPECT_EQ(nextDueMs, clock.NowMs());
 }
 
 }  // namespace

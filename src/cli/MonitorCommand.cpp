@@ -4,8 +4,12 @@
 #include <clocale>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CliCommon.h"
@@ -26,7 +30,34 @@ namespace {
 
 const char kMonitorUsage[] =
     "usage: kvrctl monitor --monitor CH:ENTITY [--monitor CH:ENTITY ...] [--secondary] "
-    "[--log FILE [--interval SECONDS]] [--duration SECONDS] [--kvr100-address 0|1|2]";
+    "[--json | --csv] [--log FILE [--interval SECONDS]] [--duration SECONDS] "
+    "[--kvr100-address 0|1|2]";
+
+const char kMonitorHelp[] =
+    "\n"
+    "Reads the monitors over and over and prints one line per reading: the local time\n"
+    "(24-hour clock, with milliseconds) and every value, under a header line printed once.\n"
+    "  --monitor CH:ENTITY  CH is 1, 2, 3 or 3ph (the KVR 300 main board); ENTITY a code\n"
+    "                       1 to 14 or one of (any case): voltage|v, current|i,\n"
+    "                       active-power|power|p, apparent-power|s, reactive-power|q,\n"
+    "                       power-factor|pf, frequency|f, active-energy, apparent-energy,\n"
+    "                       reactive-energy, current-max; up to 60 monitors\n"
+    "  --secondary          values at the unit's inputs instead of primary ones\n"
+    "  --json               one JSON object per reading: {\"time\": ISO 8601 local time,\n"
+    "                       \"values\": [{\"label\", \"unit\", \"value\" (base unit, null\n"
+    "                       when invalid), \"text\"}, ...]}\n"
+    "  --csv                comma-separated: a header row, then the time and each value in\n"
+    "                       its base unit (empty when invalid)\n"
+    "  --log FILE           the desktop program's log file, one line per --interval seconds\n"
+    "                       (default 5); a value not read since the line before is logged\n"
+    "                       as Invalid\n"
+    "  --duration SECONDS   stop after this time (default: at Ctrl-C)\n"
+    "  --kvr100-address A   address of a single KVR 100\n"
+    "\n"
+    "Losing contact with the unit is reported when it happens and summed up at the end\n"
+    "(how often, for how long).\n"
+    "Exit status: 0 when the unit answered throughout the run; 1 when contact was lost at\n"
+    "any time (even if it came back), or on a device or file failure.\n";
 
 // Set by SIGINT and SIGTERM; the loop ends at its next tick.
 volatile std::sig_atomic_t g_stopSignal = 0;
@@ -66,9 +97,12 @@ const EntityWord kEntityWords[] = {
     {"1-cycle-current-maximum", entity::kCycleCurrentMax},
 };
 
+enum class OutputForm { Text, Json, Csv };
+
 struct MonitorArgs {
     std::vector<std::pair<int, MeasuredEntity>> monitors;  // (channel, entity)
-    std::vector<std::string> given;                        // as typed, for messages
+    OutputForm form = OutputForm::Text;
+    std::vector<std::string> given;  // as typed, for messages
     bool secondary = false;
     std::string logPath;
     uint32_t intervalMs = kDefaultLogIntervalMs;
@@ -119,6 +153,13 @@ bool ParseArgs(const std::vector<std::string>& args, MonitorArgs& out, std::stri
         const bool hasValue = i + 1 < args.size();
         if (a == "--secondary") {
             out.secondary = true;
+        } else if (a == "--json" || a == "--csv") {
+            const OutputForm form = a == "--json" ? OutputForm::Json : OutputForm::Csv;
+            if (out.form != OutputForm::Text && out.form != form) {
+                error = "--json and --csv cannot be given together";
+                return false;
+            }
+            out.form = form;
         } else if (a == "--monitor" && hasValue) {
             int channel = 0;
             MeasuredEntity e = entity::kNone;
@@ -202,18 +243,188 @@ std::string TrimRight(std::string text) {
     return text;
 }
 
-void PrintValues(const std::vector<std::string>& labels, const std::vector<std::string>& cells) {
-    std::string line;
-    for (size_t i = 0; i < labels.size(); ++i) {
-        line += (i == 0 ? "" : " | ") + labels[i] + "  " + cells[i];
+// The local time of a reading: "2024-03-05 14:05:09.007" for people, or ISO 8601 with the
+// offset from UTC ("2024-03-05T14:05:09.007+01:00") for programs.
+std::string ReadingTime(const LogTime& t, bool iso) {
+    char text[64];
+    size_t n =
+        std::strftime(text, sizeof text, iso ? "%Y-%m-%dT%H:%M:%S" : "%Y-%m-%d %H:%M:%S", &t.local);
+    n += static_cast<size_t>(std::snprintf(text + n, sizeof text - n, ".%03d", t.millis));
+    if (iso) {
+        const long offset = t.local.tm_gmtoff / 60;
+        const long minutes = offset < 0 ? -offset : offset;
+        std::snprintf(text + n, sizeof text - n, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                      minutes / 60, minutes % 60);
     }
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    return text;
 }
+
+// A CSV field, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+// One reading's lines on standard output, in the chosen form.
+class ReadingPrinter {
+  public:
+    ReadingPrinter(OutputForm form, std::vector<std::string> labels,
+                   std::vector<MeasuredEntity> entities)
+        : form_(form), labels_(std::move(labels)), entities_(std::move(entities)) {
+        for (const std::string& label : labels_) {
+            widths_.push_back(std::max<size_t>(label.size(), 10));
+        }
+    }
+
+    // The header, once: column titles for text and CSV; JSON lines name their values.
+    void Header() const {
+        std::string line;
+        if (form_ == OutputForm::Text) {
+            line = Pad("Time", kTimeWidth, false);
+            for (size_t i = 0; i < labels_.size(); ++i) {
+                line += "  " + Pad(labels_[i], widths_[i], false);
+            }
+            line = TrimRight(line);
+        } else if (form_ == OutputForm::Csv) {
+            line = "time";
+            for (size_t i = 0; i < labels_.size(); ++i) {
+                const std::string unit = EntityUnit(entities_[i]);
+                line += "," + CsvField(labels_[i] + (unit.empty() ? "" : " (" + unit + ")"));
+            }
+        } else {
+            return;
+        }
+        Print(line);
+    }
+
+    void Reading(const LogTime& time, const std::vector<std::string>& texts) const {
+        std::string line;
+        if (form_ == OutputForm::Text) {
+            line = ReadingTime(time, false);
+            for (size_t i = 0; i < texts.size(); ++i) {
+                line += "  " + Pad(TrimRight(texts[i]), widths_[i], true);
+            }
+        } else if (form_ == OutputForm::Csv) {
+            line = ReadingTime(time, true);
+            for (size_t i = 0; i < texts.size(); ++i) {
+                double value = 0;
+                line += "," + (LoggedValue(texts[i], entities_[i], value) ? FormatFixed(value, 0, 3)
+                                                                          : std::string());
+            }
+        } else {
+            nlohmann::ordered_json values = nlohmann::ordered_json::array();
+            for (size_t i = 0; i < texts.size(); ++i) {
+                double value = 0;
+                nlohmann::ordered_json v;
+                v["label"] = labels_[i];
+                v["unit"] = EntityUnit(entities_[i]);
+                v["value"] = LoggedValue(texts[i], entities_[i], value)
+                                 ? nlohmann::ordered_json(value)
+                                 : nlohmann::ordered_json(nullptr);
+                v["text"] = TrimRight(texts[i]);
+                values.push_back(std::move(v));
+            }
+            nlohmann::ordered_json object;
+            object["time"] = ReadingTime(time, true);
+            object["values"] = std::move(values);
+            line = object.dump();
+        }
+        Print(line);
+    }
+
+  private:
+    static constexpr size_t kTimeWidth = 23;  // "2024-03-05 14:05:09.007"
+
+    static std::string Pad(const std::string& text, size_t width, bool right) {
+        const std::string fill(text.size() < width ? width - text.size() : 0, ' ');
+        return right ? fill + text : text + fill;
+    }
+    static void Print(const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+    OutputForm form_;
+    std::vector<std::string> labels_;
+    std::vector<MeasuredEntity> entities_;
+    std::vector<size_t> widths_;
+};
+
+// Contact with the unit over the run: every loss reported when it happens and when it
+// ends, and summed up at the end. A loss lasts from the last values read to the first
+// answer after it.
+class ContactWatch {
+  public:
+    explicit ContactWatch(uint64_t startMs) : lastReadingMs_(startMs) {}
+
+    void Tick(bool contact, bool freshValues, uint64_t nowMs) {
+        if (!contact && !lost_) {
+            lost_ = true;
+            lostSinceMs_ = lastReadingMs_;
+            ++losses_;
+            std::fprintf(stderr, "kvrctl: no answer from the unit\n");
+        } else if (contact && lost_) {
+            lost_ = false;
+            const uint64_t ms = Close(nowMs);
+            std::fprintf(stderr, "kvrctl: the unit answers again, after %s s without an answer\n",
+                         Seconds(ms).c_str());
+        }
+        if (contact && freshValues) {
+            lastReadingMs_ = nowMs;
+        }
+    }
+
+    // The summary line, empty when contact was never lost; true when it was.
+    bool Summary(uint64_t endMs) {
+        if (losses_ == 0) {
+            return false;
+        }
+        const bool stillLost = lost_;
+        if (lost_) {
+            Close(endMs);
+        }
+        std::fprintf(stderr,
+                     "kvrctl: contact with the unit was lost %d time(s), %s s without an answer "
+                     "in all (the longest %s s)%s\n",
+                     losses_, Seconds(totalMs_).c_str(), Seconds(longestMs_).c_str(),
+                     stillLost ? "; no answer at the end" : "");
+        return true;
+    }
+
+  private:
+    uint64_t Close(uint64_t nowMs) {
+        const uint64_t ms = nowMs - std::min(nowMs, lostSinceMs_);
+        totalMs_ += ms;
+        longestMs_ = std::max(longestMs_, ms);
+        return ms;
+    }
+    static std::string Seconds(uint64_t ms) {
+        return FormatFixed(static_cast<double>(ms) / 1000.0, 0, 1);
+    }
+
+    bool lost_ = false;
+    uint64_t lostSinceMs_ = 0;
+    uint64_t lastReadingMs_;
+    int losses_ = 0;
+    uint64_t totalMs_ = 0;
+    uint64_t longestMs_ = 0;
+};
 
 }  // namespace
 
 int Monitor(const Options& options, const std::vector<std::string>& args) {
+    if (std::find_if(args.begin(), args.end(), [](const std::string& a) {
+            return a == "--help" || a == "-h";
+        }) != args.end()) {
+        std::printf("%s\n%s", kMonitorUsage, kMonitorHelp);
+        return 0;
+    }
     MonitorArgs ma;
     std::string error;
     if (!ParseArgs(args, ma, error)) {
@@ -264,7 +475,7 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     MonitorViewState view;
     view.cells.resize(ma.monitors.size());
     if (!ma.logPath.empty()) {
-        if (!StartLog(doc, ma.logPath)) {
+        if (!StartLog(doc, ma.logPath, &view.logHeader)) {
             return Fail("cannot create the log file " + ma.logPath);
         }
         view.logPath = ma.logPath;
@@ -277,6 +488,13 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    std::vector<MeasuredEntity> entities;
+    for (const auto& m : ma.monitors) {
+        entities.push_back(m.second);
+    }
+    const ReadingPrinter printer(ma.form, labels, entities);
+    printer.Header();
+
     ReadingThread reading(doc, shared);
     reading.Start(MonitorReadIntervalMs());
     IClock& clock = GetClock();
@@ -285,8 +503,7 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     const uint64_t durationMs =
         ma.durationSeconds > 0 ? std::max<uint64_t>(1, std::llround(ma.durationSeconds * 1000.0))
                                : 0;
-    bool contactKnown = false;
-    bool lastContact = false;
+    ContactWatch contact(start);
     while (g_stopSignal == 0 && (durationMs == 0 || clock.NowMs() - start < durationMs)) {
         // The schedule starts with the first values read, so the log holds no line of
         // values that were never measured.
@@ -297,20 +514,15 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
         const bool cycled = reading.Cycles() > 0;  // before the step reads the contact flag
         const MonitorTimerResult tick = MonitorTimerStep(doc, shared, view);
         if (tick.textsCopied) {
-            PrintValues(labels, view.cells);
+            printer.Reading(LocalTimeNow(), view.cells);
         }
-        if (cycled && (!contactKnown || tick.contact != lastContact)) {
-            if (!tick.contact || contactKnown) {
-                std::fprintf(stderr, "kvrctl: %s\n",
-                             tick.contact ? "the unit answers again" : "no answer from the unit");
-            }
-            contactKnown = true;
-            lastContact = tick.contact;
+        if (cycled) {
+            contact.Tick(tick.contact, tick.textsCopied, clock.NowMs());
         }
         clock.SleepMs(kMonitorTimerMs);
     }
     reading.Stop();
-    return 0;
+    return contact.Summary(clock.NowMs()) ? 1 : 0;
 }
 
 }  // namespace kvr::cli

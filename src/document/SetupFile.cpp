@@ -256,10 +256,14 @@ SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image, Set
 void ApplySetup(CQRLDoc& doc, const SetupImage& image) {
     doc.description = image.description;
     doc.channelCount = image.channelCount;
-    doc.monitorCount = image.monitorCount;
     doc.layoutColumns = image.layoutColumns;
-    doc.monitorEntities = image.monitorEntities;
-    doc.monitorChannels = image.monitorChannels;
+    // A file without monitors (as a headless upload saves one) says nothing about them:
+    // the monitors being watched and logged stay.
+    if (image.monitorCount > 0) {
+        doc.monitorCount = image.monitorCount;
+        doc.monitorEntities = image.monitorEntities;
+        doc.monitorChannels = image.monitorChannels;
+    }
     const int channels = std::min<int>(image.channelCount, kChannelObjects);
     for (int i = 0; i < channels; ++i) {
         doc.Channel(i).record = image.records[static_cast<size_t>(i)];

@@ -82,7 +82,8 @@ std::vector<uint8_t> EncodeSetup(const SetupImage& image);
 SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image,
                         SetupReadInfo* info = nullptr);
 // Takes an image over: description, counts, columns, monitors and the first
-// channelCount records, with every saved copy made equal.
+// channelCount records, with every saved copy made equal. An image without monitors
+// leaves the document's monitors as they are.
 void ApplySetup(CQRLDoc& doc, const SetupImage& image);
 // The saved monitor copies and the saved records of the first channelCount boards made
 // equal to the live values, as after a store.

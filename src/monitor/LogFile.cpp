@@ -130,32 +130,44 @@ LogTime LocalTimeNow() {
     return t;
 }
 
+bool LoggedValue(const std::string& text, MeasuredEntity e, double& value) {
+    // "Invalid" as delivered; an empty text means nothing was read yet, which must not
+    // appear as a measured 0.
+    const MeasuredValue parsed(text, e);
+    if (text == kInvalidValueText || !parsed.IsValid()) {
+        return false;
+    }
+    value = parsed.GetValue();
+    return true;
+}
+
 std::string LogDataLine(const LogTime& time, const std::vector<MeasuredEntity>& entities,
                         const std::vector<std::string>& texts) {
     char millis[16];
     std::snprintf(millis, sizeof millis, "%.3d ", time.millis);
-    std::string line = Strftime("%x", time.local) + "; " + Strftime("%H:%M:%S.", time.local) +
-                       millis + Strftime("%p", time.local) + "; ";
+    std::string line =
+        Strftime("%x", time.local) + "; " + Strftime("%H:%M:%S.", time.local) + millis + "; ";
     for (size_t i = 0; i < entities.size(); ++i) {
-        const std::string& text = i < texts.size() ? texts[i] : std::string();
-        const MeasuredValue value(text, entities[i]);
-        // "Invalid" as delivered; an empty text means nothing was read yet, which must
-        // not appear in the log as a measured 0.
-        if (text == kInvalidValueText || !value.IsValid()) {
-            line += std::string(kInvalidValueText) + "; ";
+        double value = 0;
+        if (i < texts.size() && LoggedValue(texts[i], entities[i], value)) {
+            line += FormatFixed(value, 0, 3) + " ;";
         } else {
-            line += FormatFixed(value.GetValue(), 0, 3) + " ;";
+            line += std::string(kInvalidValueText) + "; ";
         }
     }
     return line + kLogLineEnd;
 }
 
-bool StartLog(const CQRLDoc& doc, const std::string& path) {
+bool StartLog(const CQRLDoc& doc, const std::string& path, std::string* header) {
+    const std::string line = LogHeaderLine(doc);
+    if (header != nullptr) {
+        *header = line;
+    }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) {
         return false;
     }
-    out << LogHeaderLine(doc);
+    out << line;
     out.close();
     return !out.fail();
 }

@@ -70,17 +70,23 @@ struct LogTime {
 };
 LogTime LocalTimeNow();
 
-// One data line: the local date (the locale's date format), "; ", "HH:MM:SS.mmm ", the
-// locale's AM/PM designator, "; ", then per monitor "Invalid; " or the value in the
-// entity's base unit with "%.3f ;", then the line end. texts[i] is the display text of
-// monitor i, as the reading thread wrote it; a text that does not read back as a value
-// of its entity (none read yet) is logged as "Invalid".
+// The value a display text stands for, in the entity's base unit: false for "Invalid" and
+// for a text that does not read back as a value of the entity (none read yet).
+bool LoggedValue(const std::string& text, MeasuredEntity e, double& value);
+
+// One data line: the local date (the locale's date format), "; ", the time as
+// "HH:MM:SS.mmm " on the 24-hour clock, "; ", then per monitor "Invalid; " or the value in
+// the entity's base unit with "%.3f ;", then the line end. texts[i] is the display text
+// of monitor i, as the reading thread wrote it; a text LoggedValue refuses is logged as
+// "Invalid". No AM/PM designator: with the 24-hour hours it would only contradict them
+// ("20:43:36.923 PM").
 std::string LogDataLine(const LogTime& time, const std::vector<MeasuredEntity>& entities,
                         const std::vector<std::string>& texts);
 
-// Creates the file (or empties it) and writes the header for the document's monitors.
-// False only when the file cannot be created or written.
-bool StartLog(const CQRLDoc& doc, const std::string& path);
+// Creates the file (or empties it) and writes the header for the document's monitors;
+// `header`, when given, receives the header line. False only when the file cannot be
+// created or written.
+bool StartLog(const CQRLDoc& doc, const std::string& path, std::string* header = nullptr);
 // Appends a line to an existing file; a missing file is an error (fileNotFound). False
 // with the cause when the file cannot be opened or the line not written whole.
 bool AppendLine(const std::string& path, const std::string& line, LogFileError& cause);

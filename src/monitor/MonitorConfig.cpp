@@ -10,6 +10,7 @@
 #include "measure/EntityChannel.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"
+#include "monitor/MonitorTimer.h"
 
 namespace kvr {
 
@@ -144,7 +145,7 @@ bool MonitorConfig::Move(bool up) {
 void MonitorConfig::LogChosen(const std::string& path, uint32_t intervalMs) {
     logPath = path;
     logIntervalMs = intervalMs;
-    StartLog(doc_, path);
+    StartLog(doc_, path, &chosenLogHeader_);
     logOpened_ = true;
 }
 
@@ -217,13 +218,26 @@ bool RunMonitorsCommand(CQRLDoc& doc, MonitorConfig& form, MonitorLogSettings lo
     }
     log.path = form.logPath;
     log.intervalMs = form.logIntervalMs;
-    if (form.LogOpened()) {
-        log.nextDueMs = GetClock().NowMs();  // the first line of the new log at once
+    if (form.LogOpened() && !log.path.empty()) {
+        // The file was started for the list as it was when it was chosen, and holds
+        // nothing of this list yet: started again when the list has changed since.
+        log.header = form.ChosenLogHeader();
+        if (log.header != LogHeaderLine(doc)) {
+            StartLog(doc, log.path, &log.header);
+        }
+        // Choosing a log file here means logging to it, from now on.
+        log.enabled = true;
+        log.nextDueMs = GetClock().NowMs();
+        AppSetPaneText(StatusPane::Log, kLogPaneOn);
     } else if (form.LogRestartAgreed()) {
         // The user agreed to "will be overwritten": a header for the new columns, instead
         // of lines that no longer match the old one.
-        StartLog(doc, log.path);
+        StartLog(doc, log.path, &log.header);
         log.nextDueMs = GetClock().NowMs();
+    } else if (log.path.empty() && log.enabled) {
+        // "Clo&se Log": nothing is logged any more, and the pane says so.
+        log.enabled = false;
+        AppSetPaneText(StatusPane::Log, kLogPaneOff);
     }
     SaveMonitors(doc);
     return true;

@@ -93,6 +93,8 @@ class MonitorConfig {
     // "&Open Log ...", after the chooser closed with OK: its path and interval become the
     // form's and the file is started (a failure is not reported here).
     void LogChosen(const std::string& path, uint32_t intervalMs);
+    // The header "&Open Log ..." wrote: for the document's monitors as they were then.
+    const std::string& ChosenLogHeader() const { return chosenLogHeader_; }
     // "Clo&se Log": no log any more.
     void CloseLog();
 
@@ -116,19 +118,25 @@ class MonitorConfig {
     bool removeEnabled_ = false;
     bool closeLogEnabled_ = false;
     bool logRestartAgreed_ = false;
+    std::string chosenLogHeader_;
 };
 
 // The view's side of the "&Monitors..." command, around the modal form:
 //   showForm shows the form over `form` (already opened: rows filled, flags cleared) and
 //   gives true when its "C&lose" ended with MonitorFormEnd::Ok;
 //   layout(count, columnsChanged) lays the monitor display out again.
-// The log values are the view's (path, interval, the time the next line is due).
+// The log values are the view's (path, interval, the time the next line is due, logging
+// on, the header last written to the file).
 struct MonitorLogSettings {
     std::string& path;
     uint32_t& intervalMs;
     uint64_t& nextDueMs;
+    bool& enabled;
+    std::string& header;
 };
-// False when the device lock was not obtained or the form was cancelled.
+// A log chosen with "&Open Log ..." starts logging at once, under a header for the list
+// the form stored; "Clo&se Log" switches logging off. False when the device lock was not
+// obtained or the form was cancelled.
 bool RunMonitorsCommand(CQRLDoc& doc, MonitorConfig& form, MonitorLogSettings log,
                         const std::function<bool()>& showForm,
                         const std::function<void(int count, bool columnsChanged)>& layout);

@@ -12,27 +12,43 @@ MonitorViewState::MonitorViewState() : nextLogDueMs(GetClock().NowMs() + kDefaul
 MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
                                     MonitorViewState& view) {
     MonitorTimerResult result;
+    const uint64_t now = GetClock().NowMs();
     // Cleared before the copy: a cycle that lands meanwhile sets it again and is not lost.
     if (shared.newValues.exchange(false)) {
         const std::vector<std::string> texts = shared.texts.First(view.cells.size());
         std::copy(texts.begin(), texts.end(), view.cells.begin());
         result.textsCopied = true;
+        ++view.readings;
+        view.lastReadingMs = now;
     }
 
-    const uint64_t now = GetClock().NowMs();
     if (!view.logPath.empty() && view.loggingEnabled && now >= view.nextLogDueMs) {
         view.nextLogDueMs += view.logIntervalMs;
         const size_t count = std::min<size_t>(doc.monitorCount, kMaxMonitors);
         std::vector<MeasuredEntity> entities(
             doc.monitorEntities.begin(), doc.monitorEntities.begin() + static_cast<long>(count));
-        const std::string line = LogDataLine(LocalTimeNow(), entities, shared.texts.First(count));
+        // The table keeps the last values while the unit is silent; a line must not
+        // present them as measured again.
+        const bool fresh = view.readings != view.readingsAtLastLine &&
+                           now - view.lastReadingMs <= view.logIntervalMs;
+        const std::vector<std::string> texts =
+            fresh ? shared.texts.First(count) : std::vector<std::string>(count, kInvalidValueText);
+        const std::string header = LogHeaderLine(doc);
+        // Header and line in one write, so the file never holds a line under the wrong one.
+        const std::string text = (header == view.logHeader ? std::string() : header) +
+                                 LogDataLine(LocalTimeNow(), entities, texts);
         LogFileError cause = LogFileError::none;
-        if (AppendLine(view.logPath, line, cause)) {
+        if (AppendLine(view.logPath, text, cause)) {
+            view.logHeader = header;
+            view.readingsAtLastLine = view.readings;
             result.lineWritten = true;
         } else {
-            // Logging stops and the path is cleared, so the message comes only once.
+            // Logging stops and the path is cleared, so the message comes only once; the
+            // pane stops saying "Log".
             view.logIntervalMs = kNoLogInterval;
             view.logPath.clear();
+            view.loggingEnabled = false;
+            AppSetPaneText(StatusPane::Log, kLogPaneOff);
             AppMessageBox(std::string(kLogErrorPrefix) + LogFileErrorText(cause), MsgIcon::None,
                           MsgButtons::Ok, kLogErrorTitle);
         }
@@ -55,7 +71,7 @@ bool ChooseAndStartLog(const CQRLDoc& doc, MonitorViewState& view, const LogFile
     }
     view.logPath = path;
     view.logIntervalMs = interval;
-    StartLog(doc, path);
+    StartLog(doc, path, &view.logHeader);
     return true;
 }
 

@@ -30,11 +30,23 @@ struct MonitorViewState {
     bool loggingEnabled = false;
     // Clock time (ms) at which the next log line is due; 64 bits, so it never wraps.
     uint64_t nextLogDueMs = 0;
+    // The header line last written to the log file. A data line goes only under a header
+    // for the document's monitors as they are now: when they differ (the monitor form, an
+    // opened setup file, an upload), a new header starts a new section of the same file.
+    std::string logHeader;
     // The value boxes' texts; the size is the display's cell count.
     std::vector<std::string> cells;
     bool contact = false;
+    // Fresh texts taken from the reading thread: how many times, the count when the last
+    // log line was written, and the clock time of the last. A line carries only values
+    // read since the line before it (and within one logging interval), else "Invalid".
+    uint64_t readings = 0;
+    uint64_t readingsAtLastLine = 0;
+    uint64_t lastReadingMs = 0;
 
-    MonitorLogSettings LogSettings() { return {logPath, logIntervalMs, nextLogDueMs}; }
+    MonitorLogSettings LogSettings() {
+        return {logPath, logIntervalMs, nextLogDueMs, loggingEnabled, logHeader};
+    }
 };
 
 struct MonitorTimerResult {
@@ -45,9 +57,12 @@ struct MonitorTimerResult {
 
 // One tick of the view's 100 ms timer: fresh texts into the cells when the reading thread
 // flagged new values; one log line when due (the due time advances by the interval from
-// its old value, so a late timer writes one line per tick until it has caught up); a line
-// that cannot be appended stops logging (interval "no log", path cleared) and shows the
-// cause once; then the contact flag for the display.
+// its old value, so a late timer writes one line per tick until it has caught up), with a
+// new header before it when the monitors changed, and "Invalid" for every value when
+// nothing was read since the previous line (contact lost, the port held by a form); a
+// line that cannot be appended stops logging (interval "no log", path cleared, logging
+// off and the log pane "No Log") and shows the cause once; then the contact flag for the
+// display.
 MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
                                     MonitorViewState& view);
 

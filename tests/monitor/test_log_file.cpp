@@ -47,10 +47,10 @@ TEST_F(LogFileTest, DataLineCarriesTheDisplayedDigitsInBaseUnits) {
     const LogTime t = At(2024, 3, 5, 14, 5, 9, 7);
     EXPECT_EQ(LogDataLine(t, {kVoltage, kCurrent, kPowerFactor, kActiveEnergyImport, kActivePower},
                           {"11.00 kV", "Invalid", "0.8500 ", "123.4 kWh", "-1.500 kW"}),
-              "03/05/24; 14:05:09.007 PM; 11000.000 ;Invalid; 0.850 ;123400.000 ;-1500.000 ;\r\n");
-    // Nothing read yet: no invented 0 in the log.
-    EXPECT_EQ(LogDataLine(t, {kVoltage, kFrequency}, {"", "50.00 Hz"}),
-              "03/05/24; 14:05:09.007 PM; Invalid; 50.000 ;\r\n");
+              "03/05/24; 14:05:09.007 ; 11000.000 ;Invalid; 0.850 ;123400.000 ;-1500.000 ;\r\n");
+    // Nothing read yet: no invented 0 in the log. The 24-hour clock, with no AM/PM.
+    EXPECT_EQ(LogDataLine(At(2024, 3, 5, 0, 0, 0, 0), {kVoltage, kFrequency}, {"", "50.00 Hz"}),
+              "03/05/24; 00:00:00.000 ; Invalid; 50.000 ;\r\n");
 }
 
 TEST_F(LogFileTest, StartLogEmptiesTheFileAndAppendAddsLines) {

@@ -233,12 +233,14 @@ class MonitorsCommandTest : public MonitorConfigTest {
   protected:
     bool Run(const std::function<bool()>& show) {
         return RunMonitorsCommand(
-            doc, form, {logPath, logIntervalMs, nextDueMs}, show,
+            doc, form, {logPath, logIntervalMs, nextDueMs, logging, logHeader}, show,
             [this](int count, bool changed) { layouts.emplace_back(count, changed); });
     }
     std::string logPath;
     uint32_t logIntervalMs = 5000;
     uint64_t nextDueMs = 0;
+    bool logging = false;
+    std::string logHeader;
     std::vector<std::pair<int, bool>> layouts;
 };
 
@@ -259,6 +261,13 @@ TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
     EXPECT_EQ(doc.layoutColumns, 2);
     EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, true}}));
     EXPECT_EQ(logPath, dir.File("m.log"));
+    // Chosen before the frequency was added: started again with a header naming both, and
+    // logging from now on.
+    EXPECT_EQ(test::ReadFile(logPath), LogHeaderLine(doc));
+    EXPECT_NE(logHeader.find("Frequency"), std::string::npos);
+    EXPECT_EQ(logHeader, LogHeaderLine(doc));
+    EXPECT_TRUE(logging);
+    EXPECT_EQ(user.panes[StatusPane::Log], "Log   ");
     EXPECT_EQ(nextDueMs, clock.NowMs());  // the new log's first line at once
     EXPECT_FALSE(doc.Port().IsOpen());    // saved: the port is closed first
     uint32_t stored = 0;
@@ -303,6 +312,17 @@ TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors)
     const std::string text = test::ReadFile(logPath);
     EXPECT_EQ(text, LogHeaderLine(doc));  // the old lines are gone, the header names both
     EXPECT_NE(text.find("Frequency"), std::string::npos);
+    EXPECT_EQ(logHeader, text);
+
+    // "Clo&se Log": logging stops and the pane says so.
+    logging = true;
+    ASSERT_TRUE(Run([&] {
+        form.CloseLog();
+        return form.Close() == MonitorFormEnd::Ok;
+    }));
+    EXPECT_TRUE(logPath.empty());
+    EXPECT_FALSE(logging);
+    EXPECT_EQ(user.panes[StatusPane::Log], "No Log");
 }
 
 }  // namespace

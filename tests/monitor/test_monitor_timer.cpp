@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "document/SetupFile.h"
 #include "monitor/MonitorTestUtil.h"
 #include "monitor/MonitorTimer.h"
+#include "monitor/ReadingThread.h"
 
 namespace kvr {
 namespace {
@@ -18,6 +20,29 @@ size_t Lines(const std::string& path) {
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
+// The log's lines, each data line checked to have one field per column of the header
+// above it (a field ends in ';', as a column title does). Gives the data lines.
+std::vector<std::string> CheckedDataLines(const std::string& text, int& headers) {
+    std::vector<std::string> data;
+    headers = 0;
+    long columns = -1;
+    size_t start = 0;
+    for (size_t end = text.find("\r\n"); end != std::string::npos;
+         start = end + 2, end = text.find("\r\n", start)) {
+        const std::string line = text.substr(start, end - start);
+        const long fields = std::count(line.begin(), line.end(), ';');
+        if (line.rfind("Date;", 0) == 0) {
+            ++headers;
+            columns = fields;
+        } else {
+            EXPECT_EQ(fields, columns) << line;
+            data.push_back(line);
+        }
+    }
+    EXPECT_EQ(start, text.size()) << "a line without its end";
+    return data;
+}
+
 class TimerTest : public test::SimDocTest {
   protected:
     void SetUp() override {
@@ -27,7 +52,7 @@ class TimerTest : public test::SimDocTest {
     }
     // Logging to a new file, the first line due now.
     void StartLogging(uint32_t intervalMs) {
-        ASSERT_TRUE(StartLog(doc, path));
+        ASSERT_TRUE(StartLog(doc, path, &view.logHeader));
         view.logPath = path;
         view.logIntervalMs = intervalMs;
         view.loggingEnabled = true;
@@ -58,6 +83,7 @@ TEST_F(TimerTest, FreshTextsReachTheCellsOnlyWhenFlagged) {
 
 TEST_F(TimerTest, ALateTimerCatchesUpOneLinePerTick) {
     shared.texts.SetAll({"230.0 V", "0.8500 "});
+    shared.newValues = true;
     StartLogging(5000);
     EXPECT_TRUE(Tick().lineWritten);
     for (int i = 0; i < 49; ++i) {  // ticks every 100 ms until the next line is due
@@ -98,7 +124,8 @@ TEST_F(TimerTest, ADeletedLogStopsLoggingWithOneMessage) {
               "The OS returned fileNotFound     The file could not be located.");
     EXPECT_TRUE(view.logPath.empty());
     EXPECT_EQ(view.logIntervalMs, kNoLogInterval);
-    EXPECT_TRUE(view.loggingEnabled);  // the flag and the pane keep their state
+    EXPECT_FALSE(view.loggingEnabled);  // the pane no longer claims a log
+    EXPECT_EQ(user.panes[StatusPane::Log], "No Log");
     for (int i = 0; i < 30; ++i) {
         clock.Advance(1000);
         Tick();
@@ -154,6 +181,80 @@ TEST_F(TimerTest, EnableWithoutAPathAsksForOneAndStartsIt) {
     });
     EXPECT_EQ(test::ReadFile(path), LogHeaderLine(doc));
     EXPECT_EQ(view.nextLogDueMs, clock.NowMs());
+}
+
+TEST_F(TimerTest, ALineCarriesOnlyValuesReadSinceTheLineBefore) {
+    ReadingThread reader(doc, shared);  // passes run on this thread
+    StartLogging(1000);
+    ASSERT_EQ(reader.RunPass(), ReadingThread::Pass::Read);
+    ASSERT_TRUE(Tick().lineWritten);
+
+    // The unit goes quiet: the table keeps the last texts, the log does not repeat them.
+    units->GetFaults().silent = true;
+    ASSERT_EQ(reader.RunPass(), ReadingThread::Pass::NoContact);
+    clock.Advance(1000);
+    ASSERT_TRUE(Tick().lineWritten);
+    // Nor does a line with no reading since the one before, contact or not.
+    units->GetFaults().silent = false;
+    clock.Advance(1000);
+    ASSERT_TRUE(Tick().lineWritten);
+    ASSERT_EQ(reader.RunPass(), ReadingThread::Pass::Read);
+    clock.Advance(1000);
+    ASSERT_TRUE(Tick().lineWritten);
+
+    int headers = 0;
+    const std::vector<std::string> lines = CheckedDataLines(test::ReadFile(path), headers);
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string invalid = "; Invalid; Invalid; ";
+    EXPECT_EQ(lines[0].find("Invalid"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].substr(lines[1].size() - invalid.size()), invalid) << lines[1];
+    EXPECT_EQ(lines[2].substr(lines[2].size() - invalid.size()), invalid) << lines[2];
+    EXPECT_EQ(lines[3].find("Invalid"), std::string::npos) << lines[3];
+
+    // Values read long before logging starts again are not taken as this line's.
+    DisableLogging(view);
+    ASSERT_EQ(reader.RunPass(), ReadingThread::Pass::Read);
+    Tick();
+    clock.Advance(5000);
+    EnableLogging(doc, view, nullptr);
+    ASSERT_TRUE(Tick().lineWritten);
+    const std::string text = test::ReadFile(path);
+    EXPECT_EQ(text.substr(text.size() - invalid.size() - 2), invalid + "\r\n");
+}
+
+TEST_F(TimerTest, ANewMonitorListStartsANewHeaderBeforeItsFirstLine) {
+    // Setup files: one without monitors (as a headless upload saves it), one with three.
+    const std::string none = dir.File("none.kvr"), three = dir.File("three.kvr");
+    SetMonitors({});
+    ASSERT_TRUE(SaveDocumentFile(doc, none, false));
+    SetMonitors({{0, kVoltage}, {1, kCurrent}, {3, kFrequency}});
+    ASSERT_TRUE(SaveDocumentFile(doc, three, false));
+    SetMonitors({{0, kVoltage}, {0, kPowerFactor}});
+
+    shared.texts.SetAll({"230.0 V", "0.8500 ", "50.00 Hz"});
+    StartLogging(1000);
+    const auto line = [&] {
+        shared.newValues = true;
+        ASSERT_TRUE(Tick().lineWritten);
+        clock.Advance(1000);
+    };
+    line();
+    // The file without monitors leaves the watched ones as they are: same header.
+    ASSERT_TRUE(OpenDocumentFile(doc, none, false));
+    EXPECT_EQ(doc.monitorCount, 2);
+    line();
+    ASSERT_TRUE(OpenDocumentFile(doc, three, false));
+    EXPECT_EQ(doc.monitorCount, 3);
+    line();
+    SetMonitors({{0, kFrequency}});  // as the monitor form's "C&lose" leaves it
+    line();
+    line();
+
+    int headers = 0;
+    const std::string text = test::ReadFile(path);
+    EXPECT_EQ(CheckedDataLines(text, headers).size(), 5u) << text;
+    EXPECT_EQ(headers, 3) << text;
+    EXPECT_EQ(text.substr(text.rfind("Date;")).find(LogHeaderLine(doc)), 0u);
 }
 
 }  // namespace

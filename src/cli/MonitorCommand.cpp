@@ -259,6 +259,14 @@ std::string ReadingTime(const LogTime& t, bool iso) {
     return text;
 }
 
+// A value with the digits it was read with (at most 10 significant), point as decimal
+// separator: the C library's numeric locale is never switched here.
+std::string PlainNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
 // A CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -314,7 +322,7 @@ class ReadingPrinter {
             line = ReadingTime(time, true);
             for (size_t i = 0; i < texts.size(); ++i) {
                 double value = 0;
-                line += "," + (LoggedValue(texts[i], entities_[i], value) ? FormatFixed(value, 0, 3)
+                line += "," + (LoggedValue(texts[i], entities_[i], value) ? PlainNumber(value)
                                                                           : std::string());
             }
         } else {

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -49,19 +53,23 @@ TEST(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
 
-    // One line per refresh, every monitor labelled with its value.
+    // A header naming the monitors once, then one line per reading: the time and the
+    // values under their titles.
     const std::vector<std::string> shown = SplitLines(r.out, "\n");
     ASSERT_GE(shown.size(), 5u) << r.out;
+    EXPECT_EQ(shown[0],
+              "Time                     Voltage : Channel 1 / Phase A  Active Power : 3 Phase  "
+              "Power Factor : Channel 2 / Phase B  Frequency : Channel 3 / Phase C");
     const std::regex refresh(
-        "Voltage : Channel 1 / Phase A  1[01]\\.\\d\\d kV \\| "
-        "Active Power : 3 Phase  -?[0-9.]+ [kM]?W \\| "
-        "Power Factor : Channel 2 / Phase B  0\\.\\d{4}  \\| "
-        "Frequency : Channel 3 / Phase C  [45]\\d\\.\\d\\d Hz");
-    for (const std::string& line : shown) {
-        EXPECT_TRUE(std::regex_match(line, refresh)) << line;
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} +1[01]\\.\\d\\d kV +-?[0-9.]+ [kM]?W "
+        "+0\\.\\d{4} +[45]\\d\\.\\d\\d Hz");
+    for (size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(shown[i], refresh)) << shown[i];
+        EXPECT_EQ(shown[i].size(), shown[0].size()) << shown[i];  // values end under titles
     }
 
-    // The header, then one line per half second from the first values on.
+    // The header, then one line per half second from the first values on, on the
+    // 24-hour clock without AM/PM.
     const std::vector<std::string> lines = SplitLines(ReadFile(log), "\r\n");
     ASSERT_GE(lines.size(), 4u) << ReadFile(log);
     EXPECT_LE(lines.size(), 6u) << ReadFile(log);
@@ -70,13 +78,96 @@ TEST(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
               "(W);   Power Factor : Channel 2 / Phase B  ();   Frequency : Channel 3 / Phase C  "
               "(Hz);   ");
     const std::regex data(
-        "\\d\\d/\\d\\d/\\d\\d; \\d\\d:\\d\\d:\\d\\d\\.\\d{3} [AP]M; 1[01]\\d{3}\\.000 "
+        "\\d\\d/\\d\\d/\\d\\d; \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ; 1[01]\\d{3}\\.000 "
         ";-?\\d+\\.000 "
         ";0\\.\\d{3} ;[45]\\d\\.\\d{3} ;");
     for (size_t i = 1; i < lines.size(); ++i) {
         EXPECT_TRUE(std::regex_match(lines[i], data)) << lines[i];
     }
     EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
+    test::IsolatedSettings isolated;
+    test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});
+    ASSERT_FALSE(sim.Path().empty());
+    auto run = [&](const char* form) {
+        return test::Run({KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400", "monitor",
+                          "--monitor", "1:v", "--monitor", "2:pf", form, "--duration", "1"});
+    };
+    const std::string time = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d";
+
+    test::RunResult r = run("--json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> shown = SplitLines(r.out, "\n");
+    ASSERT_GE(shown.size(), 2u) << r.out;
+    const std::regex object(
+        "\\{\"time\":\"" + time +
+        "\",\"values\":\\[\\{\"label\":\"Voltage : Channel 1 / Phase A\",\"unit\":\"V\","
+        "\"value\":1[01]\\d{3}\\.0,\"text\":\"1[01]\\.\\d\\d kV\"\\},\\{\"label\":\"Power Factor : "
+        "Channel 2 / Phase B\",\"unit\":\"\",\"value\":0\\.\\d+,\"text\":\"0\\.\\d{4}\"\\}\\]\\}");
+    for (const std::string& line : shown) {
+        EXPECT_TRUE(std::regex_match(line, object)) << line;
+    }
+
+    r = run("--csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    shown = SplitLines(r.out, "\n");
+    ASSERT_GE(shown.size(), 3u) << r.out;
+    EXPECT_EQ(shown[0],
+              "time,Voltage : Channel 1 / Phase A (V),Power Factor : Channel 2 / Phase B");
+    const std::regex row(time + ",1[01]\\d{3},0\\.\\d{1,4}");
+    for (size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(shown[i], row)) << shown[i];
+    }
+    r = test::Run({KVRCTL_EXE, "monitor", "--monitor", "1:v", "--json", "--csv"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--json and --csv"), std::string::npos) << r.err;
+}
+
+TEST(KvrctlMonitor, LostContactIsLoggedAsInvalidAndEndsWithStatusOne) {
+    test::IsolatedSettings isolated;
+    test::TempDir dir;
+    const std::string link = dir.File("kvr-tty");
+    const std::string log = dir.File("run.log");
+    const std::vector<std::string> simArgs = {KVR_SIM_EXE, "--unit", "kvr300", "--baud",
+                                              "38400",     "--link", link};
+    auto sim = std::make_unique<test::SimProcess>(simArgs);
+    ASSERT_FALSE(sim->Path().empty());
+    test::RunResult r;
+    std::thread run([&] {
+        r = test::Run({KVRCTL_EXE, "--device", link, "--baud", "38400", "monitor", "--monitor",
+                       "1:v", "--log", log, "--interval", "0.2", "--duration", "6"});
+    });
+    // Waits (at most 5 s) until the log holds a line that `what` accepts.
+    auto waitFor = [&](const std::function<bool(const std::string&)>& what) {
+        for (int i = 0; i < 500 && !what(ReadFile(log)); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    waitFor([](const std::string& text) { return text.find(".000 ;") != std::string::npos; });
+    sim->Command("hangup");  // the line goes away; a unit comes back on the same path
+    waitFor([](const std::string& text) { return text.find("Invalid") != std::string::npos; });
+    sim = std::make_unique<test::SimProcess>(simArgs);
+    run.join();
+
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("no answer from the unit"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the unit answers again, after "), std::string::npos) << r.err;
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("contact with the unit was lost 1 time\\(s\\), \\d+\\.\\d s without an "
+                          "answer in all \\(the longest \\d+\\.\\d s\\)\n$")))
+        << r.err;
+    // Values, then Invalid while nothing was read, then values again.
+    const std::string text = ReadFile(log);
+    const size_t invalid = text.find("; Invalid; ");
+    ASSERT_NE(invalid, std::string::npos) << text;
+    EXPECT_NE(text.find(".000 ;\r\n", invalid), std::string::npos) << text;
+
+    // The rule is in the usage.
+    r = test::Run({KVRCTL_EXE, "monitor", "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("1 when contact was lost at\nany time"), std::string::npos) << r.out;
 }
 
 TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
@@ -92,7 +183,8 @@ TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
     const std::vector<std::string> shown = SplitLines(r.out, "\n");
     ASSERT_FALSE(shown.empty());
     // Secondaries: the input of an 11 kV / 110 V transformer.
-    EXPECT_TRUE(std::regex_match(shown.back(), std::regex("Voltage : .*  1\\d\\d\\.\\d V")))
+    EXPECT_TRUE(
+        std::regex_match(shown.back(), std::regex("[-0-9]{10} [0-9:.]{12} +1\\d\\d\\.\\d V")))
         << shown.back();
 }
 

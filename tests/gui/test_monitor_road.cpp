@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <fstream>
 #include <sstream>
 
@@ -14,11 +15,31 @@
 #include "app/QRLView.h"
 #include "document/Settings.h"
 #include "gui/GuiTestUtil.h"
+#include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorDisplay.h"
 #include "sim/SimLine.h"
 
 namespace kvr::test {
 namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The last complete line of a log, without its end.
+std::string LastLine(const std::string& path) {
+    const std::string text = ReadFile(path);
+    const size_t end = text.rfind("\r\n");
+    if (end == std::string::npos) {
+        return std::string();
+    }
+    const size_t start = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    return text.substr(start == std::string::npos ? 0 : start + 2,
+                       end - (start == std::string::npos ? 0 : start + 2));
+}
 
 class MonitorRoadTest : public GuiTest {
   protected:
@@ -87,14 +108,39 @@ TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale
     const QString secondary = WaitForValue(0, primary);
     EXPECT_TRUE(secondary.endsWith(QStringLiteral(" V"))) << secondary.toStdString();
 
-    // The unit goes quiet: the values turn red.
-    units->GetFaults().silent = true;
+    // A new log, a line every 200 ms.
+    ModalScript script;
+    script.Then<CLogFileForm>([&](CLogFileForm* form) {
+        form->setDirectory(QString::fromStdString(isolated.dir.Path()));
+        form->selectFile(QStringLiteral("road"));
+        form->IntervalEdit()->setText(QStringLiteral("0.2"));
+        form->accept();
+    });
+    Action(app::kCmdNewLog)->trigger();
+    ASSERT_TRUE(script.Done());
+    const std::string log = isolated.dir.File("road.log");
     QElapsedTimer t;
     t.start();
+    while (t.elapsed() < 5000 && !LastLine(log).ends_with(" ;")) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    // The unit goes quiet: the values turn red, and the log does not repeat the last ones.
+    units->GetFaults().silent = true;
+    t.restart();
     while (t.elapsed() < 15000 && display->ValueBox(0)->TextColour() != QColor(255, 0, 0)) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     EXPECT_EQ(display->ValueBox(0)->TextColour(), QColor(255, 0, 0)) << t.elapsed() << " ms";
+    EXPECT_FALSE(display->ValueBox(0)->Text().isEmpty());  // the last value, in red
+    t.restart();
+    while (t.elapsed() < 500) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    const std::string last = LastLine(log);
+    EXPECT_EQ(last.substr(last.find(" ; ")), " ; Invalid; Invalid; ") << last;
+    const std::string text = ReadFile(log);
+    EXPECT_NE(text.find(" ;\r\n"), std::string::npos) << text;  // values while it answered
     std::lock_guard<std::mutex> lock(user.mutex);
     EXPECT_FALSE(user.lamp.back());
     EXPECT_FALSE(user.beeps.empty());  // contact lost: one beep

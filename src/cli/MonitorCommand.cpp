@@ -438,7 +438,7 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     if (!ParseArgs(args, ma, error)) {
         return Fail(error);
     }
-    // The log's date and AM/PM designator in the user's own format.
+    // The log's date in the user's own format.
     std::setlocale(LC_TIME, "");
 
     CQRLDoc doc;

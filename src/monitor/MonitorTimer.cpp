@@ -9,6 +9,15 @@ namespace kvr {
 
 MonitorViewState::MonitorViewState() : nextLogDueMs(GetClock().NowMs() + kDefaultLogIntervalMs) {}
 
+std::vector<uint16_t> MonitorKeys(const CQRLDoc& doc) {
+    std::vector<uint16_t> keys;
+    const size_t count = std::min<size_t>(doc.monitorCount, kMaxMonitors);
+    for (size_t i = 0; i < count; ++i) {
+        keys.push_back(MonitorKey(doc.monitorChannels[i], doc.monitorEntities[i]));
+    }
+    return keys;
+}
+
 MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
                                     MonitorViewState& view) {
     MonitorTimerResult result;
@@ -20,6 +29,7 @@ MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
         result.textsCopied = true;
         ++view.readings;
         view.lastReadingMs = now;
+        view.readingMonitors = MonitorKeys(doc);
     }
 
     if (!view.logPath.empty() && view.loggingEnabled && now >= view.nextLogDueMs) {
@@ -28,9 +38,10 @@ MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
         std::vector<MeasuredEntity> entities(
             doc.monitorEntities.begin(), doc.monitorEntities.begin() + static_cast<long>(count));
         // The table keeps the last values while the unit is silent; a line must not
-        // present them as measured again.
+        // present them as measured again, nor a former list's values as this one's.
         const bool fresh = view.readings != view.readingsAtLastLine &&
-                           now - view.lastReadingMs <= view.logIntervalMs;
+                           now - view.lastReadingMs <= view.logIntervalMs &&
+                           view.readingMonitors == MonitorKeys(doc);
         const std::vector<std::string> texts =
             fresh ? shared.texts.First(count) : std::vector<std::string>(count, kInvalidValueText);
         const std::string header = LogHeaderLine(doc);

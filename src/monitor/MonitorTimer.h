@@ -43,6 +43,9 @@ struct MonitorViewState {
     uint64_t readings = 0;
     uint64_t readingsAtLastLine = 0;
     uint64_t lastReadingMs = 0;
+    // The monitors (MonitorKey each) when the last fresh texts were taken: texts of an
+    // older list are not logged under a newer list's header.
+    std::vector<uint16_t> readingMonitors;
 
     MonitorLogSettings LogSettings() {
         return {logPath, logIntervalMs, nextLogDueMs, loggingEnabled, logHeader};
@@ -63,6 +66,9 @@ struct MonitorTimerResult {
 // line that cannot be appended stops logging (interval "no log", path cleared, logging
 // off and the log pane "No Log") and shows the cause once; then the contact flag for the
 // display.
+// The document's monitors, each as its MonitorKey, in order.
+std::vector<uint16_t> MonitorKeys(const CQRLDoc& doc);
+
 MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
                                     MonitorViewState& view);
 

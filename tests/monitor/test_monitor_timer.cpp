@@ -246,14 +246,26 @@ TEST_F(TimerTest, ANewMonitorListStartsANewHeaderBeforeItsFirstLine) {
     ASSERT_TRUE(OpenDocumentFile(doc, three, false));
     EXPECT_EQ(doc.monitorCount, 3);
     line();
-    SetMonitors({{0, kFrequency}});  // as the monitor form's "C&lose" leaves it
-    line();
+    // Read for the former list just after a line, then the list changes (as the monitor
+    // form's "C&lose" leaves it): no value of the former list under the new header.
+    shared.newValues = true;
+    ASSERT_TRUE(Tick().lineWritten);
+    shared.newValues = true;
+    Tick();
+    SetMonitors({{0, kVoltage}, {0, kFrequency}});
+    clock.Advance(1000);
+    ASSERT_TRUE(Tick().lineWritten);
+    clock.Advance(1000);
+    shared.texts.SetAll({"230.0 V", "50.00 Hz"});  // the next cycle, for the new list
     line();
 
     int headers = 0;
     const std::string text = test::ReadFile(path);
-    EXPECT_EQ(CheckedDataLines(text, headers).size(), 5u) << text;
+    const std::vector<std::string> lines = CheckedDataLines(text, headers);
+    ASSERT_EQ(lines.size(), 6u) << text;
     EXPECT_EQ(headers, 3) << text;
+    EXPECT_TRUE(lines[4].ends_with(" ; Invalid; Invalid; ")) << lines[4];
+    EXPECT_TRUE(lines[5].ends_with(" ; 230.000 ;50.000 ;")) << lines[5];
     EXPECT_EQ(text.substr(text.rfind("Date;")).find(LogHeaderLine(doc)), 0u);
 }
 

@@ -388,7 +388,7 @@ class ContactWatch {
         }
     }
 
-    // The summary line, empty when contact was never lost; true when it was.
+    // Prints the summary when contact was lost at any time; true then.
     bool Summary(uint64_t endMs) {
         if (losses_ == 0) {
             return false;

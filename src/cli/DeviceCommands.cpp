@@ -158,7 +158,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     // The summary's first line; the boards not read are named below instead.
     const std::string summary = uploaded.text.substr(0, uploaded.text.find('\n'));
     std::printf("%s\nUpload pane: %s\n", summary.c_str(),
-                TransferPaneText(false, doc.lastUploadMask).c_str());
+                TransferPaneText(false, doc.lastUploadMask, uploaded.unitBoards == 0xFu).c_str());
     if (uploaded.mask == 0 && uploaded.unitBoards == 0) {
         // Nothing to save: a file of default records would only replace a good one.
         return NoBoard(options, doc.Port(), -1);

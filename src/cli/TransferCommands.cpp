@@ -178,7 +178,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
 
     const DownloadOutcome result = DownloadCommand(doc, writes);
     std::printf("%s\nDownload pane: %s\n", result.text.c_str(),
-                TransferPaneText(true, result.mask).c_str());
+                TransferPaneText(true, result.mask, doc.GetChannels() == 4).c_str());
     for (const std::string& line : result.notes) {
         std::fprintf(stderr, "kvrctl: note: %s\n", line.c_str());
     }

@@ -238,7 +238,7 @@ std::string PortFailureText(const CSerialPort& port) {
 
 }  // namespace
 
-std::string TransferPaneText(bool download, unsigned mask) {
+std::string TransferPaneText(bool download, unsigned mask, bool kvr300) {
     if (mask >= 16) {
         return Printf(download ? "Dwn res %d" : "Up res %d", static_cast<int>(mask));
     }
@@ -247,6 +247,9 @@ std::string TransferPaneText(bool download, unsigned mask) {
         case 0:
             return download ? "NO DOWNLOAD COMPLETE" : "NO UPLOAD COMPLETE";
         case 1:
+            if (kvr300) {
+                break;
+            }
             return done + " KVR 100";
         case 15:
             return done + " KVR 300";
@@ -269,12 +272,12 @@ std::string TransferPaneText(bool download, unsigned mask) {
     return text;
 }
 
-void SetUploadPaneText(unsigned mask) {
-    AppSetPaneText(StatusPane::Upload, TransferPaneText(false, mask));
+void SetUploadPaneText(unsigned mask, bool kvr300) {
+    AppSetPaneText(StatusPane::Upload, TransferPaneText(false, mask, kvr300));
 }
 
-void SetDownloadPaneText(unsigned mask) {
-    AppSetPaneText(StatusPane::Download, TransferPaneText(true, mask));
+void SetDownloadPaneText(unsigned mask, bool kvr300) {
+    AppSetPaneText(StatusPane::Download, TransferPaneText(true, mask, kvr300));
 }
 
 std::string UploadSummaryText(int count) {
@@ -431,7 +434,7 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
         AppMessageBox(out.text, out.complete ? MsgIcon::Information : MsgIcon::Error,
                       MsgButtons::Ok, kAppTitle);
     }
-    SetUploadPaneText(mask);
+    SetUploadPaneText(mask, unit == 0xFu);
     if (doc.configurationPresent && doc.monitorCount == 0) {
         LoadMonitors(doc);
     }
@@ -539,7 +542,7 @@ DownloadOutcome DownloadCommand(CQRLDoc& doc, BoardWrites writes) {
                       out.complete ? MsgIcon::Information : MsgIcon::Error, MsgButtons::Ok,
                       kAppTitle);
     }
-    SetDownloadPaneText(out.mask);
+    SetDownloadPaneText(out.mask, boards == kChannelObjects);
     AppSetCommsLamp(out.count != 0);
     return out;
 }

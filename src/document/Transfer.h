@@ -25,10 +25,11 @@ inline constexpr const char* kOverwriteCalibrationText =
     "attached KVR unit ?";
 
 // The text of the upload pane (download false) or the download pane for a result mask
-// (bit i: channel object i succeeded; bit 3 is the main board, "3Ph").
-std::string TransferPaneText(bool download, unsigned mask);
-void SetUploadPaneText(unsigned mask);
-void SetDownloadPaneText(unsigned mask);
+// (bit i: channel object i succeeded; bit 3 is the main board, "3Ph"). Of a KVR 300's
+// boards, board 0 alone is "Ch 1": only a KVR 100's is "KVR 100".
+std::string TransferPaneText(bool download, unsigned mask, bool kvr300 = false);
+void SetUploadPaneText(unsigned mask, bool kvr300 = false);
+void SetDownloadPaneText(unsigned mask, bool kvr300 = false);
 
 // The summary texts for a number of boards counted.
 std::string UploadSummaryText(int count);

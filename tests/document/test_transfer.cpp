@@ -242,6 +242,9 @@ TEST_F(TransferTest, PortThatWillNotOpenIsExplainedOnceAndLosesNothing) {
     // and settings that open the port let the upload run.
     std::vector<size_t> messagesAtForm;
     std::string choice;
+    struct EditorReset {
+        ~EditorReset() { SetPortSettingsEditor(nullptr); }
+    } editorReset;
     SetPortSettingsEditor([&](PortSettings& settings) {
         messagesAtForm.push_back(user.messages.size());
         settings.device = choice;
@@ -268,7 +271,6 @@ TEST_F(TransferTest, PortThatWillNotOpenIsExplainedOnceAndLosesNothing) {
     EXPECT_EQ(messagesAtForm, std::vector<size_t>{0});
     EXPECT_EQ(Shown(), Texts{Msg("Failed to open Communications Port\nno serial port chosen "
                                  "(port number 0)")});
-    SetPortSettingsEditor(nullptr);
 }
 
 TEST_F(TransferTest, DifferentUnitAsksFirstThenAboutTheSerialNumber) {

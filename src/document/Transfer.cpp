@@ -1,6 +1,7 @@
 #include "document/Transfer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 
 #include "document/Identify.h"
@@ -216,14 +217,6 @@ std::string Joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-int Bits(unsigned mask) {
-    int n = 0;
-    for (; mask != 0; mask &= mask - 1) {
-        ++n;
-    }
-    return n;
-}
-
 // The reason a port did not open, naming its device.
 std::string PortFailureText(const CSerialPort& port) {
     const PortSettings& s = port.Settings();
@@ -422,7 +415,7 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
     if (out.complete) {
         out.text = UploadSummaryText(unit == 1 ? 1 : 4);
     } else {
-        out.text = Printf("%d Channel(s) Uploaded", Bits(mask));
+        out.text = Printf("%d Channel(s) Uploaded", std::popcount(mask));
         if (!out.missing.empty()) {
             out.text += "\nNot read: " + out.missing;
         }
@@ -525,7 +518,7 @@ DownloadOutcome DownloadCommand(CQRLDoc& doc, BoardWrites writes) {
     // download that wrote board 0 alone is "1 Channel(s) Downloaded", never "Downloaded to
     // KVR 100".
     const unsigned everyBoard = (1u << boards) - 1;
-    out.count = Bits(out.mask);
+    out.count = std::popcount(out.mask);
     out.complete = (boards == 1 || boards == 4) && out.mask == everyBoard;
     out.text =
         out.complete ? DownloadSummaryText(boards) : Printf("%d Channel(s) Downloaded", out.count);

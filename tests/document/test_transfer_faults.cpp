@@ -5,6 +5,7 @@
 // clock; a few cases run again through a pseudo-terminal, on the real termios path.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <memory>
 #include <string>
 #include <vector>
@@ -113,7 +114,7 @@ class TransferFaults : public test::TransferTest {
         EXPECT_EQ(doc.GetChannels(), count);
         std::string text = "Uploaded from KVR 300";
         if (mask != 15) {
-            text = std::to_string(__builtin_popcount(mask)) +
+            text = std::to_string(std::popcount(mask)) +
                    " Channel(s) Uploaded\nNot read: " + missing +
                    (lineLost ? "\nThe line went away during the upload." : "");
         }

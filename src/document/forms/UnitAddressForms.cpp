@@ -102,8 +102,10 @@ CDownloadPreferencesForm::CDownloadPreferencesForm(CQRLDoc& doc, QWidget* parent
             [this](bool on) { prefs_.noDialogAfterUpload = on; });
     connect(noDownloadDialog_, &QCheckBox::toggled, this,
             [this](bool on) { prefs_.noDialogAfterDownload = on; });
-    everyBoard_ = new QCheckBox(
-        QStringLiteral("Write every board, also one that already holds the configuration"), this);
+    everyBoard_ = new QCheckBox(QStringLiteral("Write unchanged boards too"), this);
+    everyBoard_->setToolTip(
+        QStringLiteral("A download skips a board that already holds exactly what would be "
+                       "written; tick this to write every board."));
     everyBoard_->setObjectName(QStringLiteral("everyBoard"));
     everyBoard_->setChecked(ReadWriteEveryBoard());
     layout->addWidget(everyBoard_);

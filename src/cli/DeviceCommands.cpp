@@ -144,7 +144,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     // The summary goes to standard output below instead of a message.
     doc.preferencesEnabled = true;
     doc.noDialogAfterUpload = true;
-    const bool uploaded = UploadCommand(doc);
+    const UploadOutcome uploaded = RunUploadCommand(doc);
     std::string error;
     for (int b = 0; b < kBoards; ++b) {
         if ((doc.lastUploadMask & (1u << b)) == 0) {
@@ -155,14 +155,29 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
             return Fail(error);
         }
     }
-    std::printf("%s\nUpload pane: %s\n", UploadSummaryText(doc.channelCount).c_str(),
-                TransferPaneText(false, doc.lastUploadMask).c_str());
-    if (!uploaded) {
+    // The summary's first line; the boards not read are named below instead.
+    const std::string summary = uploaded.text.substr(0, uploaded.text.find('\n'));
+    std::printf("%s\nUpload pane: %s\n", summary.c_str(),
+                TransferPaneText(false, doc.lastUploadMask, uploaded.unitBoards == 0xFu).c_str());
+    if (uploaded.mask == 0 && uploaded.unitBoards == 0) {
         // Nothing to save: a file of default records would only replace a good one.
         return NoBoard(options, doc.Port(), -1);
     }
+    // A unit whose main board answers is a KVR 300: a file without all four of its boards
+    // must not replace a good one, nor pass for a KVR 100's.
+    const bool complete = uploaded.complete;
+    const std::string lost = doc.Port().IsOpen() ? "" : " (the line went away during the upload)";
+    if (!complete && (!ba.keepGoing || uploaded.mask == 0)) {
+        return Fail("upload incomplete, " + ba.output +
+                    " not written: not read: " + uploaded.missing + lost);
+    }
     if (!SaveDocumentFile(doc, ba.output, false)) {
         return Fail("the setup file " + ba.output + " was not saved");
+    }
+    if (!complete) {
+        std::printf("saved %s\n", ba.output.c_str());
+        return Fail("upload incomplete: " + ba.output + " holds default records for " +
+                    uploaded.missing + lost);
     }
     std::printf("saved %s\n", ba.output.c_str());
     return 0;

@@ -20,7 +20,7 @@ constexpr int kStoppedAtQuestion = 3;
 
 const char kDownloadUsage[] =
     "usage: kvrctl download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no] "
-    "[--overwrite-calibration yes|no] [--continue]";
+    "[--overwrite-calibration yes|no] [--continue] [--all-boards]";
 
 // The flag that answers each question of the download.
 struct QuestionFlag {
@@ -33,9 +33,12 @@ constexpr QuestionFlag kQuestionFlags[] = {
     {"--overwrite-calibration", kOverwriteCalibrationText},
 };
 
+// The summary box of the download: its first line is one of the summary texts.
 bool IsDownloadSummary(const std::string& text) {
+    const std::string first = text.substr(0, text.find('\n'));
     for (int count = 0; count <= kChannelObjects; ++count) {
-        if (text == DownloadSummaryText(count)) {
+        if (first == DownloadSummaryText(count) ||
+            first == std::to_string(count) + " Channel(s) Downloaded") {
             return true;
         }
     }
@@ -113,6 +116,7 @@ int Query(const Options& options, const std::vector<std::string>& args) {
 int Download(const Options& options, const std::vector<std::string>& args) {
     std::string file;
     bool keepGoing = false;
+    BoardWrites writes = BoardWrites::SkipEqual;
     CliUser user;
     user.quiet = true;  // the summary is printed below
     for (size_t i = 0; i < args.size(); ++i) {
@@ -134,6 +138,8 @@ int Download(const Options& options, const std::vector<std::string>& args) {
         }
         if (a == "--continue") {
             keepGoing = true;
+        } else if (a == "--all-boards") {
+            writes = BoardWrites::Every;
         } else if (file.empty() && !a.empty() && a[0] != '-') {
             file = a;
         } else {
@@ -170,9 +176,21 @@ int Download(const Options& options, const std::vector<std::string>& args) {
         user.password = ReadPassword("Configuration password: ");
     }
 
-    const DownloadOutcome result = DownloadCommand(doc);
+    const DownloadOutcome result = DownloadCommand(doc, writes);
     std::printf("%s\nDownload pane: %s\n", result.text.c_str(),
-                TransferPaneText(true, result.mask).c_str());
+                TransferPaneText(true, result.mask, doc.GetChannels() == 4).c_str());
+    for (const std::string& line : result.notes) {
+        std::fprintf(stderr, "kvrctl: note: %s\n", line.c_str());
+    }
+    if (result.alreadyEqual > 0) {
+        std::fprintf(stderr,
+                     "kvrctl: note: %d of %d board(s) already held this configuration and were "
+                     "not written again (--all-boards writes every board)\n",
+                     result.alreadyEqual, doc.GetChannels());
+    }
+    for (const std::string& line : result.failures) {
+        std::fprintf(stderr, "kvrctl: %s\n", line.c_str());
+    }
     if (user.unanswered) {
         std::string hint;
         for (const QuestionFlag& q : kQuestionFlags) {

@@ -1,5 +1,6 @@
 #include "document/Identify.h"
 
+#include "document/Transfer.h"
 #include "link/UserSeam.h"
 
 namespace kvr {
@@ -15,6 +16,10 @@ bool ProbeChannel(CQRLDoc& doc, int index) {
 std::optional<DeviceType> QueryMeasuringUnit(CQRLDoc& doc) {
     DeviceLock lock(doc);
     if (!lock.Lock()) {
+        return std::nullopt;
+    }
+    // One message naming the device and the reason, instead of one per probe.
+    if (!OpenPortForCommand(doc.Port())) {
         return std::nullopt;
     }
     // The KVR Display and KVR Com modules are probed before the measuring units once the

@@ -17,7 +17,8 @@ bool ProbeChannel(CQRLDoc& doc, int index);
 // The "Query Device" command for measuring units: under the DeviceLock (nothing at all
 // when it is not obtained), the KVR 300 main board first, as a KVR 300 also answers at
 // channel 0's address, then channel 0. Sets the device type and says which unit was
-// found; nothing changes and nothing is shown when no unit answers.
+// found; nothing changes and nothing is shown when no unit answers. A port that will not
+// open is explained once (the device and the reason), not once for each probe.
 std::optional<DeviceType> QueryMeasuringUnit(CQRLDoc& doc);
 
 }  // namespace kvr

@@ -123,6 +123,18 @@ bool WriteCalibrationPrefs(const CalibrationPrefs& prefs) {
                                   text) == kRegOk;
 }
 
+bool ReadWriteEveryBoard() {
+    uint32_t value = 0;
+    return CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValWriteEveryBoard,
+                                value) == kRegOk &&
+           value != 0;
+}
+
+bool WriteWriteEveryBoard(bool every) {
+    return CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValWriteEveryBoard,
+                                 every ? 1 : 0) == kRegOk;
+}
+
 std::optional<std::string> ReadMsInfoPath() {
     std::string path;
     if (CRegistry::ReadString(RegRoot::LocalMachine, kKeyMsInfo, kValPath, path) != kRegOk) {
@@ -173,6 +185,8 @@ const std::vector<SettingInfo>& SettingsTable() {
          kStoredMonitors, "no monitors"},
         {RegRoot::CurrentUser, kKeyPreferences, kValCalibrationPrefs, StoredType::String, 0,
          "no recalled calibration values"},
+        {RegRoot::CurrentUser, kKeyPreferences, kValWriteEveryBoard, StoredType::Dword, 4,
+         "a download skips boards that already hold the configuration"},
         {RegRoot::CurrentUser, kKeyConfiguration, kValPassword, StoredType::String, 0,
          "no password set"},
         {RegRoot::LocalMachine, kKeyMsInfo, kValPath, StoredType::String, 0,

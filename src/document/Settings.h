@@ -58,6 +58,13 @@ bool ReadCalibrationPrefs(CalibrationPrefs& prefs);
 // False (nothing written) when a field holds a ";", which would not read back.
 bool WriteCalibrationPrefs(const CalibrationPrefs& prefs);
 
+// --- "Write Every Board": a download writes every board, also one already equal -------
+inline constexpr const char* kValWriteEveryBoard = "Write Every Board";
+// False (boards that already hold the configuration are not written again) when the value
+// is missing or has another type.
+bool ReadWriteEveryBoard();
+bool WriteWriteEveryBoard(bool every);
+
 // --- read-only machine values -------------------------------------------------------------
 // The system-information program's path; nothing: "System &Info..." is disabled.
 std::optional<std::string> ReadMsInfoPath();

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "document/Registry.h"
 #include "support/Process.h"
@@ -94,6 +96,11 @@ TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
     }
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Downloaded to KVR 300\nDownload pane: Downloaded KVR 300\n");
+    // Only board 1 changed: the other three already held their records.
+    EXPECT_NE(r.err.find("kvrctl: note: 3 of 4 board(s) already held this configuration and "
+                         "were not written again (--all-boards writes every board)"),
+              std::string::npos)
+        << r.err;
 
     r = Kvrctl({"upload", "--board", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -162,6 +169,55 @@ TEST_F(TransferCli, DifferentUnitStopsAtEachUnansweredQuestion) {
     ASSERT_EQ(r.status, 0) << r.err;
     r = Kvrctl({"upload", "--board", "0"});
     EXPECT_NE(r.out.find("Serial number            204117"), std::string::npos) << r.out;
+}
+
+TEST_F(TransferCli, PartialTransfersFailAndNameTheBoards) {
+    const std::string good = dir.File("good.kvr");
+    const std::string file = dir.File("site.kvr");
+    test::ScopedEnv password("KVR_PASSWORD", "pw");
+    {
+        auto sim = Sim("kvr300", "204117");
+        ASSERT_EQ(Kvrctl({"upload", "-o", good}).status, 0);
+        std::ofstream(file) << "the good file";
+        auto lostReply = [&] {
+            sim->Command("drop");  // board 0's record never arrives
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        };
+        lostReply();
+        test::RunResult r = Kvrctl({"upload", "-o", file});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("upload incomplete, " + file +
+                             " not written: not read: board 0 (channel 1, address 0), board 1 "
+                             "(channel 2, address 1), board 2 (channel 3, address 2), board 3 "
+                             "(main board, address 3)"),
+                  std::string::npos)
+            << r.err;
+        const std::vector<char> old = ReadAll(file);
+        EXPECT_EQ(std::string(old.begin(), old.end()), "the good file");
+
+        lostReply();
+        r = Kvrctl({"upload", "-o", file, "--continue"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("saved " + file), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find(file + " holds default records for board 0 (channel 1, address 0)"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadAll(file).size(), ReadAll(good).size());  // all four boards
+
+        r = Kvrctl({"download", good, "--all-boards"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("already held"), std::string::npos) << r.err;
+    }
+    // A KVR 300's configuration written to a KVR 100: board 0 only, and a failure.
+    auto sim = Sim("kvr100", "204117");
+    test::RunResult r = Kvrctl({"download", good, "--to-different-unit", "yes",
+                                "--overwrite-serial", "no", "--overwrite-calibration", "no"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1 Channel(s) Downloaded\nDownload pane: Downloaded Ch 1\n");
+    EXPECT_NE(r.err.find("kvrctl: board 1 (channel 2, address 1) not written: no valid record "
+                         "came back when it was read before writing"),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

@@ -13,127 +13,18 @@
 
 #include "document/Identify.h"
 #include "document/Password.h"
+#include "document/PortSetup.h"
 #include "document/Registry.h"
 #include "document/Settings.h"
 #include "document/Transfer.h"
-#include "support/SimDocument.h"
+#include "document/TransferFixture.h"
 
 namespace kvr {
 namespace {
 
-constexpr unsigned kDelayMs = 250;  // a download delay distinct from every other wait
-
-struct Sent {
-    uint8_t command;
-    size_t size;
-    uint64_t atMs;
-};
-
-// Records every write and lets a hook switch simulator faults before the bytes arrive.
-class TapLine final : public ISerialLine {
-  public:
-    using Hook = std::function<void(const uint8_t* data, size_t n)>;
-    TapLine(std::unique_ptr<ISerialLine> inner, std::vector<Sent>& log, Hook& hook)
-        : inner_(std::move(inner)), log_(log), hook_(hook) {}
-    long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override {
-        return inner_->Read(buffer, n, intervalMs, totalMs);
-    }
-    long Write(const uint8_t* data, size_t n, unsigned totalMs) override {
-        if (n > 0) {
-            log_.push_back({data[0], n, GetClock().NowMs()});
-            if (hook_) {
-                hook_(data, n);
-            }
-        }
-        return inner_->Write(data, n, totalMs);
-    }
-    bool Purge() override { return inner_->Purge(); }
-    bool SetDtr(bool on) override { return inner_->SetDtr(on); }
-    bool HungUp() const override { return inner_->HungUp(); }
-
-  private:
-    std::unique_ptr<ISerialLine> inner_;
-    std::vector<Sent>& log_;
-    Hook& hook_;
-};
-
-class TransferTest : public test::SimDocumentTest {
-  protected:
-    void SetUp() override {
-        std::ofstream(isolated.dir.File("QRL.ini"))
-            << "[KVR View]\nKVR Download Delay=" << kDelayMs << "\n";
-        ASSERT_EQ(
-            CRegistry::WriteString(RegRoot::CurrentUser, kKeyConfiguration, kValPassword, "secret"),
-            kRegOk);
-        SetRunPassword("secret");  // authorised unless a test says otherwise
-        doc.OnNewDocument();       // channel objects at addresses 0 to 3, as at start-up
-        Start(sim::UnitKind::Kvr300);
-    }
-    void TearDown() override { SetRunPassword(""); }
-
-    void Start(sim::UnitKind kind, uint8_t firmware = 189) {
-        sim::SimOptions options;
-        options.kind = kind;
-        options.firmware = firmware;
-        StartUnits(options);
-        doc.Port().SetLineOpener([this](const std::string& device, const LineSettings& settings,
-                                        std::string& error) -> std::unique_ptr<ISerialLine> {
-            auto inner = sim::SimLineOpener(*units)(device, settings, error);
-            return std::make_unique<TapLine>(std::move(inner), sent, hook);
-        });
-    }
-    ParameterRecord UnitRecord(int address) {
-        std::lock_guard<std::mutex> lock(units->Mutex());
-        return units->Board(address)->record;
-    }
-    void EditUnit(int address, const std::function<void(ParameterRecord&)>& edit) {
-        std::lock_guard<std::mutex> lock(units->Mutex());
-        edit(units->Board(address)->record);
-    }
-    // Upload, then forget what the upload showed and sent.
-    void Uploaded() {
-        ASSERT_TRUE(UploadCommand(doc));
-        user.messages.clear();
-        user.paneHistory.clear();
-        user.lamp.clear();
-        user.busyTexts.clear();
-        sent.clear();
-    }
-    // Fails every exchange that starts with the given command byte.
-    void SilenceCommand(uint8_t command) {
-        hook = [this, command](const uint8_t* data, size_t) {
-            units->GetFaults().silent = data[0] == command;
-        };
-    }
-    bool Sends(uint8_t command, size_t size = 1) const {
-        return std::any_of(sent.begin(), sent.end(),
-                           [&](const Sent& s) { return s.command == command && s.size == size; });
-    }
-    size_t RecordWrites() const {
-        return static_cast<size_t>(std::count_if(
-            sent.begin(), sent.end(), [](const Sent& s) { return (s.command & 0xF8) == 0xA0; }));
-    }
-    // Every message shown, each as "text | title | icon | buttons".
-    std::vector<std::string> Shown() const {
-        std::vector<std::string> out;
-        for (const auto& m : user.messages) {
-            out.push_back(Msg(m.text, m.title, m.icon, m.buttons));
-        }
-        return out;
-    }
-    static std::string Msg(const std::string& text, const std::string& title = "KVR View",
-                           MsgIcon icon = MsgIcon::Error, MsgButtons buttons = MsgButtons::Ok) {
-        return text + " | " + title + " | " + std::to_string(static_cast<int>(icon)) + " | " +
-               std::to_string(static_cast<int>(buttons));
-    }
-    static std::string Info(const std::string& text, const std::string& title = "KVR View") {
-        return Msg(text, title, MsgIcon::Information);
-    }
-    using Texts = std::vector<std::string>;
-
-    std::vector<Sent> sent;
-    TapLine::Hook hook;
-};
+using test::kDelayMs;
+using test::Sent;
+using test::TransferTest;
 
 // --- pane texts --------------------------------------------------------------------------
 
@@ -162,6 +53,9 @@ TEST(TransferPaneText, EveryMaskOfBothPanes) {
         EXPECT_EQ(TransferPaneText(false, mask), up) << mask;
         EXPECT_EQ(TransferPaneText(true, mask), down) << mask;
     }
+    EXPECT_EQ(TransferPaneText(false, 1, true), "Uploaded Ch 1");  // board 0 of a KVR 300
+    EXPECT_EQ(TransferPaneText(true, 1, true), "Downloaded Ch 1");
+    EXPECT_EQ(TransferPaneText(true, 15, true), "Downloaded KVR 300");
 }
 
 // --- upload ------------------------------------------------------------------------------
@@ -188,17 +82,28 @@ TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoard) {
     EXPECT_EQ(user.busyDepth, 0);
 }
 
-TEST_F(TransferTest, ContinueModeCountsEveryBoardAndTheMaskTellsWhichAnswered) {
+TEST_F(TransferTest, ContinueModeCountsEveryBoardButCallsOnlyAWholeUnitComplete) {
     doc.stopAtFirstFailure = false;
     SilenceCommand(0x82);  // channel 3 (address 2) does not answer
-    EXPECT_TRUE(UploadCommand(doc));
+    const UploadOutcome r = RunUploadCommand(doc);
     EXPECT_EQ(doc.GetChannels(), 4);
     EXPECT_EQ(doc.lastUploadMask, 11);
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, "board 2 (channel 3, address 2)");
     EXPECT_EQ(doc.Channel(3).record, UnitRecord(3));
     EXPECT_NE(doc.Channel(2).record, UnitRecord(2));
     EXPECT_TRUE(doc.Channel(3).Extended());
-    EXPECT_EQ(Shown(), Texts{Info("Uploaded from KVR 300")});
+    EXPECT_EQ(Shown(),
+              Texts{Msg("3 Channel(s) Uploaded\nNot read: board 2 (channel 3, address 2)")});
     EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded Ch 1,2,3Ph");
+
+    // A KVR 100 has one board whatever the mode: its main board does not answer.
+    Start(sim::UnitKind::Kvr100);
+    hook = nullptr;
+    user.messages.clear();
+    EXPECT_TRUE(RunUploadCommand(doc).complete);
+    EXPECT_EQ(doc.GetChannels(), 1);
+    EXPECT_EQ(Shown(), Texts{Info("Uploaded from KVR 100")});
 }
 
 TEST_F(TransferTest, NoBoardAnsweringIsNoConfigurationInEitherMode) {
@@ -246,6 +151,11 @@ TEST_F(TransferTest, SameUnitUnchangedCalibrationAsksNothingAndRereadsTheMainBoa
     EXPECT_EQ(r.count, 4);
     EXPECT_EQ(r.mask, 15u);
     EXPECT_TRUE(r.complete);
+    // Boards 0 and 2 already held their records: read back, not written again.
+    EXPECT_EQ(r.alreadyEqual, 2);
+    EXPECT_EQ(RecordWrites(), 2u);
+    EXPECT_FALSE(Sends(0xA0, 117));
+    EXPECT_FALSE(Sends(0xA2, 117));
     for (int a = 0; a < 4; ++a) {
         EXPECT_EQ(UnitRecord(a), doc.Channel(a).record) << a;
         EXPECT_EQ(UnitRecord(a).GetSignature(), 7502) << a;
@@ -276,6 +186,91 @@ TEST_F(TransferTest, SameUnitUnchangedCalibrationAsksNothingAndRereadsTheMainBoa
             << progress;
     }
     EXPECT_EQ(user.busyDepth, 0);
+}
+
+TEST_F(TransferTest, BoardsAlreadyEqualAreNotWrittenUnlessEveryBoardIsAsked) {
+    Uploaded();
+    DownloadOutcome r = DownloadCommand(doc);
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(r.alreadyEqual, 4);
+    ASSERT_EQ(sent.size(), 4u);  // the four read-backs: no Attention, record or re-read
+    EXPECT_EQ(RecordWrites(), 0u);
+    EXPECT_EQ(Shown(), Texts{Info("Downloaded to KVR 300")});  // as for a full download
+    EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded KVR 300");
+
+    for (bool stored : {false, true}) {
+        SCOPED_TRACE(stored);
+        ASSERT_TRUE(WriteWriteEveryBoard(stored));
+        sent.clear();
+        r = DownloadCommand(doc, stored ? BoardWrites::SkipEqual : BoardWrites::Every);
+        EXPECT_TRUE(r.complete);
+        EXPECT_EQ(r.alreadyEqual, 0);
+        EXPECT_EQ(RecordWrites(), 4u);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back().command, 0x83);  // and the main board read again
+    }
+}
+
+TEST_F(TransferTest, PortThatWillNotOpenIsExplainedOnceAndLosesNothing) {
+    Uploaded();
+    doc.Port().Close();
+    auto sim = doc.Port().Settings().device;
+    doc.Port().SetLineOpener([this](const std::string& device, const LineSettings& settings,
+                                    std::string& error) -> std::unique_ptr<ISerialLine> {
+        if (device != "/dev/ttyUSB3") {
+            error = "no such device: " + device;
+            return nullptr;
+        }
+        auto inner = sim::SimLineOpener(*units)(device, settings, error);
+        return std::make_unique<test::TapLine>(std::move(inner), sent, hook);
+    });
+    const ParameterRecord before = doc.Channel(1).record;
+    const std::string failure = "Failed to open Communications Port\nno such device: " + sim;
+    EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_EQ(Shown(), Texts{Msg(failure)});  // no form here, and no "0 Channel(s) Uploaded"
+    EXPECT_EQ(doc.GetChannels(), 4);          // the configuration is still there
+    EXPECT_EQ(doc.Channel(1).record, before);
+    EXPECT_EQ(user.panes[StatusPane::Upload], "NO UPLOAD COMPLETE");
+    user.messages.clear();
+    const DownloadOutcome d = DownloadCommand(doc);
+    EXPECT_FALSE(d.portOpened);
+    EXPECT_EQ(Shown(), Texts{Msg(failure)});
+    EXPECT_EQ(user.lamp, std::vector<bool>{false});
+    EXPECT_TRUE(sent.empty());
+
+    // Where there is a settings form, the explanation comes before it; Cancel ends there,
+    // and settings that open the port let the upload run.
+    std::vector<size_t> messagesAtForm;
+    std::string choice;
+    struct EditorReset {
+        ~EditorReset() { SetPortSettingsEditor(nullptr); }
+    } editorReset;
+    SetPortSettingsEditor([&](PortSettings& settings) {
+        messagesAtForm.push_back(user.messages.size());
+        settings.device = choice;
+        return !choice.empty();
+    });
+    user.messages.clear();
+    EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_EQ(messagesAtForm, std::vector<size_t>{1});
+    EXPECT_EQ(Shown(), Texts{Msg(failure)});
+
+    choice = "/dev/ttyUSB3";
+    user.messages.clear();
+    EXPECT_TRUE(UploadCommand(doc));
+    EXPECT_EQ(Shown(), (Texts{Msg(failure), Info("Uploaded from KVR 300")}));
+
+    // First run: no port chosen, so the form comes first and the message only if it is
+    // cancelled.
+    doc.Port().Close();
+    doc.Port().Settings() = PortSettings{};
+    choice.clear();
+    messagesAtForm.clear();
+    user.messages.clear();
+    EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_EQ(messagesAtForm, std::vector<size_t>{0});
+    EXPECT_EQ(Shown(), Texts{Msg("Failed to open Communications Port\nno serial port chosen "
+                                 "(port number 0)")});
 }
 
 TEST_F(TransferTest, DifferentUnitAsksFirstThenAboutTheSerialNumber) {
@@ -310,8 +305,13 @@ TEST_F(TransferTest, DifferentUnitAsksFirstThenAboutTheSerialNumber) {
             EXPECT_EQ(UnitRecord(0).GetSerialNumber(), c.unitSerialKept ? 990001u : ours);
             EXPECT_EQ(doc.Channel(0).record.GetSerialNumber(), UnitRecord(0).GetSerialNumber());
         } else {
-            // No serial question.
-            EXPECT_EQ(Shown(), (Texts{differentUnit, Msg("0 Channel(s) Downloaded")}));
+            // No serial question; the summary says why the board was not written.
+            EXPECT_EQ(Shown(),
+                      (Texts{differentUnit,
+                             Msg("0 Channel(s) Downloaded\nboard 0 (channel 1, address "
+                                 "0) not written: a different unit is attached (serial "
+                                 "number 990001, the configuration's " +
+                                 std::to_string(ours) + ") and writing to it was refused")}));
             EXPECT_EQ(RecordWrites(), 0u);
             EXPECT_EQ(doc.Channel(0).record, before);  // the document keeps the configuration
             EXPECT_EQ(UnitRecord(0).GetSerialNumber(), 990001u);
@@ -368,7 +368,9 @@ TEST_F(TransferTest, PreferencesAnswerTheQuestionsSilently) {
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.count, 0);
     EXPECT_EQ(RecordWrites(), 0u);
-    EXPECT_EQ(Shown(), Texts{Msg("0 Channel(s) Downloaded")});  // skipped without a question
+    ASSERT_EQ(user.messages.size(), 1u);  // skipped without a question
+    EXPECT_NE(user.messages[0].text.find("the download preferences do not allow writing to it"),
+              std::string::npos);
 
     user.messages.clear();
     doc.downloadToDifferentUnit[0] = true;
@@ -416,34 +418,70 @@ TEST_F(TransferTest, SummaryIsSuppressedOnlyWithPreferencesAndNoDialogBothSet) {
     }
 }
 
-TEST_F(TransferTest, MissingAcknowledgeFailsTheBoardButKeepsTheConfiguration) {
+TEST_F(TransferTest, UnansweredWriteIsSettledByOneReadBack) {
     Uploaded();
     doc.Channel(1).record.SetName("Edited 1");
     doc.Channel(1).record.SetSignature(0);
+    // The unit takes the record but its acknowledge is lost: the read-back proves it.
     hook = [this](const uint8_t* data, size_t n) {
         if (n == 117 && data[0] == 0xA1) {
             units->GetFaults().dropNextReply = true;
         }
     };
     DownloadOutcome r = DownloadCommand(doc);
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(r.notes, std::vector<std::string>{"board 1 (channel 2, address 1): no valid "
+                                                "acknowledge came after the write, but the unit "
+                                                "holds exactly the record sent: it was written"});
+    EXPECT_EQ(UnitRecord(1), doc.Channel(1).record);
+    EXPECT_EQ(Shown(), Texts{Info("Downloaded to KVR 300\n" + r.notes[0])});
+
+    // The unit hears nothing of the record: it still differs, so the board failed.
+    doc.Channel(1).record.SetName("Edited 2");
+    doc.Channel(2).record.SetName("Edited 2");
+    const ParameterRecord unitBefore = UnitRecord(1);
+    hook = [this](const uint8_t* data, size_t n) {
+        units->GetFaults().silent = n == 117 && data[0] == 0xA1;
+    };
+    for (bool stop : {true, false}) {
+        SCOPED_TRACE(stop);
+        doc.stopAtFirstFailure = stop;
+        user.messages.clear();
+        sent.clear();
+        r = DownloadCommand(doc);
+        EXPECT_FALSE(r.complete);
+        EXPECT_EQ(r.mask, stop ? 1u : 13u);
+        const std::string failure =
+            "board 1 (channel 2, address 1) not written: no valid acknowledge came after the "
+            "write, and the unit holds a record other than the one sent";
+        EXPECT_EQ(r.failures, std::vector<std::string>{failure});
+        EXPECT_EQ(UnitRecord(1), unitBefore);
+        EXPECT_EQ(doc.Channel(1).record.GetName(), "Edited 2");  // the document keeps it
+        EXPECT_EQ(Sends(0x82), !stop);
+        EXPECT_FALSE(Sends(0x83, 1) && stop);  // no re-read of an incomplete download
+        // Never "Downloaded to KVR 100" (board 0 alone) or "... KVR 300" for a partial one.
+        EXPECT_EQ(Shown(), Texts{Msg((stop ? "1" : "3") + std::string(" Channel(s) Downloaded\n") +
+                                     failure)});
+        EXPECT_EQ(user.panes[StatusPane::Download],
+                  stop ? "Downloaded Ch 1" : "Downloaded Ch 1,3,3Ph");
+    }
+}
+
+TEST_F(TransferTest, Kvr300ConfigurationToAKvr100IsAFailure) {
+    Uploaded();
+    Start(sim::UnitKind::Kvr100);
+    doc.preferencesEnabled = true;  // board 0 is written without a question
+    doc.noDialogAfterDownload = false;
+    const DownloadOutcome r = DownloadCommand(doc);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.mask, 1u);
-    EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(doc.Channel(1).record.GetName(), "Edited 1");
-    EXPECT_EQ(doc.Channel(1).record.GetSignature(), 7502);    // holds what was sent
-    EXPECT_FALSE(Sends(0x82));                                // stopped at the first failure
-    EXPECT_FALSE(Sends(0x83));                                // and no re-read
-    EXPECT_EQ(Shown(), Texts{Msg("Downloaded to KVR 100")});  // with the stop icon
-
-    // Continue mode: every board tried; a failure never shows the information icon.
-    doc.stopAtFirstFailure = false;
-    user.messages.clear();
-    r = DownloadCommand(doc);
-    EXPECT_EQ(r.mask, 13u);
-    EXPECT_EQ(r.count, 4);
-    EXPECT_FALSE(r.complete);
-    EXPECT_EQ(Shown(), Texts{Msg("Downloaded to KVR 300")});
-    EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded Ch 1,3,3Ph");
+    EXPECT_EQ(r.text, "1 Channel(s) Downloaded");
+    EXPECT_EQ(r.failures,
+              std::vector<std::string>{"board 1 (channel 2, address 1) not written: no valid "
+                                       "record came back when it was read before writing"});
+    ASSERT_FALSE(user.messages.empty());
+    EXPECT_EQ(user.messages.back().icon, MsgIcon::Error);
+    EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded Ch 1");
 }
 
 TEST_F(TransferTest, FailedMainBoardWriteIsNotOverwrittenByTheReread) {
@@ -451,15 +489,16 @@ TEST_F(TransferTest, FailedMainBoardWriteIsNotOverwrittenByTheReread) {
     doc.stopAtFirstFailure = false;
     doc.Channel(3).record.SetName("Main edited");
     hook = [this](const uint8_t* data, size_t n) {
-        if (n == 117 && data[0] == 0xA3) {
-            units->GetFaults().dropNextReply = true;
-        }
+        units->GetFaults().silent = n == 117 && data[0] == 0xA3;
     };
     const DownloadOutcome r = DownloadCommand(doc);
     EXPECT_EQ(r.mask, 7u);
     EXPECT_FALSE(r.complete);
     ASSERT_FALSE(sent.empty());
-    EXPECT_NE(sent.back().command, 0x83);
+    EXPECT_EQ(sent.back().command, 0x83);  // the one read-back after the unanswered write
+    EXPECT_EQ(
+        std::count_if(sent.begin(), sent.end(), [](const Sent& x) { return x.command == 0x83; }),
+        2);  // before writing and once after: no re-read of the configuration
     EXPECT_EQ(doc.Channel(3).record.GetName(), "Main edited");
 }
 
@@ -486,7 +525,8 @@ TEST_F(TransferTest, UnitFallingSilentMidDownloadLosesNothing) {
     EXPECT_FALSE(Sends(0x83));
     EXPECT_EQ(Shown(),
               (Texts{Msg("Failed to read back the parameter record!", "Download error - Channel 2"),
-                     Msg("2 Channel(s) Downloaded")}));
+                     Msg("2 Channel(s) Downloaded\nboard 2 (channel 3, address 2) not written: "
+                         "no valid record came back when it was read before writing")}));
     EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded Ch 1,2");
     EXPECT_EQ(user.lamp, std::vector<bool>{true});
     EXPECT_TRUE(doc.configurationPresent);
@@ -518,7 +558,10 @@ TEST_F(TransferTest, PasswordIsAskedOnceForFourBoardsAndCancelFailsTheBoard) {
     EXPECT_EQ(user.passwordPrompts.size(), 4u);  // each board asks again
     // Every board tried and none written: nothing is counted.
     EXPECT_EQ(none.count, 0);
-    EXPECT_EQ(Shown(), Texts{Msg("0 Channel(s) Downloaded")});
+    ASSERT_EQ(none.failures.size(), 4u);
+    EXPECT_EQ(none.failures[3],
+              "board 3 (main board, address 3) not written: the configuration password was not "
+              "given");
     EXPECT_EQ(user.lamp, std::vector<bool>{false});
 }
 

@@ -76,9 +76,13 @@ TEST_F(TransferEndToEnd, UploadChangeDownloadAndReadBackEqual) {
     doc.Channel(3).record.SetScaleMax(0, 2500);
     user.passwordAnswers = {{true, "pw", ""}};
     user.messages.clear();
+    const uint64_t bytesBefore = host->BytesIn();
     const DownloadOutcome r = DownloadCommand(doc);
     EXPECT_TRUE(r.complete);
     EXPECT_EQ(r.text, "Downloaded to KVR 300");
+    // Boards 0 and 2 already held their records: read back (one byte each), not written.
+    EXPECT_EQ(r.alreadyEqual, 2);
+    EXPECT_EQ(host->BytesIn() - bytesBefore, 4u + 2u * (1u + 117u) + 1u);
     EXPECT_EQ(user.passwordPrompts.size(), 1u);
     EXPECT_EQ(user.Texts(), std::vector<std::string>{"Downloaded to KVR 300"});
     doc.Port().Close();

@@ -12,6 +12,7 @@
 #include "document/Password.h"
 #include "document/PortSetup.h"
 #include "document/Registry.h"
+#include "document/Settings.h"
 #include "document/forms/PasswordForms.h"
 #include "document/forms/PortSettingsForm.h"
 #include "document/forms/UnitAddressForms.h"
@@ -154,18 +155,23 @@ TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) 
         EXPECT_FALSE(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 0)->isEnabled());
         QTest::mouseClick(form.FactoryButton(), Qt::LeftButton);
         EXPECT_FALSE(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 0)->isChecked());
+        QTest::mouseClick(form.EveryBoardBox(), Qt::LeftButton);  // not tied to the enable box
         QTest::mouseClick(DialogButton(&form, QDialogButtonBox::Cancel), Qt::LeftButton);
     }
     EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, false}));
+    EXPECT_FALSE(ReadWriteEveryBoard());
 
     CDownloadPreferencesForm form(doc);
     form.show();
     QTest::mouseClick(form.EnableBox(), Qt::LeftButton);
     EXPECT_TRUE(form.NoDownloadDialogBox()->isEnabled());
     QTest::mouseClick(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 3), Qt::LeftButton);
+    QTest::mouseClick(form.EveryBoardBox(), Qt::LeftButton);
     ClickOk(&form);
     EXPECT_TRUE(doc.preferencesEnabled);
     EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, true}));
+    EXPECT_TRUE(ReadWriteEveryBoard());
+    EXPECT_TRUE(CDownloadPreferencesForm(doc).EveryBoardBox()->isChecked());  // shown as stored
 }
 
 TEST_F(GuiTest, PasswordFieldsAreMasked) {

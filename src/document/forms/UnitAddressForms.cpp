@@ -10,6 +10,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "document/Settings.h"
+#include "link/UserSeam.h"
+
 namespace kvr {
 
 namespace {
@@ -99,6 +102,13 @@ CDownloadPreferencesForm::CDownloadPreferencesForm(CQRLDoc& doc, QWidget* parent
             [this](bool on) { prefs_.noDialogAfterUpload = on; });
     connect(noDownloadDialog_, &QCheckBox::toggled, this,
             [this](bool on) { prefs_.noDialogAfterDownload = on; });
+    everyBoard_ = new QCheckBox(QStringLiteral("Write unchanged boards too"), this);
+    everyBoard_->setToolTip(
+        QStringLiteral("A download skips a board that already holds exactly what would be "
+                       "written; tick this to write every board."));
+    everyBoard_->setObjectName(QStringLiteral("everyBoard"));
+    everyBoard_->setChecked(ReadWriteEveryBoard());
+    layout->addWidget(everyBoard_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     factory_ = buttons->addButton(QStringLiteral("Factory"), QDialogButtonBox::ResetRole);
@@ -144,6 +154,9 @@ void CDownloadPreferencesForm::ShowValues() {
 
 void CDownloadPreferencesForm::accept() {
     prefs_.ApplyTo(doc_);
+    if (!WriteWriteEveryBoard(everyBoard_->isChecked())) {
+        AppMessageBox("The choice to write every board could not be stored.", MsgIcon::Error);
+    }
     QDialog::accept();
 }
 

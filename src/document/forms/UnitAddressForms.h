@@ -36,10 +36,12 @@ class CDownloadPreferencesForm final : public QDialog {
     QCheckBox* EnableBox() const { return enable_; }
     QCheckBox* NoUploadDialogBox() const { return noUploadDialog_; }
     QCheckBox* NoDownloadDialogBox() const { return noDownloadDialog_; }
+    // Stored on its own in the settings store, not in the document; always enabled.
+    QCheckBox* EveryBoardBox() const { return everyBoard_; }
     QPushButton* FactoryButton() const { return factory_; }
     const DownloadPreferences& Edited() const { return prefs_; }
 
-    // OK: all fifteen values to the document.
+    // OK: all fifteen values to the document, and the "write every board" choice stored.
     void accept() override;
 
   private:
@@ -52,6 +54,7 @@ class CDownloadPreferencesForm final : public QDialog {
     std::array<std::array<QCheckBox*, kChannelObjects>, kRowCount> grid_{};
     QCheckBox* noUploadDialog_;
     QCheckBox* noDownloadDialog_;
+    QCheckBox* everyBoard_;
     QPushButton* factory_;
 };
 

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <vector>
 
 #include "app/Pictures.h"
 #include "document/Transfer.h"
@@ -215,19 +216,24 @@ void CStatusBar::FitPanes() {
         used += PaneWidth(pane, fm) + kPaneGap;
     }
     // Panes make way, in this order, while the message pane has less than its room: the
-    // first ones for a whole progress text, the others only for a short one.
+    // first ones for a whole progress text, the others only for a short one. The three
+    // lock indicators go together.
     const struct {
-        int pane;
+        std::vector<int> panes;
         int messageChars;
-    } kOrder[] = {{kPaneCaps, kMessageMinChars},       {kPaneNum, kMessageMinChars},
-                  {kPaneScroll, kMessageMinChars},     {kPaneTalk, kMessageMinChars},
-                  {kPaneDownload, kMessageShortChars}, {kPaneUpload, kMessageShortChars},
-                  {kPaneLog, kMessageShortChars},      {kPaneSecondaries, kMessageShortChars}};
+    } kOrder[] = {{{kPaneCaps, kPaneNum, kPaneScroll}, kMessageMinChars},
+                  {{kPaneTalk}, kMessageMinChars},
+                  {{kPaneDownload}, kMessageShortChars},
+                  {{kPaneUpload}, kMessageShortChars},
+                  {{kPaneLog}, kMessageShortChars},
+                  {{kPaneSecondaries}, kMessageShortChars}};
     for (const auto& step : kOrder) {
         const bool room = width() - used >= step.messageChars * fm.averageCharWidth();
-        labels_[static_cast<size_t>(step.pane)]->setVisible(room);
-        if (!room) {
-            used -= PaneWidth(step.pane, fm) + kPaneGap;
+        for (int pane : step.panes) {
+            labels_[static_cast<size_t>(pane)]->setVisible(room);
+            if (!room) {
+                used -= PaneWidth(pane, fm) + kPaneGap;
+            }
         }
     }
 }

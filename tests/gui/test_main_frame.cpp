@@ -275,7 +275,9 @@ TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
     big.setPointSizeF(big.pointSizeF() * 2);
     bar->setFont(big);
     check("twice the font", QStringLiteral("Checking the configuration"));
-    EXPECT_FALSE(bar->Pane(app::kPaneCaps)->isVisible());
+    for (int lock : {app::kPaneCaps, app::kPaneNum, app::kPaneScroll}) {
+        EXPECT_FALSE(bar->Pane(lock)->isVisible()) << lock;  // together
+    }
     EXPECT_TRUE(bar->Pane(app::kPaneComms)->isVisible());
 }
 

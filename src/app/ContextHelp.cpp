@@ -21,8 +21,9 @@ bool CContextHelp::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);
         if (key->key() != Qt::Key_F1 || widget == nullptr ||
-            (key->modifiers() & ~Qt::ShiftModifier) != Qt::NoModifier) {
-            return false;
+            (key->modifiers() & ~Qt::ShiftModifier) != Qt::NoModifier ||
+            widget->window()->objectName() == QStringLiteral("helpWindow")) {
+            return false;  // the help window is its own help
         }
         if (key->modifiers() & Qt::ShiftModifier) {
             QWhatsThis::enterWhatsThisMode();

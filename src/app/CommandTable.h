@@ -51,6 +51,7 @@ enum CommandId : int {
     kCmdNew = 57600,
     kCmdOpen = 57601,
     kCmdSave = 57603,
+    kCmdSaveAs = 57604,
     kCmdPrint = 57607,
     kCmdSeparator = 0,
 };

@@ -1,5 +1,7 @@
 // Context help (Shift+F1 and the toolbar's help button): a control clicked in What's This
-// mode shows its help text, or at least its tool tip when it has no text of its own.
+// mode shows its help text, or at least its tool tip when it has no text of its own. In
+// forms, where the main window's shortcuts do not reach, F1 opens the user guide at the
+// form's section and Shift+F1 starts What's This mode.
 #pragma once
 
 #include <QObject>

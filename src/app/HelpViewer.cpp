@@ -1,8 +1,11 @@
 #include "app/HelpViewer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
@@ -27,11 +30,11 @@ struct TitleAnchor {
 
 // Forms and the guide section that explains them.
 constexpr TitleAnchor kTitleAnchors[] = {
-    {"Select Serial Port", help::kPortForm},   {"KVR100 Address", help::kConnecting},
-    {"Download Preferences", help::kDownload}, {"Password Entry", help::kPassword},
-    {"Password Confirm", help::kPassword},     {"Monitor Configuration", help::kMonitors},
-    {"Select Log File", help::kLogging},       {"Open Template", help::kSetupFiles},
-    {"Save Template As", help::kSetupFiles},
+    {"Select Serial Port", help::kPortForm},      {"KVR100 Address", help::kConnecting},
+    {"Download Preferences", help::kDownload},    {"Password Entry", help::kPassword},
+    {"Password Confirm", help::kPassword},        {"Monitor Configuration", help::kMonitors},
+    {"Select Log File", help::kLogging},          {"Open Template", help::kSetupFiles},
+    {"Choose Measuring Entity", help::kMonitors}, {"Save Template As", help::kSetupFiles},
 };
 
 QWidget* MakeHelpWindow(QWidget* parent) {
@@ -48,6 +51,26 @@ QWidget* MakeHelpWindow(QWidget* parent) {
     layout->addWidget(browser);
     window->resize(760, 640);
     return window;
+}
+
+// Gives the help window back to the main window before the form that held it goes (and
+// would take it along).
+void ReturnHelpWindow() {
+    if (g_helpWindow == nullptr) {
+        return;
+    }
+    QWidget* main = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(w) != nullptr) {
+            main = w;
+            break;
+        }
+    }
+    const bool shown = g_helpWindow->isVisible();
+    const QRect where = g_helpWindow->geometry();
+    g_helpWindow->setParent(main, Qt::Window);
+    g_helpWindow->setGeometry(where);
+    g_helpWindow->setVisible(shown);
 }
 
 }  // namespace
@@ -103,8 +126,23 @@ void ShowHelp(QWidget* parent, const QString& anchor) {
         AppMessageBox(text, MsgIcon::Warning);
         return;
     }
+    // A modal form blocks every window but its own: while one is open the help window
+    // becomes the form's, and goes back to the main window when the form closes.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (owner == nullptr) {
+        owner = parent != nullptr ? parent->window() : nullptr;
+    }
     if (g_helpWindow == nullptr) {
-        g_helpWindow = MakeHelpWindow(parent != nullptr ? parent->window() : nullptr);
+        g_helpWindow = MakeHelpWindow(owner);
+    } else if (g_helpWindow->parentWidget() != owner) {
+        const QRect where = g_helpWindow->geometry();
+        g_helpWindow->setParent(owner, Qt::Window);
+        g_helpWindow->setGeometry(where);
+    }
+    auto* form = qobject_cast<QDialog*>(owner);
+    if (form != nullptr && !form->property("returnsHelpWindow").toBool()) {
+        form->setProperty("returnsHelpWindow", true);
+        QObject::connect(form, &QDialog::finished, g_helpWindow, [] { ReturnHelpWindow(); });
     }
     auto* browser = g_helpWindow->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
     QUrl url = QUrl::fromLocalFile(path);

@@ -33,7 +33,7 @@ QString Q(const std::string& text) {
 
 // The size of a window that has no stored placement.
 QSize DefaultSize(const QRect& available) {
-    return QSize(960, 640).boundedTo(available.size() * 9 / 10);
+    return QSize(1120, 720).boundedTo(available.size() * 9 / 10);
 }
 
 }  // namespace

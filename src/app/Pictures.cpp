@@ -188,9 +188,13 @@ void DrawTool(QPainter& p, Picture picture) {
             DrawRuler(p);
             break;
         case Picture::Monitors:
+            // A light bezel round the dark screen, so the screen shows on a dark toolbar.
             p.setPen(Pen(kOutline, 0.9));
+            p.setBrush(QColor(175, 180, 190));
+            p.drawRoundedRect(QRectF(0.5, 0.5, 15, 10), 1, 1);
+            p.setPen(Qt::NoPen);
             p.setBrush(QColor(20, 20, 20));
-            p.drawRect(QRectF(0.5, 0.5, 15, 10));
+            p.drawRect(QRectF(2, 2, 12, 7));
             p.setPen(Pen(QColor(0, 255, 0), 1.0));
             for (int row = 0; row < 2; ++row) {
                 const qreal y = 3.5 + row * 4;
@@ -292,7 +296,9 @@ void DrawTool(QPainter& p, Picture picture) {
     }
 }
 
-void DrawAppIcon(QPainter& p, qreal side) {
+// The program's logo: a meter dial over a live wave on a blue tile. The same drawing is
+// the window icon, the About box and splash pictures, and packaging/kvrview.svg.
+void DrawLogo(QPainter& p, qreal side) {
     p.scale(side / 16.0, side / 16.0);
     QLinearGradient g(0, 0, 0, 16);
     g.setColorAt(0, QColor(50, 100, 200));
@@ -304,41 +310,49 @@ void DrawAppIcon(QPainter& p, qreal side) {
     DrawSine(p, QRectF(2.5, 11.5, 11, 3), QColor(120, 255, 120), 0.9);
 }
 
-// The two makers' pictures differ in colour and emblem.
+// The two makers' splash pictures differ in colour; the logo is the program's.
 struct BrandingLook {
     QColor dark;
     QColor light;
-    bool circleEmblem;
 };
 
 const BrandingLook* LookOf(int branding) {
     static const BrandingLook kLooks[2] = {
-        {QColor(20, 60, 140), QColor(110, 160, 230), true},
-        {QColor(10, 100, 60), QColor(120, 200, 140), false},
+        {QColor(20, 60, 140), QColor(110, 160, 230)},
+        {QColor(10, 100, 60), QColor(120, 200, 140)},
     };
     return branding == 1 || branding == 2 ? &kLooks[branding - 1] : nullptr;
 }
 
-void DrawEmblem(QPainter& p, const QRectF& r, const BrandingLook& look) {
-    p.setPen(Pen(look.dark.darker(130), r.width() / 32));
-    QLinearGradient g(r.topLeft(), r.bottomRight());
-    g.setColorAt(0, look.light);
-    g.setColorAt(1, look.dark);
-    p.setBrush(g);
-    if (look.circleEmblem) {
-        p.drawEllipse(r);
-    } else {
-        QPolygonF hex;
-        for (int i = 0; i < 6; ++i) {
-            const qreal a = M_PI / 6 + i * M_PI / 3;
-            hex << QPointF(r.center().x() + r.width() / 2 * std::cos(a),
-                           r.center().y() + r.height() / 2 * std::sin(a));
+// A soft light rim around everything drawn: invisible on a light toolbar, it keeps the dark
+// outlines and lines of a picture readable on a dark one.
+QPixmap WithHalo(const QPixmap& picture) {
+    QImage src = picture.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    src.setDevicePixelRatio(1.0);  // pixel for pixel onto the rim
+    QImage halo(src.size(), QImage::Format_ARGB32_Premultiplied);
+    halo.fill(Qt::transparent);
+    const int reach = std::max(1, qRound(picture.devicePixelRatio()));
+    for (int y = 0; y < src.height(); ++y) {
+        for (int x = 0; x < src.width(); ++x) {
+            int alpha = 0;
+            for (int dy = -reach; dy <= reach; ++dy) {
+                for (int dx = -reach; dx <= reach; ++dx) {
+                    const int sx = x + dx, sy = y + dy;
+                    if (sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height()) {
+                        alpha = std::max(alpha, qAlpha(src.pixel(sx, sy)));
+                    }
+                }
+            }
+            const int a = alpha * 3 / 5;
+            halo.setPixel(x, y, qRgba(a, a, a, a));  // premultiplied white
         }
-        p.drawPolygon(hex);
     }
-    DrawSine(p,
-             r.adjusted(r.width() * 0.18, r.height() * 0.3, -r.width() * 0.18, -r.height() * 0.3),
-             Qt::white, r.width() / 14);
+    QPainter p(&halo);
+    p.drawImage(0, 0, src);
+    p.end();
+    QPixmap out = QPixmap::fromImage(halo);
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    return out;
 }
 
 QPixmap NewPixmap(QSize logical, qreal dpr) {
@@ -367,11 +381,13 @@ QPixmap DrawPicture(Picture picture, QSize logicalSize, qreal devicePixelRatio) 
     if (picture == Picture::LampOn || picture == Picture::LampOff) {
         DrawLamp(p, logicalSize, picture == Picture::LampOn);
     } else if (picture == Picture::AppIcon) {
-        DrawAppIcon(p, std::min(logicalSize.width(), logicalSize.height()));
+        DrawLogo(p, std::min(logicalSize.width(), logicalSize.height()));
     } else {
         // Toolbar pictures are designed on the 16 by 15 grid.
         p.scale(logicalSize.width() / 16.0, logicalSize.height() / 15.0);
         DrawTool(p, picture);
+        p.end();
+        return WithHalo(pm);
     }
     return pm;
 }
@@ -383,6 +399,11 @@ QIcon ToolIcon(Picture picture) {
     }
     for (qreal dpr : {1.0, 2.0}) {
         icon.addPixmap(DrawPicture(picture, kToolPictureSize, dpr));
+        if (picture == Picture::SecondariesOff) {
+            // The checked button shows the secondaries picture.
+            icon.addPixmap(DrawPicture(Picture::SecondariesOn, kToolPictureSize, dpr),
+                           QIcon::Normal, QIcon::On);
+        }
     }
     return icon;
 }
@@ -395,6 +416,33 @@ QIcon ApplicationIcon() {
     return icon;
 }
 
+QPalette DarkPalette() {
+    QPalette p;
+    const QColor window(45, 45, 48), base(30, 30, 32), text(230, 230, 230);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::red);
+    p.setColor(QPalette::Link, QColor(90, 160, 255));
+    p.setColor(QPalette::Highlight, QColor(60, 110, 200));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Light, QColor(75, 75, 80));
+    p.setColor(QPalette::Midlight, QColor(60, 60, 64));
+    p.setColor(QPalette::Mid, QColor(35, 35, 38));
+    p.setColor(QPalette::Dark, QColor(20, 20, 22));
+    p.setColor(QPalette::Shadow, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        p.setColor(QPalette::Disabled, role, QColor(125, 125, 125));
+    }
+    return p;
+}
+
 QPixmap AboutPicture(int branding, qreal devicePixelRatio) {
     const BrandingLook* look = LookOf(branding);
     if (look == nullptr) {
@@ -403,7 +451,7 @@ QPixmap AboutPicture(int branding, qreal devicePixelRatio) {
     QPixmap pm = NewPixmap(QSize(48, 48), devicePixelRatio);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawEmblem(p, QRectF(2, 2, 44, 44), *look);
+    DrawLogo(p, 48);
     return pm;
 }
 
@@ -424,7 +472,10 @@ QPixmap SplashPicture(int branding, qreal devicePixelRatio) {
     p.setBrush(g);
     p.drawRect(QRectF(1, 1, size.width() - 2, size.height() - 2));
 
-    DrawEmblem(p, QRectF(24, 24, 72, 72), *look);
+    p.save();
+    p.translate(24, 24);
+    DrawLogo(p, 72);
+    p.restore();
     DrawText(p, QRectF(110, 28, 290, 44), QStringLiteral("KVR View"), Qt::white, 34);
     DrawText(p, QRectF(110, 72, 290, 24), QStringLiteral("Power transducer configuration"),
              look->light.lighter(130), 14, false);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 #include <QSize>
 
@@ -41,10 +42,14 @@ inline constexpr QSize kToolPictureSize{16, 15};
 Picture CommandPicture(int commandId);
 // One picture drawn at a logical size for a device pixel ratio.
 QPixmap DrawPicture(Picture picture, QSize logicalSize, qreal devicePixelRatio);
-// A toolbar picture for ratios 1 and 2 (and the disabled look Qt derives from them).
+// A toolbar picture for ratios 1 and 2 (and the disabled look Qt derives from them); the
+// secondaries button's icon carries its checked picture as the "on" state.
 QIcon ToolIcon(Picture picture);
 // The application icon in the usual sizes.
 QIcon ApplicationIcon();
+
+// A dark palette for the Fusion style (the --dark option and the tests of the look).
+QPalette DarkPalette();
 
 // The About box and splash pictures of a branding (1 or 2); null for any other branding,
 // which has none.

@@ -1,6 +1,7 @@
 #include "app/QRLApp.h"
 
 #include <QApplication>
+#include <string_view>
 
 #include "app/MainFrame.h"
 #include "app/Pictures.h"
@@ -9,6 +10,10 @@
 #include "document/Branding.h"
 #include "document/PortSetup.h"
 #include "document/forms/PortSettingsForm.h"
+
+#ifndef KVR_VERSION
+#define KVR_VERSION "(unreleased)"
+#endif
 
 namespace kvr::app {
 
@@ -25,6 +30,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             cl.screenshot = arguments[++i].toStdString();
         } else if (arg == QStringLiteral("--demo")) {
             cl.demo = true;
+        } else if (arg == QStringLiteral("--dark")) {
+            cl.dark = true;
         } else if (arg == QStringLiteral("--bench-seconds")) {
             bool ok = false;
             cl.benchSeconds = i + 1 < arguments.size() ? arguments[++i].toInt(&ok) : 0;
@@ -33,8 +40,6 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 return cl;
             }
             cl.demo = true;
-        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
-            cl.help = true;
         } else if (lower == QStringLiteral("-embedding") || lower == QStringLiteral("/embedding") ||
                    lower == QStringLiteral("-automation") ||
                    lower == QStringLiteral("/automation")) {
@@ -50,6 +55,24 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         }
     }
     return cl;
+}
+
+std::optional<int> AnswerInfoOptions(int argc, const char* const* argv, std::FILE* out) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, out);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fprintf(out, "kvrview (KVR View) %s\n", KVR_VERSION);
+            return 0;
+        }
+        if (arg == "--screenshot" || arg == "--bench-seconds") {
+            ++i;  // their value is no option
+        }
+    }
+    return std::nullopt;
 }
 
 CQRLApp::CQRLApp() = default;

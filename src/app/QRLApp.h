@@ -5,7 +5,9 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ContextHelp.h"
@@ -21,19 +23,25 @@ struct CommandLine {
     std::string file;        // a setup file to open
     std::string screenshot;  // --screenshot PATH: save a picture of the window and end
     bool splash = true;      // not when started for embedding or automation
-    bool help = false;
-    bool demo = false;     // --demo: a simulated KVR 300 and settings of the run's own
-    int benchSeconds = 0;  // --bench-seconds N: demo, measure, print the figures, end
-    std::string error;     // a command line that cannot be understood
+    bool demo = false;       // --demo: a simulated KVR 300 and settings of the run's own
+    bool dark = false;       // --dark: the Fusion style with a dark palette
+    int benchSeconds = 0;    // --bench-seconds N: demo, measure, print the figures, end
+    std::string error;       // a command line that cannot be understood
 };
 CommandLine ParseCommandLine(const QStringList& arguments);
 inline constexpr const char* kUsage =
     "usage: kvrview [SETUP-FILE.kvr] [--demo] [--screenshot PNG-PATH]\n"
+    "       kvrview --help | --version\n"
     "  --demo             start with a simulated KVR 300 attached (configuration\n"
     "                     password: demo); the stored settings are left alone\n"
     "  --screenshot PATH  save a picture of the main window once it is shown, then end\n"
+    "  --dark             use a dark palette (to check the look on a dark desktop)\n"
     "  --bench-seconds N  demo with 60 monitors for N seconds, print the timer lateness,\n"
     "                     the time to the first window and end\n";
+
+// "--help" (or "-h") prints the usage and "--version" the program's version to out, before
+// any window system is needed; the exit status then, or nothing for a run of the program.
+std::optional<int> AnswerInfoOptions(int argc, const char* const* argv, std::FILE* out);
 
 class CQRLApp final {
   public:

@@ -45,6 +45,7 @@ const CQRLView::Handler* CQRLView::FindHandler(int id) {
         {kCmdNew, &CQRLView::OnNew, nullptr},
         {kCmdOpen, &CQRLView::OnOpen, nullptr},
         {kCmdSave, &CQRLView::OnSave, nullptr},
+        {kCmdSaveAs, &CQRLView::OnSaveAs, nullptr},
         {kCmdUpload, &CQRLView::OnUpload, nullptr},
         {kCmdDownload, &CQRLView::OnDownload, &CQRLView::CanDownload},
         {kCmdTransmissionSetup, &CQRLView::OnTransmissionSetup, nullptr},
@@ -118,6 +119,9 @@ void CQRLView::OnInitialUpdate() {
     reader_->Start(MonitorReadIntervalMs());
     timer_.start();
     SetContactState(false);
+    // The secondaries pane says from the start which values are shown.
+    AppSetPaneText(StatusPane::Secondaries,
+                   shared_.secondaries ? kSecondariesPaneOn : kSecondariesPaneOff);
     StoreOrLoadSettings(doc_.Port(), false);
     frame_.UpdateCommandUI();
 }
@@ -164,6 +168,9 @@ void CQRLView::LayoutMonitors(int count, bool columnsChanged) {
 }
 
 void CQRLView::SetContactState(bool contact) {
+    // The timer shows the shared flag from now on: a command's result (an upload) stands
+    // until the reading thread has read something itself, even with no monitors to read.
+    shared_.contact = contact;
     display_->SetContactState(contact);  // also the COMMS lamp
 }
 
@@ -226,17 +233,24 @@ void CQRLView::OnOpen() {
 }
 
 void CQRLView::OnSave() {
-    std::string path = doc_.PathName();
-    if (path.empty()) {
-        QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("kvr"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return;
-        }
-        path = dialog.selectedFiles().front().toStdString();
+    if (doc_.PathName().empty()) {
+        OnSaveAs();
+        return;
     }
-    SaveDocumentFile(doc_, path);
+    SaveDocumentFile(doc_, doc_.PathName());
+    frame_.UpdateTitle();
+}
+
+void CQRLView::OnSaveAs() {
+    QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
+    dialog.setObjectName(QStringLiteral("saveAs"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("kvr"));
+    dialog.selectFile(QString::fromStdString(ProposedFileName(doc_)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    SaveDocumentFile(doc_, dialog.selectedFiles().front().toStdString());
     frame_.UpdateTitle();
 }
 

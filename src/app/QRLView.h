@@ -74,6 +74,7 @@ class CQRLView final : public QWidget {
     void OnNew();
     void OnOpen();
     void OnSave();
+    void OnSaveAs();
     void OnUpload();
     void OnDownload();
     bool CanDownload() const;

@@ -87,7 +87,10 @@ QWidget* CQtUserSeam::Owner() const {
     if (QWidget* modal = QApplication::activeModalWidget()) {
         return modal;
     }
-    if (QWidget* active = QApplication::activeWindow()) {
+    // Never the start-up picture: it goes after a few seconds and takes its children
+    // with it, a message box still open among them.
+    QWidget* active = QApplication::activeWindow();
+    if (active != nullptr && active->windowType() != Qt::SplashScreen) {
         return active;
     }
     return frame_.data();

@@ -44,7 +44,7 @@ class CQtUserSeam : public IUserSeam {
 
   protected:
     // The window that owns a message box or form: the active modal form, else the
-    // active window, else the frame.
+    // active window unless that is the start-up picture, else the frame.
     QWidget* Owner() const;
 
   private:

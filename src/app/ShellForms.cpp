@@ -55,10 +55,7 @@ std::string COptionsForm::OperatorName() const {
 
 CAboutBox::CAboutBox(const CQRLDoc& doc, int branding, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About KVR View"));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(grey);
-    setAutoFillBackground(true);
+    // The desktop's own colours, light or dark.
 
     auto* layout = new QVBoxLayout(this);
     // The box is as tall as what it shows, so showing the address group lengthens it.

@@ -10,12 +10,17 @@ namespace kvr::app {
 namespace {
 
 const FactoryItem kFactory[kFactoryItems] = {
-    {kCmdFactoryChannel1, 0, "Factory settings not restored for KVR 100 #1"},
-    {kCmdFactoryChannel2, 1, "Factory settings not restored for KVR 100 #2"},
-    {kCmdFactoryChannel3, 2, "Factory settings not restored for KVR 100 #3"},
-    {kCmdFactoryMainBoard, 3, "Factory settings not restored for KVR 300 mainboard"},
-    {kCmdFactoryCom, kComAddress, "Factory settings not restored for KVR-COMM"},
-    {kCmdFactoryDisplay, kDisplayAddress, "Factory settings not restored for KVR-DISPLAY"},
+    {kCmdFactoryChannel1, 0, "Factory settings not restored for KVR 100 #1",
+     "the KVR 100 / KVR 300 channel 1"},
+    {kCmdFactoryChannel2, 1, "Factory settings not restored for KVR 100 #2",
+     "the KVR 300 channel 2"},
+    {kCmdFactoryChannel3, 2, "Factory settings not restored for KVR 100 #3",
+     "the KVR 300 channel 3"},
+    {kCmdFactoryMainBoard, 3, "Factory settings not restored for KVR 300 mainboard",
+     "the KVR 300 main board"},
+    {kCmdFactoryCom, kComAddress, "Factory settings not restored for KVR-COMM", "the KVR Com"},
+    {kCmdFactoryDisplay, kDisplayAddress, "Factory settings not restored for KVR-DISPLAY",
+     "the KVR Display"},
 };
 
 }  // namespace
@@ -36,6 +41,32 @@ std::string FrameTitle(const std::string& pathName, const std::string& systemNam
         name = kUntitled;
     }
     return systemName.empty() ? name : name + " - " + systemName;
+}
+
+std::string ProposedFileName(const CQRLDoc& doc) {
+    if (!doc.PathName().empty()) {
+        return doc.PathName();
+    }
+    std::string name;
+    for (char c : doc.description) {
+        if (c == '\n' || c == '\r') {
+            break;  // the first line says enough
+        }
+        const bool unsafe = c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+                            c == '<' || c == '>' || c == '|' ||
+                            static_cast<unsigned char>(c) < 0x20;
+        name += unsafe ? '_' : c;
+        if (name.size() >= 60) {
+            break;
+        }
+    }
+    while (!name.empty() && (name.back() == ' ' || name.back() == '.')) {
+        name.pop_back();
+    }
+    while (!name.empty() && (name.front() == ' ' || name.front() == '.')) {
+        name.erase(name.begin());
+    }
+    return (name.empty() ? std::string(kUntitled) : name) + ".kvr";
 }
 
 bool ConfirmExit() {
@@ -92,7 +123,21 @@ const FactoryItem* FindFactoryItem(int commandId) {
     return nullptr;
 }
 
+std::string FactoryQuestion(const FactoryItem& item) {
+    return std::string("Restore the factory settings of ") + item.board + " (unit address " +
+           std::to_string(item.address) + ")?\nIts present settings in the unit are replaced.";
+}
+
+std::string FactoryDoneText(const FactoryItem& item) {
+    return std::string("Factory settings restored for ") + item.board + ".";
+}
+
 bool RestoreFactoryDefaults(CQRLDoc& doc, const FactoryItem& item) {
+    // Asked before the port is taken, so a question never holds up the reading.
+    if (AppMessageBox(FactoryQuestion(item), MsgIcon::Question, MsgButtons::YesNo, kFactoryTitle) !=
+        MsgAnswer::Yes) {
+        return false;
+    }
     DeviceLock lock(doc);
     if (!lock.Lock()) {
         return false;
@@ -103,6 +148,7 @@ bool RestoreFactoryDefaults(CQRLDoc& doc, const FactoryItem& item) {
                       : item.address == kComAddress  ? doc.ComLink()
                                                      : doc.DisplayLink();
     if (link.RestoreFactorySettings(item.address)) {
+        AppMessageBox(FactoryDoneText(item), MsgIcon::Information);
         return true;
     }
     AppMessageBox(item.failure);

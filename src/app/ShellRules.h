@@ -32,6 +32,10 @@ inline constexpr const char* kUntitled = "Untitled";
 // without a system name (no branding) the document's name alone.
 std::string FrameTitle(const std::string& pathName, const std::string& systemName);
 
+// The name Save As proposes: the document's own file, else one made from its
+// description (characters a file name should not hold become "_"), else "Untitled.kvr".
+std::string ProposedFileName(const CQRLDoc& doc);
+
 inline constexpr const char* kConfirmExitText =
     "Have you saved all templates and downloaded to the attached unit ?\nSelect Yes to exit or "
     "No to return to KVR View";
@@ -62,11 +66,16 @@ struct FactoryItem {
     int commandId;
     uint8_t address;
     const char* failure;  // the message when the command could not be sent
+    const char* board;    // the board as the question and the success message name it
 };
+inline constexpr const char* kFactoryTitle = "Restore Factory Defaults";
+std::string FactoryQuestion(const FactoryItem& item);
+std::string FactoryDoneText(const FactoryItem& item);
 inline constexpr int kFactoryItems = 6;
 const FactoryItem* FindFactoryItem(int commandId);
-// Sends the command through the unit's protocol object under the device lock (nothing at
-// all when it is not obtained); no question first; the failure message on failure.
+// Asks first, naming the board (No: nothing happens); then sends the command through the
+// unit's protocol object under the device lock (nothing at all when it is not obtained);
+// says that it was done, or gives the failure message.
 bool RestoreFactoryDefaults(CQRLDoc& doc, const FactoryItem& item);
 
 }  // namespace kvr::app

@@ -48,12 +48,20 @@ void CSplashWindow::paintEvent(QPaintEvent* /*event*/) {
     p.drawPixmap(0, 0, picture_);
 }
 
-bool CSplashWindow::eventFilter(QObject* /*watched*/, QEvent* event) {
+bool CSplashWindow::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress:
         case QEvent::MouseButtonPress:
         case QEvent::NonClientAreaMouseButtonPress:
             close();
+            break;
+        case QEvent::Show:
+            // A message or form at start-up would open under the picture, which stays on
+            // top: the picture makes way.
+            if (auto* w = qobject_cast<QWidget*>(watched);
+                w != nullptr && w != this && w->isWindow() && w->isModal()) {
+                close();
+            }
             break;
         default:
             break;

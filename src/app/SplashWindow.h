@@ -1,5 +1,5 @@
 // The start-up picture: a borderless window centred on the screen, gone after 5000 ms or
-// at the first key or mouse press anywhere in the program.
+// at the first key or mouse press anywhere in the program, or when a message or form opens.
 #pragma once
 
 #include <QPixmap>

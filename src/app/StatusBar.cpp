@@ -4,8 +4,11 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
+#include <vector>
 
 #include "app/Pictures.h"
+#include "document/Transfer.h"
+#include "monitor/MonitorTimer.h"
 
 namespace kvr::app {
 
@@ -24,31 +27,78 @@ const char* const kInitialTexts[kPaneCount] = {
     "SCRL",
 };
 
-int PaneWidth(const QFontMetrics& fm, const char* text) {
-    return fm.horizontalAdvance(QString::fromUtf8(text)) + 8;  // the frame and a margin
+// Room for the sunken frame and a margin on each side of a pane's text.
+constexpr int kPaneMargin = 12;
+// The bar's spacing between two panes, with some slack.
+constexpr int kPaneGap = 6;
+
+int TextWidth(const QFontMetrics& fm, const QString& text) {
+    return fm.horizontalAdvance(text) + kPaneMargin;
 }
 
-// A pane as wide as its initial text (or its text, when longer); a window too narrow for
-// all panes squeezes them rather than refusing to get narrower.
+// A pane as wide as the longest text it can show in its current font, so it neither
+// clips a text nor changes width when its text changes.
 class PaneLabel final : public QLabel {
   public:
-    PaneLabel(const char* initial, QWidget* parent)
-        : QLabel(QString::fromUtf8(initial), parent),
-          width_(PaneWidth(QFontMetrics(font()), initial)) {}
-    QSize sizeHint() const override {
-        const QSize hint = QLabel::sizeHint();
-        return {std::max(hint.width(), width_), hint.height()};
+    PaneLabel(int pane, QWidget* parent)
+        : QLabel(QString::fromUtf8(kInitialTexts[pane]), parent), pane_(pane) {
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     }
+    QSize sizeHint() const override {
+        return {PaneWidth(pane_, fontMetrics()), QLabel::sizeHint().height()};
+    }
+    // Only a window too narrow even for the panes that never make way squeezes them.
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
   private:
-    int width_;
+    int pane_;
 };
 
 }  // namespace
 
 const char* PaneInitialText(int pane) {
     return pane >= 0 && pane < kPaneCount ? kInitialTexts[pane] : "";
+}
+
+QStringList PaneTexts(int pane) {
+    // An initial text of blanks only reserved room for the texts to come.
+    QStringList texts;
+    if (!QString::fromUtf8(PaneInitialText(pane)).trimmed().isEmpty()) {
+        texts << QString::fromUtf8(PaneInitialText(pane));
+    }
+    switch (pane) {
+        case kPaneSecondaries:
+            texts << QString::fromUtf8(kSecondariesPaneOn)
+                  << QString::fromUtf8(kSecondariesPaneOff);
+            break;
+        case kPaneTalk:
+            texts << QStringLiteral("Talk: Prior to V1.62") << QStringLiteral("Talk: V8.88");
+            break;
+        case kPaneLog:
+            texts << QString::fromUtf8(kLogPaneOn) << QString::fromUtf8(kLogPaneOff);
+            break;
+        case kPaneUpload:
+        case kPaneDownload:
+            for (unsigned mask = 0; mask < 16; ++mask) {
+                texts << QString::fromStdString(TransferPaneText(pane == kPaneDownload, mask));
+            }
+            break;
+        default:
+            break;
+    }
+    return texts;
+}
+
+int PaneWidth(int pane, const QFontMetrics& fm) {
+    if (pane == kPaneComms) {
+        // The word, a gap and the square lamp as high as the text.
+        return TextWidth(fm, QStringLiteral("COMMS")) + fm.height() + fm.averageCharWidth();
+    }
+    int width = 0;
+    for (const QString& text : PaneTexts(pane)) {
+        width = std::max(width, TextWidth(fm, text));
+    }
+    return width;
 }
 
 CCommsPane::CCommsPane(QWidget* parent) : QFrame(parent) {
@@ -62,8 +112,8 @@ void CCommsPane::SetLamp(bool on) {
 }
 
 QSize CCommsPane::sizeHint() const {
-    const QFontMetrics fm(font());
-    return {PaneWidth(fm, kInitialTexts[kPaneComms]) + fm.height(), fm.height() + 4};
+    const QFontMetrics fm = fontMetrics();
+    return {PaneWidth(kPaneComms, fm), fm.height() + 4};
 }
 
 void CCommsPane::paintEvent(QPaintEvent* event) {
@@ -86,7 +136,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
             addPermanentWidget(comms_);
             continue;
         }
-        auto* label = new PaneLabel(kInitialTexts[pane], this);
+        auto* label = new PaneLabel(pane, this);
         label->setObjectName(QStringLiteral("pane%1").arg(pane));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setAlignment(Qt::AlignCenter);
@@ -145,6 +195,47 @@ void CStatusBar::SetMessage(const QString& text) {
         showMessage(text);
     }
     repaint();
+}
+
+void CStatusBar::resizeEvent(QResizeEvent* event) {
+    QStatusBar::resizeEvent(event);
+    FitPanes();
+}
+
+void CStatusBar::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FitPanes();
+    }
+}
+
+void CStatusBar::FitPanes() {
+    const QFontMetrics fm = fontMetrics();
+    int used = 0;
+    for (int pane = 1; pane < kPaneCount; ++pane) {
+        used += PaneWidth(pane, fm) + kPaneGap;
+    }
+    // Panes make way, in this order, while the message pane has less than its room: the
+    // first ones for a whole progress text, the others only for a short one. The three
+    // lock indicators go together.
+    const struct {
+        std::vector<int> panes;
+        int messageChars;
+    } kOrder[] = {{{kPaneCaps, kPaneNum, kPaneScroll}, kMessageMinChars},
+                  {{kPaneTalk}, kMessageMinChars},
+                  {{kPaneDownload}, kMessageShortChars},
+                  {{kPaneUpload}, kMessageShortChars},
+                  {{kPaneLog}, kMessageShortChars},
+                  {{kPaneSecondaries}, kMessageShortChars}};
+    for (const auto& step : kOrder) {
+        const bool room = width() - used >= step.messageChars * fm.averageCharWidth();
+        for (int pane : step.panes) {
+            labels_[static_cast<size_t>(pane)]->setVisible(room);
+            if (!room) {
+                used -= PaneWidth(pane, fm) + kPaneGap;
+            }
+        }
+    }
 }
 
 bool CStatusBar::eventFilter(QObject* watched, QEvent* event) {

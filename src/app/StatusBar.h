@@ -1,11 +1,13 @@
 // The main window's status bar: the message pane and nine panes at the right, each as wide
-// as its initial text; pane 2 ("COMMS" and the lamp) is drawn here.
+// as the longest text it can show in the bar's current font; pane 2 ("COMMS" and the
+// lamp) is drawn here. The message pane takes the rest of the width.
 #pragma once
 
 #include <QFrame>
 #include <QLabel>
 #include <QStatusBar>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 namespace kvr::app {
@@ -24,8 +26,17 @@ enum StatusPaneIndex : int {
     kPaneCount = 10,
 };
 
-// The initial text of a pane; its width sets the pane's width.
+// The initial text of a pane.
 const char* PaneInitialText(int pane);
+// Every text a pane can show (its initial text first); the longest sets its width.
+QStringList PaneTexts(int pane);
+int PaneWidth(int pane, const QFontMetrics& fm);
+// The message pane keeps room for this many average characters (a progress text); in a
+// narrower window the lock indicators (which Qt cannot read anyway) make way, then the
+// Talk pane.
+inline constexpr int kMessageMinChars = 60;
+// ... and in a window narrower still, the data panes make way to keep this much.
+inline constexpr int kMessageShortChars = 24;
 
 // "COMMS" on the left, at the right end a square lamp as high as the pane.
 class CCommsPane final : public QFrame {
@@ -64,8 +75,13 @@ class CStatusBar final : public QStatusBar {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // Hides the panes that make way for the message pane in a narrow window.
+    void FitPanes();
+
     std::array<QLabel*, kPaneCount> labels_{};
     CCommsPane* comms_ = nullptr;
 };

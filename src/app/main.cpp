@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/CommandTable.h"
 #include "app/DemoSession.h"
 #include "app/MainFrame.h"
+#include "app/Pictures.h"
 #include "app/QRLApp.h"
 #include "app/QRLView.h"
 
@@ -66,6 +68,10 @@ class TimerBench : public QObject {
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // Answered before QApplication exists, so they work without a display.
+    if (const std::optional<int> status = kvr::app::AnswerInfoOptions(argc, argv, stdout)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KVR View"));
 
@@ -74,9 +80,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kvrview: %s\n%s", cl.error.c_str(), kvr::app::kUsage);
         return 2;
     }
-    if (cl.help) {
-        std::fputs(kvr::app::kUsage, stdout);
-        return 0;
+
+    if (cl.dark) {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QApplication::setPalette(kvr::app::DarkPalette());
     }
 
     // The demo comes first, before anything reads a setting, and ends last.

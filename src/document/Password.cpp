@@ -16,7 +16,7 @@ constexpr const char* kMismatchText =
     "The two copies of the password you entered do not match. \nPlease re-enter your password.";
 constexpr const char* kMismatchTitle = "Password mismatch";
 constexpr const char* kIncorrectText = "Incorrect Password";
-constexpr const char* kIncorrectTitle = "QRL";
+constexpr const char* kIncorrectTitle = kAppTitle;
 
 }  // namespace
 

@@ -113,13 +113,13 @@ TEST_F(PasswordTest, CommandNeedsTheExistingPassword) {
     EXPECT_EQ(user.passwordPrompts, std::vector<PasswordPrompt>{PasswordPrompt::Existing});
     EXPECT_TRUE(user.messages.empty());
 
-    // Wrong (letter case): "Incorrect Password" titled "QRL", no entry form.
+    // Wrong (letter case): "Incorrect Password" titled with the program's name, no entry form.
     user.passwordPrompts.clear();
     user.passwordAnswers = {Answer{true, "old", ""}, Answer{true, "New", "New"}};
     EXPECT_FALSE(PasswordCommand());
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, "Incorrect Password");
-    EXPECT_EQ(user.messages[0].title, "QRL");
+    EXPECT_EQ(user.messages[0].title, "KVR View");
     EXPECT_EQ(user.messages[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(user.passwordPrompts.size(), 1u);
     EXPECT_EQ(Stored(), "Old");

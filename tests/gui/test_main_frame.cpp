@@ -22,6 +22,7 @@
 #include "document/Transfer.h"
 #include "gui/GuiTestUtil.h"
 #include "link/Clock.h"
+#include "monitor/MonitorTimer.h"
 #include "sim/SimLine.h"
 
 namespace kvr::test {
@@ -215,10 +216,17 @@ TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
     EXPECT_FALSE(bar->CommsLamp());
     const QFontMetrics fm(bar->font());
     for (int pane = 1; pane < app::kPaneCount; ++pane) {
-        const QString initial = QString::fromUtf8(app::PaneInitialText(pane));
         ASSERT_NE(bar->Pane(pane), nullptr) << pane;
+        // The secondaries pane tells from the start which values are shown.
+        const QString initial = pane == app::kPaneSecondaries
+                                    ? QString::fromUtf8(kSecondariesPaneOff)
+                                    : QString::fromUtf8(app::PaneInitialText(pane));
         EXPECT_EQ(bar->PaneText(pane), initial) << pane;
-        EXPECT_GE(bar->Pane(pane)->width(), fm.horizontalAdvance(initial)) << pane;
+        // As wide as the longest text the pane can show.
+        for (const QString& text : app::PaneTexts(pane)) {
+            EXPECT_GE(bar->Pane(pane)->contentsRect().width(), fm.horizontalAdvance(text))
+                << text.toStdString();
+        }
     }
     // The lock indicators cannot be read through Qt: greyed.
     EXPECT_FALSE(bar->Pane(app::kPaneCaps)->isEnabled());
@@ -228,6 +236,49 @@ TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
     AppSetCommsLamp(true);
     EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QStringLiteral("SHOW SEC"));
     EXPECT_TRUE(bar->CommsLamp());
+}
+
+TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
+    FormsUser forms;
+    ScopedUserSeam seamInPlace(forms);
+    MakeFrame(false);
+    forms.SetFrame(frame.get());
+    frame->resize(1280, 600);
+    frame->show();
+    app::CStatusBar* bar = frame->Bar();
+    // The panes at their full width, the message pane with room for the text.
+    const auto check = [&](const char* what, const QString& message) {
+        SCOPED_TRACE(what);
+        QCoreApplication::processEvents();
+        const QFontMetrics fm(bar->font());
+        int messageRoom = bar->width();
+        for (int pane = 1; pane < app::kPaneCount; ++pane) {
+            QWidget* w = bar->Pane(pane);
+            if (w->isVisible()) {
+                messageRoom = std::min(messageRoom, w->x());
+                EXPECT_GE(w->width(), app::PaneWidth(pane, fm)) << pane;
+            }
+        }
+        EXPECT_GE(messageRoom, fm.horizontalAdvance(message));
+    };
+    check("scale 1", QStringLiteral("Reading back the attached device channel 3 configuration"));
+    EXPECT_TRUE(bar->Pane(app::kPaneCaps)->isVisible());
+    // A longer text in the same pane: no width change.
+    const int uploadWidth = bar->Pane(app::kPaneUpload)->width();
+    bar->SetPaneText(app::kPaneUpload, QStringLiteral("Uploaded Ch 1,2,3Ph"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->Pane(app::kPaneUpload)->width(), uploadWidth);
+
+    // Texts twice as wide, as at scale 2 in a window of the same logical size: the panes
+    // grow with their texts and the lock indicators make way for the message pane.
+    QFont big = bar->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    bar->setFont(big);
+    check("twice the font", QStringLiteral("Checking the configuration"));
+    for (int lock : {app::kPaneCaps, app::kPaneNum, app::kPaneScroll}) {
+        EXPECT_FALSE(bar->Pane(lock)->isVisible()) << lock;  // together
+    }
+    EXPECT_TRUE(bar->Pane(app::kPaneComms)->isVisible());
 }
 
 TEST_F(GuiTest, BusyMessageShowsItsTextAndTheWaitCursorAtOnce) {
@@ -415,21 +466,68 @@ TEST_F(SimulatedUnitTest, TalkPaneDoubleClickQueriesEveryUnitUnderItsProgressTex
     EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
 }
 
-TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsTellsWhichUnitWasNotReached) {
+TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsAsksNamingTheBoardAndSaysHowItWent) {
     MakeFrame();
     forms.SetFrame(frame.get());
+    const app::FactoryItem& channel2 = *app::FindFactoryItem(app::kCmdFactoryChannel2);
+    // No: nothing is sent (a silent unit would have given the failure message).
+    units->GetFaults().silent = true;
+    forms.script.answers = {MsgAnswer::No};
     Action(app::kCmdFactoryChannel2)->trigger();
-    EXPECT_TRUE(forms.script.messages.empty());
+    ASSERT_EQ(forms.script.messages.size(), 1u);
+    EXPECT_EQ(forms.script.messages[0].text, app::FactoryQuestion(channel2));
+    EXPECT_NE(forms.script.messages[0].text.find("KVR 300 channel 2"), std::string::npos);
+    EXPECT_EQ(forms.script.messages[0].title, app::kFactoryTitle);
+    EXPECT_EQ(forms.script.messages[0].buttons, MsgButtons::YesNo);
+
+    units->GetFaults().silent = false;
+    forms.script.messages.clear();
+    forms.script.answers = {MsgAnswer::Yes};
+    Action(app::kCmdFactoryChannel2)->trigger();
+    EXPECT_EQ(forms.script.Texts(), (std::vector<std::string>{app::FactoryQuestion(channel2),
+                                                              app::FactoryDoneText(channel2)}));
 
     // Nothing behind the line: the port's message, then the unit's.
+    forms.script.messages.clear();
+    forms.script.answers = {MsgAnswer::Yes};
     doc.Port().Close();
     doc.Port().Settings().device.clear();
     doc.Port().Settings().port = 0;
     Action(app::kCmdFactoryMainBoard)->trigger();
     EXPECT_EQ(forms.script.Texts(),
-              (std::vector<std::string>{kFailedToOpenPort,
-                                        "Factory settings not restored for KVR 300 mainboard"}));
+              (std::vector<std::string>{
+                  app::FactoryQuestion(*app::FindFactoryItem(app::kCmdFactoryMainBoard)),
+                  kFailedToOpenPort, "Factory settings not restored for KVR 300 mainboard"}));
     EXPECT_EQ(forms.script.messages.back().title, "KVR View");
+}
+
+TEST_F(SimulatedUnitTest, LampStaysGreenAfterAnUploadWithNoMonitorsAndSecondariesShowIt) {
+    MakeFrame(false);
+    forms.SetFrame(frame.get());
+    frame->show();
+    app::CStatusBar* bar = frame->Bar();
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOff));
+    ASSERT_EQ(doc.monitorCount, 0);
+    Action(app::kCmdUpload)->trigger();
+    ASSERT_TRUE(bar->CommsLamp());
+    // Several ticks of the view's timer: nothing was read, the upload's result stands.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return !bar->CommsLamp(); }, 350));
+
+    // The button shows "S" while secondary values are shown, "P" otherwise.
+    QAction* secondaries = Action(app::kCmdSecondaries);
+    const auto picture = [&] {
+        return secondaries->icon()
+            .pixmap(app::kToolPictureSize, 1.0, QIcon::Normal,
+                    secondaries->isChecked() ? QIcon::On : QIcon::Off)
+            .toImage();
+    };
+    const QImage primary = picture();
+    secondaries->trigger();
+    EXPECT_TRUE(secondaries->isChecked());
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOn));
+    EXPECT_EQ(picture(),
+              app::DrawPicture(app::Picture::SecondariesOn, app::kToolPictureSize, 1.0).toImage());
+    EXPECT_NE(picture(), primary);
 }
 
 }  // namespace

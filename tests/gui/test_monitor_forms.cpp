@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -35,31 +36,70 @@ class MonitorFormsTest : public SimDocTest {
 
 constexpr int kVoltage = 1, kCurrent = 2, kFrequency = 7;
 
-TEST_F(MonitorFormsTest, DisplayPlacesSevenCellsInThreeColumnsAndMovesThemForTwo) {
+TEST(MonitorLabels, BreakAfterColonAndSlashBeforeAnyOtherBlank) {
+    const auto chars = [](const QString& t) { return static_cast<int>(t.size()); };
+    const QString label = QStringLiteral("Voltage : Channel 1 / Phase A - N");
+    EXPECT_EQ(WrapMonitorLabel(label, 40, chars), label);
+    EXPECT_EQ(WrapMonitorLabel(label, 21, chars),
+              QStringLiteral("Voltage : Channel 1 /\nPhase A - N"));
+    EXPECT_EQ(WrapMonitorLabel(label, 12, chars),
+              QStringLiteral("Voltage :\nChannel 1 /\nPhase A - N"));
+    // A part too long for any line breaks at its blanks.
+    EXPECT_EQ(WrapMonitorLabel(QStringLiteral("Reactive Power : Channel 3"), 9, chars),
+              QStringLiteral("Reactive\nPower :\nChannel 3"));
+}
+
+TEST_F(MonitorFormsTest, DisplayFillsTheWidthInTheConfiguredColumnsWithWholeLabels) {
     Attach(sim::UnitKind::Kvr300);
-    SetMonitors({{0, kVoltage},
-                 {1, kVoltage},
-                 {2, kVoltage},
-                 {0, kCurrent},
-                 {1, kCurrent},
-                 {2, kCurrent},
-                 {0, kFrequency}});
-    doc.layoutColumns = 3;
+    std::vector<std::pair<int, int>> monitors;
+    for (int k = 0; k < 15; ++k) {
+        monitors.push_back({k % 3, k % 2 == 0 ? kVoltage : kCurrent});
+    }
+    SetMonitors(monitors);
+    doc.layoutColumns = 5;
     MonitorViewState state;
     MonitorDisplay display(doc, state);
-    display.resize(200, 100);
+    display.resize(900, 400);
     display.show();
-    display.LayoutMonitors(7, false);
-    ASSERT_EQ(display.CellCount(), 7);
-    EXPECT_EQ(state.cells.size(), 7u);
-    const DialogUnits& du = display.Units();
-    // Cell 4: row 1, column 1 with three columns; row 2, column 0 with two.
-    EXPECT_EQ(display.ValueBox(4)->geometry(), du.ToPixels(135 + 65, 20 + 5, 70, 15));
-    EXPECT_TRUE(display.Label(6)->Text().startsWith(QStringLiteral("Frequency : ")));
+    display.LayoutMonitors(15, false);
+    ASSERT_EQ(display.CellCount(), 15);
+    EXPECT_EQ(state.cells.size(), 15u);
+
+    const QFontMetrics fm(display.font());
+    const int viewport = display.viewport()->width();
+    for (int k = 0; k < 15; ++k) {
+        CColorLabel* label = display.Label(k);
+        CColorLabel* value = display.ValueBox(k);
+        // Nothing behind a scroll bar across; the label whole, on lines that fit.
+        EXPECT_LE(value->geometry().right(), viewport) << k;
+        EXPECT_EQ(QString(label->Text()).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+                  label->toolTip());
+        for (const QString& line : label->Text().split(QLatin1Char('\n'))) {
+            EXPECT_LE(fm.horizontalAdvance(line), label->width()) << line.toStdString();
+        }
+        EXPECT_GE(label->height(), fm.lineSpacing() * (label->Text().count(QLatin1Char('\n')) + 1));
+        EXPECT_EQ(value->geometry().top(), label->geometry().bottom() + 1) << k;
+    }
+    EXPECT_TRUE(display.Label(1)->toolTip().startsWith(QStringLiteral("Current : Channel 2 ")));
+    // Cell 6: row 1, column 1; the cells share the width.
+    EXPECT_EQ(display.ValueBox(6)->x(), display.ValueBox(1)->x());
+    EXPECT_GT(display.ValueBox(6)->y(), display.ValueBox(1)->y());
+    EXPECT_GT(display.ValueBox(4)->geometry().right(), viewport * 9 / 10);
+    // Values: right-aligned, fixed pitch, larger than the labels.
+    const QFontInfo valueFont(display.ValueBox(0)->TextFont());
+    EXPECT_TRUE(valueFont.fixedPitch());
+    EXPECT_GT(valueFont.pixelSize(), QFontInfo(display.font()).pixelSize());
+    EXPECT_TRUE(display.ValueBox(0)->Style() & label_style::kRight);
+
+    // A wider window gives wider cells; two columns move cell 4 to row 2, column 0.
+    const int narrow = display.ValueBox(0)->width();
+    display.resize(1400, 400);
+    EXPECT_GT(display.ValueBox(0)->width(), narrow);
     doc.layoutColumns = 2;
-    display.LayoutMonitors(7, true);
-    EXPECT_EQ(display.ValueBox(4)->geometry(), du.ToPixels(65, 40 + 5, 70, 15));
-    EXPECT_EQ(display.Canvas()->size(), du.ToPixels(0, 0, 2 * 135 + 5, 4 * 20 + 5).size());
+    display.LayoutMonitors(15, true);
+    EXPECT_EQ(display.ValueBox(4)->x(), display.ValueBox(0)->x());
+    EXPECT_EQ(display.ValueBox(4)->y(),
+              display.ValueBox(2)->y() + display.ValueBox(2)->y() - display.ValueBox(0)->y());
 
     display.LayoutMonitors(3, false);  // the surplus cells go
     EXPECT_EQ(state.cells.size(), 3u);
@@ -68,6 +108,23 @@ TEST_F(MonitorFormsTest, DisplayPlacesSevenCellsInThreeColumnsAndMovesThemForTwo
     doc.layoutColumns = 0;
     display.LayoutMonitors(3, true);
     EXPECT_EQ(display.Columns(), 1);
+}
+
+TEST(ChooserPlacement, BesideTheFormMovingItLeftOnlyWithinTheArea) {
+    const QRect screen(0, 0, 1000, 800);
+    const QSize chooser(250, 300);
+    // Room at the right: nothing moves.
+    BesidePlacement p = PlaceBeside(QRect(100, 100, 300, 200), chooser, screen, screen);
+    EXPECT_EQ(p.form, QPoint(100, 100));
+    EXPECT_EQ(p.chooser, QPoint(400, 100));
+    // The pair would stick out: the form moves left by just that much.
+    p = PlaceBeside(QRect(600, 100, 300, 200), chooser, screen, screen);
+    EXPECT_EQ(p.form, QPoint(450, 100));
+    EXPECT_EQ(p.chooser, QPoint(750, 100));
+    // Never out of the main window; the chooser then overlaps but stays on the screen.
+    p = PlaceBeside(QRect(300, 700, 300, 60), chooser, QRect(200, 0, 500, 800), screen);
+    EXPECT_EQ(p.form, QPoint(200, 700));
+    EXPECT_EQ(p.chooser, QPoint(500, 500));
 }
 
 TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndCloses) {
@@ -90,10 +147,17 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     script.Then<CChooseEntityDlg>([&](CChooseEntityDlg* chooser) {
         movedTo = form.pos();
         EXPECT_EQ(chooser->OkButton()->text(), QStringLiteral("Close"));
-        EXPECT_EQ(chooser->x(), form.frameGeometry().right() + 1);
+        // On the screen, the form no further left than the screen allows.
+        const QRect screen = form.screen()->availableGeometry();
+        EXPECT_TRUE(screen.contains(chooser->frameGeometry()));
+        EXPECT_GE(form.frameGeometry().left(), screen.left());
+        const QSize size = chooser->size();
         ClickChoice(chooser->EntityButton(kFrequency));
         ClickChoice(chooser->ChannelButton(2));
-        QTest::mouseClick(chooser->AddButton(), Qt::LeftButton);
+        EXPECT_EQ(chooser->size(), size);  // the captions changed, the form did not
+        // A valid choice: Enter adds it.
+        EXPECT_TRUE(chooser->AddButton()->isDefault());
+        QTest::keyClick(chooser, Qt::Key_Return);
         EXPECT_EQ(list->count(), 3);  // shown while the chooser stays open
         QTest::mouseClick(chooser->OkButton(), Qt::LeftButton);
     });

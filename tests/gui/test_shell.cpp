@@ -1,21 +1,29 @@
 // Branding in the caption, the About box and the splash; the command line; setup files
 // opened from the command line or dropped on the window.
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QWhatsThis>
 #include <clocale>
 #include <fstream>
+#include <set>
 
 #include "app/CommandTable.h"
 #include "app/ContextHelp.h"
+#include "app/HelpViewer.h"
+#include "app/MainFrame.h"
+#include "app/Pictures.h"
 #include "app/QRLApp.h"
 #include "app/QRLView.h"
 #include "app/ShellForms.h"
@@ -23,7 +31,10 @@
 #include "app/SplashWindow.h"
 #include "document/Branding.h"
 #include "document/SetupFile.h"
+#include "document/forms/UnitAddressForms.h"
 #include "gui/GuiTestUtil.h"
+#include "monitor/forms/MonitorConfigForm.h"
+#include "monitor/forms/MonitorDisplay.h"
 
 namespace kvr::test {
 namespace {
@@ -100,6 +111,32 @@ TEST(ShellRules, BuildTextUsesTheLocalDateAndTime) {
     tzset();
     EXPECT_EQ(app::BuildText(86400 * 31 + 3723), "Build : 01 Feb, 1970; 01:02:03");
     std::setlocale(LC_TIME, oldLocale.c_str());
+}
+
+TEST_F(GuiTest, AMessageAtStartUpBelongsToTheMainWindowAndTheSplashMakesWay) {
+    app::CQtUserSeam qt;
+    MakeFrame(false);  // at start-up the main window is not shown yet
+    qt.SetFrame(frame.get());
+    QPointer<app::CSplashWindow> splash = app::CSplashWindow::ShowFor(2);
+    ASSERT_FALSE(splash.isNull());
+    splash->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(splash.data()));
+
+    QWidget* owner = nullptr;
+    bool splashShown = true;
+    ModalScript script;
+    script.Then<QMessageBox>([&](QMessageBox* box) {
+        owner = box->parentWidget();
+        splashShown = !splash.isNull() && splash->isVisible();
+        box->accept();
+    });
+    qt.MessageBox("The file could not be opened.", "KVR View", MsgIcon::Error, MsgButtons::Ok);
+    EXPECT_TRUE(script.Done());
+    // The splash deletes its children when it goes: the box must not be one of them.
+    EXPECT_EQ(owner, frame.get());
+    EXPECT_FALSE(splashShown);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(splash.isNull());
 }
 
 TEST_F(GuiTest, SplashGoesAtTheFirstKeyPress) {
@@ -189,16 +226,169 @@ TEST_F(ShellFileTest, StartUpOpensTheNamedFileOrEndsWhenItCannot) {
     app::CQRLApp shell;
     app::CommandLine cl;
     cl.file = isolated.dir.File("missing.kvr");
-    cl.splash = false;
     ModalScript script;
     QString shown;
+    QWidget* owner = nullptr;
     script.Then<QMessageBox>([&](QMessageBox* box) {
         shown = box->text();
+        owner = box->parentWidget();
         box->accept();
     });
     EXPECT_FALSE(shell.InitInstance(cl));
     EXPECT_TRUE(script.Done());
     EXPECT_TRUE(shown.contains(QStringLiteral("missing.kvr")));
+    EXPECT_EQ(owner, shell.MainFrame());
+}
+
+TEST(ShellRules, SaveAsProposesTheFileOrANameFromTheDescription) {
+    CQRLDoc doc;
+    EXPECT_EQ(app::ProposedFileName(doc), "Untitled.kvr");
+    doc.description = " Feeder 3 / north: 11 kV.\nsecond line";
+    EXPECT_EQ(app::ProposedFileName(doc), "Feeder 3 _ north_ 11 kV.kvr");
+    doc.SetPathName("/data/site.kvr");
+    EXPECT_EQ(app::ProposedFileName(doc), "/data/site.kvr");
+}
+
+TEST_F(GuiTest, FileMenuSavesAsAProposedNameAndEveryToolbarCommandIsInAMenu) {
+    MakeFrame();
+    std::vector<int> file;
+    for (QAction* a : frame->PopupMenus()[0]->actions()) {
+        file.push_back(a->data().toInt());
+    }
+    EXPECT_EQ(file, (std::vector<int>{app::kCmdNew, app::kCmdOpen, app::kCmdSave, app::kCmdSaveAs,
+                                      app::kCmdExit}));
+    EXPECT_EQ(Action(app::kCmdSaveAs)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    std::set<int> inMenus;
+    for (QMenu* menu : frame->PopupMenus()) {
+        for (QAction* a : menu->actions()) {
+            inMenus.insert(a->menu() != nullptr ? -1 : a->data().toInt());
+        }
+    }
+    for (int id : app::ToolbarLayout()) {
+        EXPECT_TRUE(id == app::kCmdSeparator || inMenus.count(id) == 1) << id;
+    }
+
+    doc.description = "Feeder 3";
+    QString proposed;
+    ModalScript script;
+    script.Then<QFileDialog>([&](QFileDialog* dialog) {
+        proposed = dialog->selectedFiles().value(0);
+        dialog->reject();
+    });
+    Action(app::kCmdSaveAs)->trigger();
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(proposed.endsWith(QStringLiteral("/Feeder 3.kvr"))) << proposed.toStdString();
+}
+
+TEST_F(GuiTest, FormsShowWholeTitlesAndRealArrows) {
+    CKvr100AddressForm address(doc);
+    address.show();
+    const QFontMetrics fm(address.font());
+    // Room beside the title for the title bar's icon and buttons.
+    EXPECT_GE(address.width(), fm.horizontalAdvance(address.windowTitle()) + 4 * fm.height());
+
+    CDownloadPreferencesForm prefs(doc);
+    MonitorConfig config(doc);
+    CMonitorConfigForm monitors(config);
+    QStringList texts;
+    for (QWidget* form : {static_cast<QWidget*>(&prefs), static_cast<QWidget*>(&monitors)}) {
+        for (auto* label : form->findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        for (auto* button : form->findChildren<QAbstractButton*>()) {
+            texts << button->text();
+        }
+    }
+    for (const QString& text : texts) {
+        EXPECT_FALSE(text.contains(QStringLiteral("->")) || text.contains(QStringLiteral("<-")))
+            << text.toStdString();
+    }
+    EXPECT_TRUE(texts.contains(QString::fromUtf8("\u2190 &Add")));
+}
+
+TEST_F(GuiTest, F1AndShiftF1WorkInsideAForm) {
+    app::CContextHelp contextHelp;
+    MakeFrame();
+    QWidget* helpWindow = nullptr;
+    QWidget* helpOwner = nullptr;
+    QString anchor;
+    bool whatsThis = false;
+    ModalScript script;
+    script.Then<CDownloadPreferencesForm>([&](CDownloadPreferencesForm* form) {
+        QTest::keyClick(form, Qt::Key_F1);
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QStringLiteral("helpWindow") && w->isVisible()) {
+                helpWindow = w;
+            }
+        }
+        if (helpWindow != nullptr) {
+            helpOwner = helpWindow->parentWidget();  // the form's, so the form does not block it
+            anchor = helpWindow->findChild<QTextBrowser*>()->source().fragment();
+        }
+        QTest::keyClick(form, Qt::Key_F1, Qt::ShiftModifier);
+        whatsThis = QWhatsThis::inWhatsThisMode();
+        QWhatsThis::leaveWhatsThisMode();
+        form->reject();
+    });
+    frame->OnCommand(app::kCmdDownloadPreferences);
+    EXPECT_TRUE(script.Done());
+    ASSERT_NE(helpWindow, nullptr);
+    EXPECT_EQ(anchor, QString::fromUtf8(app::help::kDownload));
+    EXPECT_TRUE(whatsThis);
+    EXPECT_NE(helpOwner, frame.get());
+    // The form has gone; the help window stays, now the main window's.
+    EXPECT_EQ(helpWindow->parentWidget(), frame.get());
+    EXPECT_TRUE(helpWindow->isVisible());
+}
+
+TEST_F(GuiTest, DarkPaletteReachesTheAboutBoxMonitorLabelsAndToolbarPictures) {
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(app::DarkPalette());
+    const QColor window = app::DarkPalette().color(QPalette::Window);
+    {
+        app::CAboutBox box(doc, 1);
+        EXPECT_EQ(box.palette().color(QPalette::Window), window);
+        MakeFrame();
+        doc.monitorCount = 1;
+        frame->View()->LayoutMonitors(1);
+        CColorLabel* label = frame->View()->Display()->Label(0);
+        const QImage shot = label->grab().toImage();
+        int bright = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                bright += qGray(shot.pixel(x, y)) > 150 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(bright, 10);  // light text on the dark window
+    }
+    QApplication::setPalette(light);
+
+    // Every toolbar picture shows on a dark toolbar too: pictures with dark faces keep at
+    // least their light rim and their light details.
+    const auto visible = [](const QImage& picture, QColor background) {
+        QImage canvas(picture.size(), QImage::Format_RGB32);
+        canvas.fill(background);
+        QPainter(&canvas).drawImage(0, 0, picture);
+        int count = 0;
+        for (int y = 0; y < canvas.height(); ++y) {
+            for (int x = 0; x < canvas.width(); ++x) {
+                count += std::abs(qGray(canvas.pixel(x, y)) - qGray(background.rgb())) > 60;
+            }
+        }
+        return count;
+    };
+    for (int id : app::ToolbarLayout()) {
+        if (id == app::kCmdSeparator) {
+            continue;
+        }
+        QImage picture =
+            app::DrawPicture(app::CommandPicture(id), app::kToolPictureSize, 2.0).toImage();
+        picture.setDevicePixelRatio(1.0);
+        const int onLight = visible(picture, QColor(239, 239, 239));
+        const int onDark = visible(picture, window);
+        EXPECT_GT(onLight, 60) << id;
+        EXPECT_GT(onDark, onLight / 3) << id;
+    }
 }
 
 // The What's This popup, if one is showing.

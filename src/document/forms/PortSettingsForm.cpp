@@ -171,6 +171,9 @@ void RegisterPortSettingsForm() {
         if (owner == nullptr) {
             owner = QApplication::activeWindow();
         }
+        if (owner != nullptr && owner->windowType() == Qt::SplashScreen) {
+            owner = nullptr;  // the start-up picture would delete the form with itself
+        }
         CPortSettingsForm form(settings, PortTable(), owner);
         if (form.exec() != QDialog::Accepted) {
             return false;

@@ -56,6 +56,9 @@ CKvr100AddressForm::CKvr100AddressForm(CQRLDoc& doc, QWidget* parent) : QDialog(
     }
     connect(group, &QButtonGroup::idClicked, this,
             [this](int id) { ApplyKvr100Address(doc_, id); });
+    // The choices are short: the form is widened so the title bar shows the whole title
+    // beside its buttons.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 8 * fontMetrics().height());
 }
 
 QRadioButton* CKvr100AddressForm::AddressButton(int address) const {
@@ -75,7 +78,7 @@ CDownloadPreferencesForm::CDownloadPreferencesForm(CQRLDoc& doc, QWidget* parent
     });
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Channel --> "), this), 0, 0);
+    grid->addWidget(new QLabel(QString::fromUtf8("Channel \u2192"), this), 0, 0);
     for (int c = 0; c < kChannelObjects; ++c) {
         grid->addWidget(new QLabel(QString::fromUtf8(kColumnHeads[c]), this), 0, c + 1,
                         Qt::AlignCenter);

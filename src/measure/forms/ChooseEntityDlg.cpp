@@ -4,7 +4,9 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kvr {
 
@@ -63,6 +65,23 @@ CChooseEntityDlg::CChooseEntityDlg(ChooseEntityLogic& logic, QWidget* parent)
     layout->addWidget(entityBox);
     layout->addWidget(channelBox);
     layout->addLayout(buttons);
+    // The form keeps its size whatever the channel captions say: they are measured for
+    // every entity that can be picked.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    ChooseEntityLogic probe = logic_;
+    int widest = 0;
+    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+        if (!probe.SelectEntity(e)) {
+            continue;
+        }
+        for (int i = 0; i < kChannelObjects; ++i) {
+            channels_[0]->setText(QString::fromStdString(probe.ChannelChoiceAt(i).text));
+            widest = std::max(widest, channels_[0]->sizeHint().width());
+        }
+    }
+    for (QRadioButton* button : channels_) {
+        button->setMinimumWidth(widest);
+    }
     Sync();
 }
 
@@ -90,6 +109,12 @@ void CChooseEntityDlg::Sync() {
         button->setEnabled(choice.enabled);
         button->setChecked(choice.selected);
     }
+    // Enter adds while the choice can be added; otherwise it closes.
+    const int channel = logic_.SelectedChannel();
+    const bool addable = logic_.AddMode() && logic_.SelectedEntity() != entity::kNone &&
+                         channel >= 0 && logic_.ChannelChoiceAt(channel).enabled;
+    add_->setDefault(addable);
+    ok_->setDefault(!addable);
 }
 
 void CChooseEntityDlg::OnOk() {
@@ -117,11 +142,16 @@ void CChooseEntityDlg::showEvent(QShowEvent* event) {
     if (!logic_.AddMode() || parent == nullptr || !movedParent_.isNull()) {
         return;
     }
-    // Beside the parent: the parent gives up half the form's width to the left.
+    // Beside the parent, both inside the main window where there is room.
     movedParent_ = parent;
     parentHome_ = parent->pos();
-    parent->move(parentHome_.x() - frameGeometry().width() / 2, parentHome_.y());
-    move(parent->frameGeometry().right() + 1, parent->frameGeometry().top());
+    const QRect screen = parent->screen()->availableGeometry();
+    QWidget* main = parent->parentWidget() != nullptr ? parent->parentWidget()->window() : nullptr;
+    const QRect area = main != nullptr ? main->frameGeometry() & screen : screen;
+    const BesidePlacement place =
+        PlaceBeside(parent->frameGeometry(), frameGeometry().size(), area, screen);
+    parent->move(parentHome_ + (place.form - parent->frameGeometry().topLeft()));
+    move(place.chooser);
 }
 
 void CChooseEntityDlg::done(int result) {
@@ -130,6 +160,25 @@ void CChooseEntityDlg::done(int result) {
         movedParent_.clear();
     }
     QDialog::done(result);
+}
+
+BesidePlacement PlaceBeside(const QRect& form, const QSize& chooser, const QRect& area,
+                            const QRect& screen) {
+    const QRect room = area.isEmpty() ? screen : area;
+    // The form moves left by what the pair would stick out at the right, no further
+    // than the area's left edge.
+    const int overflow = form.left() + form.width() + chooser.width() - (room.right() + 1);
+    const int formLeft =
+        std::max(std::min(form.left(), room.left()), form.left() - std::max(0, overflow));
+    BesidePlacement place;
+    place.form = QPoint(formLeft, form.top());
+    const int chooserLeft =
+        std::clamp(formLeft + form.width(), screen.left(),
+                   std::max(screen.left(), screen.right() + 1 - chooser.width()));
+    const int chooserTop = std::clamp(
+        form.top(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - chooser.height()));
+    place.chooser = QPoint(chooserLeft, chooserTop);
+    return place;
 }
 
 bool RunChooseEntity(QWidget* parent, ChooseEntityLogic& logic) {

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <array>
 
 #include "measure/ChooseEntity.h"
@@ -50,6 +51,16 @@ class CChooseEntityDlg final : public QDialog {
     QPointer<QWidget> movedParent_;
     QPoint parentHome_;
 };
+
+// Where the add-mode chooser and the form it serves go, side by side: the chooser at the
+// form's right; the form moves left only as far as the pair needs to stay inside the area
+// (the main window, within the screen), never out of it; the chooser stays on the screen.
+struct BesidePlacement {
+    QPoint form;
+    QPoint chooser;
+};
+BesidePlacement PlaceBeside(const QRect& form, const QSize& chooser, const QRect& area,
+                            const QRect& screen);
 
 // Modal; true when it closed with OK (never in add mode).
 bool RunChooseEntity(QWidget* parent, ChooseEntityLogic& logic);

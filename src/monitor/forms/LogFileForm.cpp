@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTreeView>
 
 #include "document/forms/TemplateFileDialog.h"
 #include "monitor/LogFile.h"
@@ -26,6 +28,15 @@ CLogFileForm::CLogFileForm(const std::string& path, uint32_t intervalMs, QWidget
     if (!path.empty()) {
         selectFile(QFile::decodeName(QByteArray::fromStdString(path)));
     }
+
+    // The detail columns as wide as what they show; the name takes the rest.
+    if (auto* tree = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    resize(QSize(860, 520).expandedTo(sizeHint()));
 
     interval_ = new QLineEdit(QString::fromStdString(FormatLogIntervalField(intervalMs)), this);
     interval_->setObjectName(QStringLiteral("interval"));

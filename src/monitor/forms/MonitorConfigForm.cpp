@@ -43,9 +43,9 @@ CMonitorConfigForm::CMonitorConfigForm(MonitorConfig& config, QWidget* parent)
     up_->setToolTip(QStringLiteral("Move the selected monitor up."));
     down_->setToolTip(QStringLiteral("Move the selected monitor down."));
 
-    add_ = new QPushButton(QStringLiteral("<- &Add"), this);
+    add_ = new QPushButton(QString::fromUtf8("\u2190 &Add"), this);
     add_->setToolTip(QStringLiteral("Add a new monitor."));
-    remove_ = new QPushButton(QStringLiteral("-> &Remove"), this);
+    remove_ = new QPushButton(QString::fromUtf8("\u2192 &Remove"), this);
     remove_->setToolTip(QStringLiteral("Delete the selected monitor."));
     openLog_ = new QPushButton(QStringLiteral("&Open Log ..."), this);
     openLog_->setToolTip(QStringLiteral("Selects the output file for logging the monitors."));

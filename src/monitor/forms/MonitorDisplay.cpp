@@ -1,8 +1,11 @@
 #include "monitor/forms/MonitorDisplay.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
@@ -13,21 +16,13 @@ namespace kvr {
 
 namespace {
 
-// Cell geometry in dialog units.
-constexpr int kCellPitchX = 135;
-constexpr int kCellPitchY = 20;
-constexpr int kLabelLeft = 5;
-constexpr int kLabelTop = 3;
-constexpr int kLabelWidth = 60;
-constexpr int kLabelHeight = 20;
-constexpr int kValueLeft = 65;
-constexpr int kValueTop = 5;
-constexpr int kValueWidth = 70;
-constexpr int kValueHeight = 15;
-constexpr int kFontHeight = 14;
 constexpr unsigned kLabelStyle = label_style::kAntialias;
-constexpr unsigned kValueStyle =
-    label_style::kBold | label_style::kAntialias | label_style::kSingleVCentre;
+constexpr unsigned kValueStyle = label_style::kBold | label_style::kAntialias |
+                                 label_style::kSingleVCentre | label_style::kRight;
+// The largest value font: beyond it a wide window only gains blank room.
+constexpr int kMaxValuePixels = 36;
+// Space inside a value box around its text.
+constexpr int kValuePadding = 4;
 const char* const kInvalidLabel = "Invalid!";
 
 int Alignment(unsigned style) {
@@ -85,43 +80,88 @@ void CColorLabel::SetText(const QString& text) {
 
 void CColorLabel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), useBackground_ ? background_ : palette().color(QPalette::Button));
+    painter.fillRect(rect(), useBackground_ ? background_ : palette().color(QPalette::Window));
     painter.end();
     QFrame::paintEvent(event);  // the sunken edge, where there is one
     QPainter text(this);
     text.setFont(textFont_);
-    text.setPen(colour_);
-    text.drawText(contentsRect(), Alignment(style_), text_);
+    text.setPen(colour_.isValid() ? colour_ : palette().color(QPalette::WindowText));
+    const int pad = frameWidth() > 0 ? kValuePadding : 0;
+    text.drawText(contentsRect().adjusted(pad, 0, -pad, 0), Alignment(style_), text_);
 }
 
-DialogUnits DialogUnits::ForFont(const QFont& font) {
-    const QFontMetricsF metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    DialogUnits units;
-    units.baseX = metrics.horizontalAdvance(letters) / 52.0;
-    units.baseY = metrics.height();
-    return units;
+MonitorGridGeometry MonitorGridGeometry::For(int width, int columns, int minCellWidth) {
+    MonitorGridGeometry g;
+    g.columns = std::max(1, columns);
+    const int room = width - 2 * kMargin - (g.columns - 1) * kGap;
+    g.cellWidth = std::max(minCellWidth, room / g.columns);
+    return g;
 }
 
-QRect DialogUnits::ToPixels(int left, int top, int width, int height) const {
-    auto px = [](int du, double base) { return static_cast<int>(std::lround(du * base)); };
-    const int x = px(left, baseX / 4), y = px(top, baseY / 8);
-    return QRect(x, y, px(left + width, baseX / 4) - x, px(top + height, baseY / 8) - y);
-}
-
-CellPlace MonitorCellPlace(int k, int columns) {
+QRect MonitorGridGeometry::Label(int k) const {
     const int row = k / columns, column = k % columns;
-    CellPlace place;
-    place.label = QRect(kCellPitchX * column + kLabelLeft, kCellPitchY * row + kLabelTop,
-                        kLabelWidth, kLabelHeight);
-    place.value = QRect(kCellPitchX * column + kValueLeft, kCellPitchY * row + kValueTop,
-                        kValueWidth, kValueHeight);
-    return place;
+    const int pitchY = labelHeight + valueHeight + kGap;
+    return QRect(kMargin + column * (cellWidth + kGap), kMargin + row * pitchY, cellWidth,
+                 labelHeight);
 }
 
-QRect MonitorGridSize(int count, int columns) {
-    const int rows = (count - 1 + columns) / columns;
-    return QRect(0, 0, kCellPitchX * columns + 5, kCellPitchY * rows + 5);
+QRect MonitorGridGeometry::Value(int k) const {
+    const QRect label = Label(k);
+    return QRect(label.left(), label.bottom() + 1, cellWidth, valueHeight);
+}
+
+QSize MonitorGridGeometry::Canvas(int count) const {
+    if (count <= 0) {
+        return QSize(0, 0);
+    }
+    const int rows = (count + columns - 1) / columns;
+    const int used = std::min(count, columns);
+    return QSize(2 * kMargin + used * cellWidth + (used - 1) * kGap,
+                 2 * kMargin + rows * (labelHeight + valueHeight) + (rows - 1) * kGap);
+}
+
+QString WrapMonitorLabel(const QString& label, int width,
+                         const std::function<int(const QString&)>& textWidth) {
+    // The parts, each ending with its " : " or " / " (the blank after it dropped).
+    QStringList parts;
+    const QString text = label.trimmed();
+    int start = 0;
+    for (int i = 0; i + 2 < text.size(); ++i) {
+        if (text[i] == QLatin1Char(' ') &&
+            (text[i + 1] == QLatin1Char(':') || text[i + 1] == QLatin1Char('/')) &&
+            text[i + 2] == QLatin1Char(' ')) {
+            parts << text.mid(start, i + 2 - start);
+            start = i + 3;
+        }
+    }
+    parts << text.mid(start);
+
+    QStringList lines;
+    for (const QString& part : parts) {
+        if (!lines.isEmpty() && textWidth(lines.back() + QLatin1Char(' ') + part) <= width) {
+            lines.back() += QLatin1Char(' ') + part;
+            continue;
+        }
+        // A part too wide for a line of its own breaks at its blanks.
+        QString line;
+        for (const QString& word : part.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (!line.isEmpty() && textWidth(longer) > width) {
+                lines << line;
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+int MonitorValuePixelSize(int cellWidth, double advancePerPixel, int labelPixels) {
+    const double room = cellWidth - 2 * (kValuePadding + 2);
+    const int fits = static_cast<int>(room / (kValueChars * std::max(advancePerPixel, 0.1)));
+    return std::clamp(fits, labelPixels, std::max(labelPixels, kMaxValuePixels));
 }
 
 QString PickFontFamily(const QStringList& preferred, bool fixedPitch) {
@@ -141,10 +181,6 @@ MonitorDisplay::MonitorDisplay(const CQRLDoc& doc, MonitorViewState& state, QWid
     setObjectName(QStringLiteral("monitorDisplay"));
     setWidgetResizable(false);
     setWidget(canvas_);
-    units_ = DialogUnits::ForFont(font());
-    labelFace_ = PickFontFamily(
-        {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")},
-        false);
     valueFace_ = PickFontFamily({QStringLiteral("DejaVu Sans Mono"),
                                  QStringLiteral("Liberation Mono"), QStringLiteral("Noto Mono")},
                                 true);
@@ -155,33 +191,72 @@ int MonitorDisplay::Columns() const {
 }
 
 void MonitorDisplay::StyleValueBox(CColorLabel* box) const {
-    box->SetFont(valueFace_, kFontHeight, contact_ ? kContactColour : kNoContactColour,
+    box->SetFont(valueFace_, valuePixels_, contact_ ? kContactColour : kNoContactColour,
                  kValueStyle);
 }
 
-void MonitorDisplay::PlaceCell(int k) {
-    const CellPlace place = MonitorCellPlace(k, Columns());
-    const QRect l = place.label, v = place.value;
-    labels_[static_cast<size_t>(k)]->setGeometry(
-        units_.ToPixels(l.x(), l.y(), l.width(), l.height()));
-    values_[static_cast<size_t>(k)]->setGeometry(
-        units_.ToPixels(v.x(), v.y(), v.width(), v.height()));
+void MonitorDisplay::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    Relayout();
 }
 
-void MonitorDisplay::LayoutMonitors(int count, bool columnsChanged) {
+void MonitorDisplay::changeEvent(QEvent* event) {
+    QScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        Relayout();
+    }
+}
+
+void MonitorDisplay::Relayout() {
+    const QFontMetrics labelMetrics(font());
+    // The room of a vertical scroll bar is always kept, so that its coming and going
+    // never changes the layout that made it come or go.
+    const int width = contentsRect().width() - verticalScrollBar()->sizeHint().width();
+    grid_ = MonitorGridGeometry::For(width, Columns(), 10 * labelMetrics.averageCharWidth());
+
+    QFont probe(valueFace_);
+    probe.setPixelSize(100);
+    probe.setWeight(QFont::Black);
+    const double advance = QFontMetricsF(probe).horizontalAdvance(QLatin1Char('0')) / 100.0;
+    const int labelPixels = QFontInfo(font()).pixelSize();
+    valuePixels_ = MonitorValuePixelSize(grid_.cellWidth, advance, labelPixels);
+    QFont valueFont(valueFace_);
+    valueFont.setPixelSize(valuePixels_);
+    valueFont.setWeight(QFont::Black);
+    grid_.valueHeight = QFontMetrics(valueFont).height() + 2 * kValuePadding;
+
+    int lines = 1;
+    const auto measure = [&labelMetrics](const QString& t) {
+        return labelMetrics.horizontalAdvance(t);
+    };
+    for (size_t k = 0; k < labels_.size(); ++k) {
+        const QString wrapped = WrapMonitorLabel(labelTexts_[k], grid_.cellWidth, measure);
+        labels_[k]->SetFont(font().family(), labelPixels, QColor(), kLabelStyle);
+        labels_[k]->SetText(wrapped);
+        lines = std::max<int>(lines, static_cast<int>(wrapped.count(QLatin1Char('\n'))) + 1);
+    }
+    grid_.labelHeight = lines * labelMetrics.lineSpacing() + 2;
+
+    for (int k = 0; k < CellCount(); ++k) {
+        labels_[static_cast<size_t>(k)]->setGeometry(grid_.Label(k));
+        values_[static_cast<size_t>(k)]->setGeometry(grid_.Value(k));
+        StyleValueBox(values_[static_cast<size_t>(k)]);
+    }
+    canvas_->resize(grid_.Canvas(CellCount()).expandedTo(QSize(width, 0)));
+}
+
+void MonitorDisplay::LayoutMonitors(int count, bool /*columnsChanged*/) {
     count = std::clamp(count, 0, static_cast<int>(kMaxMonitors));
     for (int k = CellCount(); k < count; ++k) {
         auto* label = new CColorLabel(canvas_);
         label->setObjectName(QStringLiteral("monitorLabel%1").arg(k));
-        label->SetFont(labelFace_, kFontHeight, Qt::black, kLabelStyle);
         auto* value = new CColorLabel(canvas_);
         value->setObjectName(QStringLiteral("monitorValue%1").arg(k));
         value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         value->SetBackground(Qt::black);
-        StyleValueBox(value);
         labels_.push_back(label);
         values_.push_back(value);
-        PlaceCell(k);
+        labelTexts_.emplace_back();
         label->show();
         value->show();
     }
@@ -190,15 +265,9 @@ void MonitorDisplay::LayoutMonitors(int count, bool columnsChanged) {
         delete values_.back();
         labels_.pop_back();
         values_.pop_back();
+        labelTexts_.pop_back();
     }
     state_.cells.resize(static_cast<size_t>(count));
-    if (columnsChanged) {
-        for (int k = 0; k < count; ++k) {
-            PlaceCell(k);
-        }
-    }
-    const QRect size = MonitorGridSize(count, Columns());
-    canvas_->resize(units_.ToPixels(0, 0, size.width(), size.height()).size());
     UpdateView();
 }
 
@@ -211,13 +280,12 @@ void MonitorDisplay::UpdateView() {
                                 doc_.monitorChannels[static_cast<size_t>(k)], label, true, false)) {
             label = kInvalidLabel;
         }
-        const QString text = QString::fromStdString(label);
-        labels_[static_cast<size_t>(k)]->SetText(text);
-        // The label's box is small; the whole label is always one hover away.
+        const QString text = QString::fromStdString(label).trimmed();
+        labelTexts_[static_cast<size_t>(k)] = text;
         labels_[static_cast<size_t>(k)]->setToolTip(text);
         values_[static_cast<size_t>(k)]->setToolTip(text);
-        StyleValueBox(values_[static_cast<size_t>(k)]);
     }
+    Relayout();  // the labels' lines may have changed
 }
 
 void MonitorDisplay::SetContactState(bool contact) {

@@ -1,5 +1,7 @@
-// The main view's monitor display: a scrolling grid of cells, each a label naming the
-// monitor and a sunken value box whose text colour says whether the unit answers.
+// The main view's monitor display: a grid of cells as wide as the window, in the
+// configured number of columns, each a label naming the monitor (whole, over as many lines
+// as it needs) above a sunken value box whose text, right-aligned in a large fixed-pitch
+// font, is green while the unit answers and red while it does not.
 //
 // Integration (the view owns a MonitorViewState and the document):
 //   auto* display = new MonitorDisplay(doc, viewState, parent);
@@ -16,6 +18,7 @@
 #include <QRect>
 #include <QScrollArea>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "document/QRLDoc.h"
@@ -43,7 +46,8 @@ class CColorLabel final : public QFrame {
     Q_OBJECT
   public:
     explicit CColorLabel(QWidget* parent = nullptr);
-    // Face, pixel height, text colour and style bits together, as one font.
+    // Face, pixel height, text colour and style bits together, as one font. An invalid
+    // colour paints in the palette's text colour.
     void SetFont(const QString& face, int height, const QColor& colour, unsigned style);
     void SetBackground(const QColor& colour);
     void SetText(const QString& text);
@@ -58,29 +62,40 @@ class CColorLabel final : public QFrame {
   private:
     QString text_;
     QFont textFont_;
-    QColor colour_{Qt::black};
+    QColor colour_;
     QColor background_;
     bool useBackground_ = false;
     unsigned style_ = 0;
 };
 
-// The mapping from dialog units to pixels of a font: a quarter of its average character
-// width across, an eighth of its height down.
-struct DialogUnits {
-    double baseX = 6;
-    double baseY = 13;
-    static DialogUnits ForFont(const QFont& font);
-    QRect ToPixels(int left, int top, int width, int height) const;
+// Where the cells sit, in pixels, for the width the grid may use: the configured columns
+// share the width; each cell is its label (as many lines as the longest label needs) over
+// its value box. Plain arithmetic, so tests can call it without a window.
+struct MonitorGridGeometry {
+    static constexpr int kMargin = 6;
+    static constexpr int kGap = 10;  // between columns and between rows
+    int columns = 1;
+    int cellWidth = 0;
+    int labelHeight = 0;
+    int valueHeight = 0;
+
+    // minCellWidth keeps cells usable in a narrow window (the grid then scrolls across).
+    static MonitorGridGeometry For(int width, int columns, int minCellWidth);
+    QRect Label(int k) const;
+    QRect Value(int k) const;
+    // The size of the area n cells fill.
+    QSize Canvas(int count) const;
 };
 
-// Where cell k sits (in dialog units, left/top/width/height) for a number of columns.
-struct CellPlace {
-    QRect label;
-    QRect value;
-};
-CellPlace MonitorCellPlace(int k, int columns);
-// The scrollable size of n cells in dialog units.
-QRect MonitorGridSize(int count, int columns);
+// A monitor label broken into lines of at most width: after " : " and " / " first, then at
+// other blanks only where a part alone is too wide. textWidth measures a line.
+QString WrapMonitorLabel(const QString& label, int width,
+                         const std::function<int(const QString&)>& textWidth);
+
+// The value font's pixel size for a cell width: as large as fits a value of up to
+// kValueChars characters, no smaller than the label font and no larger than the cap.
+inline constexpr int kValueChars = 11;
+int MonitorValuePixelSize(int cellWidth, double advancePerPixel, int labelPixels);
 
 inline const QColor kContactColour{0, 255, 0};
 inline const QColor kNoContactColour{255, 0, 0};
@@ -92,8 +107,8 @@ class MonitorDisplay final : public QScrollArea {
     MonitorDisplay(const CQRLDoc& doc, MonitorViewState& state, QWidget* parent = nullptr);
 
     // Builds or removes cells up to count (0 to 60), places them for the document's
-    // columns (moving the old ones when the columns changed), sizes the scrolled area and
-    // refreshes the labels.
+    // columns and the window's width, and refreshes the labels. Every cell is placed
+    // afresh, so a change of columns needs no flag (it is kept for the callers).
     void LayoutMonitors(int count, bool columnsChanged);
     // Labels from the document's monitors ("Invalid!" for one the unit does not have),
     // value boxes restyled for the contact flag.
@@ -108,19 +123,25 @@ class MonitorDisplay final : public QScrollArea {
     bool Contact() const { return contact_; }
     CColorLabel* Label(int k) const { return labels_.at(static_cast<size_t>(k)); }
     CColorLabel* ValueBox(int k) const { return values_.at(static_cast<size_t>(k)); }
-    const DialogUnits& Units() const { return units_; }
     QWidget* Canvas() const { return canvas_; }
+    const MonitorGridGeometry& Geometry() const { return grid_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void StyleValueBox(CColorLabel* box) const;
-    void PlaceCell(int k);
+    // Fits the grid to the width: cell size, value font, label lines, every cell's place.
+    void Relayout();
 
     const CQRLDoc& doc_;
     MonitorViewState& state_;
     QWidget* canvas_;
-    DialogUnits units_;
-    QString labelFace_;
+    MonitorGridGeometry grid_;
+    int valuePixels_ = 14;
     QString valueFace_;
+    std::vector<QString> labelTexts_;  // unwrapped
     std::vector<CColorLabel*> labels_;
     std::vector<CColorLabel*> values_;
     bool contact_ = false;

@@ -217,7 +217,7 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     MonitorArgs ma;
     std::string error;
     if (!ParseArgs(args, ma, error)) {
-        return Fail(error);
+        return UsageError("monitor", error);
     }
     // The log's date and AM/PM designator in the user's own format.
     std::setlocale(LC_TIME, "");

@@ -173,6 +173,8 @@ const std::vector<SettingInfo>& SettingsTable() {
          kStoredMonitors, "no monitors"},
         {RegRoot::CurrentUser, kKeyPreferences, kValCalibrationPrefs, StoredType::String, 0,
          "no recalled calibration values"},
+        {RegRoot::CurrentUser, kKeyPreferences, kValKvr100Address, StoredType::Dword, 4,
+         "kvrctl asks a single KVR 100 at address 0"},
         {RegRoot::CurrentUser, kKeyConfiguration, kValPassword, StoredType::String, 0,
          "no password set"},
         {RegRoot::LocalMachine, kKeyMsInfo, kValPath, StoredType::String, 0,

@@ -236,7 +236,8 @@ int SetPort(const std::vector<std::string>& args) {
     std::string problem = ValidatePortForm(port, settings.baud, settings.parity, settings.dataBits,
                                            settings.stopBits);
     if (!problem.empty()) {
-        return UsageError("settings", problem);
+        Fail(problem);  // the form's own message
+        return kExitUsage;
     }
     settings.port = static_cast<uint16_t>(port);
     if (!SavePortSettings(settings)) {

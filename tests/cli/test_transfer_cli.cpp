@@ -58,7 +58,7 @@ TEST_F(TransferCli, QuerySaysWhichMeasuringUnitAnswers) {
         path = sim.Path();
         test::RunResult r = Kvrctl({"query"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "kvrctl: no measuring unit answered\n");
+        EXPECT_EQ(r.err, "kvrctl: no measuring unit answered on " + path + "\n");
     }
 }
 
@@ -68,8 +68,7 @@ TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
     test::RunResult r = Kvrctl({"upload", "-o", file, "--raw", dir.File("raw")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Board 3 (main board"), std::string::npos);
-    EXPECT_NE(r.out.find("Uploaded from KVR 300\nUpload pane: Uploaded KVR 300\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("Uploaded from KVR 300\nStatus: Uploaded KVR 300\n"), std::string::npos)
         << r.out;
     ASSERT_TRUE(std::filesystem::exists(file));
 
@@ -93,7 +92,7 @@ TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
         r = Kvrctl({"download", file});
     }
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Downloaded to KVR 300\nDownload pane: Downloaded KVR 300\n");
+    EXPECT_EQ(r.out, "Downloaded to KVR 300\nStatus: Downloaded KVR 300\n");
 
     r = Kvrctl({"upload", "--board", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -121,7 +120,7 @@ TEST_F(TransferCli, DifferentUnitStopsAtEachUnansweredQuestion) {
         auto a = Sim("kvr100", "204117");
         test::RunResult r = Kvrctl({"upload", "-o", file});
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.out.find("Uploaded from KVR 100\nUpload pane: Uploaded KVR 100\n"),
+        EXPECT_NE(r.out.find("Uploaded from KVR 100\nStatus: Uploaded KVR 100\n"),
                   std::string::npos)
             << r.out;
     }
@@ -149,7 +148,7 @@ TEST_F(TransferCli, DifferentUnitStopsAtEachUnansweredQuestion) {
     EXPECT_NE(r.out.find("0 Channel(s) Downloaded"), std::string::npos) << r.out;
 
     r = Kvrctl({"download", file, "--to-different-unit", "maybe"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--to-different-unit needs yes or no"), std::string::npos);
 
     r = Kvrctl({"download", file, "--to-different-unit", "yes", "--overwrite-serial", "no"});

@@ -170,12 +170,7 @@ std::string TransferPaneText(bool download, unsigned mask) {
     bool first = true;
     for (int bit = 0; bit < 3; ++bit) {
         if ((mask & (1u << bit)) != 0) {
-            // Appended piece by piece: GCC 12 at -O3 reports a false overlap (-Wrestrict)
-            // for a literal plus a temporary string.
-            if (!first) {
-                text += ',';
-            }
-            text += std::to_string(bit + 1);
+            text += (first ? "" : ",") + std::to_string(bit + 1);
             first = false;
         }
     }

@@ -87,6 +87,25 @@ std::string TerminalText(const std::string& text, bool keepLineBreaks) {
     return out;
 }
 
+std::string TerminalJson(const std::string& json) {
+    std::string out;
+    out.reserve(json.size());
+    char hex[8];
+    for (size_t i = 0; i < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if (c == 0x7F) {
+            out += "\\u007f";
+        } else if (c == 0xC2 && i + 1 < json.size() &&
+                   static_cast<unsigned char>(json[i + 1]) < 0xA0) {
+            std::snprintf(hex, sizeof hex, "\\u%04x", static_cast<unsigned char>(json[++i]));
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void ShowProgress(const std::string& text) {
     static const bool terminal = ::isatty(STDERR_FILENO) == 1;
     if (!terminal) {

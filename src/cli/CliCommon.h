@@ -33,6 +33,10 @@ std::string PortName(const CSerialPort& port);
 // clear the screen or set the window title) are shown as \xHH or \u00HH. Line breaks stay
 // when keepLineBreaks is set.
 std::string TerminalText(const std::string& text, bool keepLineBreaks = false);
+// A JSON document made safe the same way while staying the same document: DEL and the C1
+// controls, which JSON allows raw in strings, become \u escapes (C0 ones are escaped by
+// every JSON writer already).
+std::string TerminalJson(const std::string& json);
 
 // A one-line progress text on standard error, only when it is a terminal; each text
 // replaces the one before and the line is cleared when the work ends or a message is

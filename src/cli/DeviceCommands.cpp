@@ -192,7 +192,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     if (!SaveDocumentFile(doc, ba.output, false)) {
         return Fail("the setup file " + ba.output + " was not saved");
     }
-    std::printf("saved %s\n", ba.output.c_str());
+    std::printf("saved %s\n", TerminalText(ba.output).c_str());
     return 0;
 }
 
@@ -318,7 +318,8 @@ int Values(const Options& options, const std::vector<std::string>& args) {
         }
     }
     if (ba.json) {
-        std::printf("%s\n", nlohmann::ordered_json({{"boards", json}}).dump(2).c_str());
+        const std::string text = nlohmann::ordered_json({{"boards", json}}).dump(2);
+        std::printf("%s\n", TerminalJson(text).c_str());
     }
     if (read == 0) {
         return Fail("no board gave a valid values reply");

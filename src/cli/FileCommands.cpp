@@ -386,7 +386,7 @@ int Show(const Options&, const std::vector<std::string>& args) {
     }
     NoteShortFile(path, file.info);
     if (json) {
-        std::fputs(SetupToJson(file.image, LabelOf).c_str(), stdout);
+        std::fputs(TerminalJson(SetupToJson(file.image, LabelOf)).c_str(), stdout);
         return 0;
     }
     return ShowText(path, file);
@@ -442,7 +442,8 @@ int Convert(const Options&, const std::vector<std::string>& args) {
                      "will not give the same bytes as %s\n",
                      TerminalText(in).c_str());
     }
-    const std::string text = SetupToJson(file.image, LabelOf);
+    const std::string json = SetupToJson(file.image, LabelOf);
+    const std::string text = out == "-" ? TerminalJson(json) : json;
     return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : 1;
 }
 

@@ -122,7 +122,7 @@ int Query(const Options& options, const std::vector<std::string>& args) {
             {"boards", doc.GetChannels()},
             {"kvr100Address",
              kvr300 ? nlohmann::ordered_json() : nlohmann::ordered_json(kvr100Address)}};
-        std::printf("%s\n", out.dump(2).c_str());
+        std::printf("%s\n", TerminalJson(out.dump(2)).c_str());
         return 0;
     }
     if (kvr300) {

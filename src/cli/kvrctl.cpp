@@ -214,8 +214,9 @@ int Ports(const Options&, const std::vector<std::string>& args) {
                                  {"setByUser", e.overridden}});
             }
             const nlohmann::ordered_json out = {{"file", file}, {"ports", ports}};
-            std::printf("%s\n",
-                        out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+            const std::string text =
+                out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+            std::printf("%s\n", TerminalJson(text).c_str());
             return 0;
         }
         std::printf("Port  Device\n");

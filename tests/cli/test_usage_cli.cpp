@@ -132,6 +132,11 @@ TEST(UsageCli, TextFromAFileNeverReachesTheTerminalAsControls) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(HasControl(r.out)) << r.out;
     EXPECT_TRUE(Has(r.out, "A\\x1b]0;owned\\x07\\x1b[2J\\u009b31m\\x7f\n")) << r.out;
+    // The JSON stays the same document: the controls are JSON escapes.
+    r = test::Run({KVRCTL_EXE, "show", path, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(HasControl(r.out)) << r.out;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["description"], image.description);
     r = test::Run({KVRCTL_EXE, "diff", plainPath, path});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(HasControl(r.out)) << r.out;

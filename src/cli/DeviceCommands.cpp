@@ -112,9 +112,19 @@ std::array<uint8_t, kBoards> BoardAddresses(int kvr100Address) {
     return addresses;
 }
 
+// The KVR 100 address to use: a KVR 300 (its main board answers) keeps its boards at
+// addresses 0 to 3 whatever was given or stored, so a stored address never swaps them.
+int EffectiveKvr100Address(CSerialPort& port, int kvr100Address) {
+    if (kvr100Address == 0) {
+        return 0;
+    }
+    CChannelLink mainBoard(&port, static_cast<uint8_t>(kMainBoard));
+    return mainBoard.ReadParameters() ? 0 : kvr100Address;
+}
+
 // The boards asked for, each read into its own channel object; null where none answered.
 std::vector<std::unique_ptr<CChannelLink>> ReadBoards(CSerialPort& port, const BoardArgs& ba) {
-    const auto addresses = BoardAddresses(ba.kvr100Address);
+    const auto addresses = BoardAddresses(EffectiveKvr100Address(port, ba.kvr100Address));
     std::vector<std::unique_ptr<CChannelLink>> boards(kBoards);
     for (int b = 0; b < kBoards; ++b) {
         if (ba.board >= 0 && b != ba.board) {
@@ -161,10 +171,10 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     }
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
-    ApplyKvr100Address(doc, ba.kvr100Address);
     if (!OpenPort(options, doc.Port())) {
-        return 1;
+        return kExitFailed;
     }
+    ApplyKvr100Address(doc, EffectiveKvr100Address(doc.Port(), ba.kvr100Address));
     CliUser user;
     user.quiet = true;  // only errors go to standard error
     ScopedUserSeam seam(user);

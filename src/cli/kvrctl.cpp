@@ -157,9 +157,9 @@ const Command kCommands[] = {
     {"address", Address, "store the address of a single KVR 100; check that it answers",
      "usage: kvrctl [PORT OPTIONS] address 0|1|2\n"
      "\n"
-     "Stores the address (0, 1 or 2) that a single KVR 100 answers on; upload, values,\n"
-     "query and monitor use it when --kvr100-address is not given. With port options, also\n"
-     "checks that a KVR 100 answers there.\n"},
+     "Stores the address (0, 1 or 2) that a single KVR 100 answers on; upload, values and\n"
+     "query use it when --kvr100-address is not given (a KVR 300 always keeps its boards at\n"
+     "addresses 0 to 3). With port options, also checks that a KVR 100 answers there.\n"},
 };
 
 const Command* FindCommand(const std::string& name) {

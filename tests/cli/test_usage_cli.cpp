@@ -241,6 +241,12 @@ TEST(UsageCli, PortsAsJsonAndTheStoredPortNamedWhenNothingAnswers) {
     r = test::Run({KVRCTL_EXE, "upload"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "kvrctl: no board answered on port 5 (" + sim.Path() + ")\n");
+
+    // A stored KVR 100 address never swaps the boards of a KVR 300.
+    ASSERT_EQ(test::Run({KVRCTL_EXE, "address", "2"}).status, 0);
+    r = test::Run({KVRCTL_EXE, "--device", sim.Path(), "upload", "--board", "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "Board 0 (channel 1, address 0)")) << r.out;
 }
 
 TEST(UsageCli, DownloadWithoutAStoredPasswordSaysHowToSetOne) {

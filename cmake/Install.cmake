@@ -1,5 +1,5 @@
-# Install rules: the programs, the user guide, and the desktop integration (menu entry,
-# the *.kvr MIME type, the icon). Included from the top-level CMakeLists.txt after the
+# Install rules: the programs, their manual pages, the bash completion of kvrctl, the user
+# guide, and the desktop integration (menu entry, the *.kvr MIME type, the icon). Included from the top-level CMakeLists.txt after the
 # targets are defined:  include(cmake/Install.cmake)
 #
 #   cmake --install build/dev --prefix /usr/local
@@ -27,3 +27,10 @@ install(FILES ${KVR_SOURCE_ROOT}/packaging/kvr-setup.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${KVR_SOURCE_ROOT}/packaging/kvrview.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+install(FILES ${KVR_SOURCE_ROOT}/doc/man/kvrview.1 ${KVR_SOURCE_ROOT}/doc/man/kvrctl.1
+              ${KVR_SOURCE_ROOT}/doc/man/kvr-sim.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion looks for a command's completion when it is first typed.
+install(FILES ${KVR_SOURCE_ROOT}/packaging/bash-completion/kvrctl
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

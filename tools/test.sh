@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
+desktop-file-validate packaging/kvrview.desktop
 cmake --preset dev > /dev/null
 cmake --build --preset dev -- -j2
 ctest --preset dev

@@ -38,7 +38,7 @@ QString FileFilter() {
 
 }  // namespace
 
-// Commands of the Parts still to come (inputs, outputs, diagnostics, display, com,
+// Commands whose features are not built yet (inputs, outputs, diagnostics, display, com,
 // calibration, print) have no handler yet: they stay in the menu and the toolbar, disabled.
 const CQRLView::Handler* CQRLView::FindHandler(int id) {
     static const Handler kHandlers[] = {

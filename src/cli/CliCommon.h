@@ -8,6 +8,11 @@
 
 namespace kvr::cli {
 
+// Exit statuses (diff keeps its own: 0 equal, 1 different, 2 trouble).
+constexpr int kExitFailed = 1;    // the line, the unit or a file failed
+constexpr int kExitUsage = 2;     // the command line is wrong
+constexpr int kExitQuestion = 3;  // a download stopped at a question no flag answered
+
 struct Options {
     PortSettings settings;
     bool portGiven = false;
@@ -15,27 +20,49 @@ struct Options {
 
 // Prints "kvrctl: reason" to standard error and gives the failure status 1.
 int Fail(const std::string& reason);
+// The same for a command line that is wrong: the reason, where the command's usage is
+// found, and the status 2.
+int UsageError(const std::string& command, const std::string& reason);
 // Opens the port of the options; prints the reason and gives false when it will not open.
 bool OpenPort(const Options& options, CSerialPort& port);
+// "port N (/dev/ttyS0)" or the device path: where a command looked for the unit.
+std::string PortName(const CSerialPort& port);
 
+// Text from a file, a unit or the settings made safe for a terminal: non-UTF-8 bytes are
+// read as Latin-1, and control characters (C0, DEL and C1, which could move the cursor,
+// clear the screen or set the window title) are shown as \xHH or \u00HH. Line breaks stay
+// when keepLineBreaks is set.
+std::string TerminalText(const std::string& text, bool keepLineBreaks = false);
+// A JSON document made safe the same way while staying the same document: DEL and the C1
+// controls, which JSON allows raw in strings, become \u escapes (C0 ones are escaped by
+// every JSON writer already).
+std::string TerminalJson(const std::string& json);
+
+// A one-line progress text on standard error, only when it is a terminal; each text
+// replaces the one before and the line is cleared when the work ends or a message is
+// printed.
+void ShowProgress(const std::string& text);
+void ClearProgress();
+
+// Takes "--kvr100-address 0|1|2" out of args. address: the one given, else the one stored
+// by 'kvrctl address', else 0. False (with the reason) on a wrong value.
+bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string& error);
+// The address stored by 'kvrctl address N' (0 when none is stored).
+int StoredKvr100Address();
+bool StoreKvr100Address(int address);
+
+// The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);
 int Values(const Options& options, const std::vector<std::string>& args);
-// kvrctl settings [set-port N --baud B --parity P --data-bits D --stop-bits S]
 int Settings(const Options& options, const std::vector<std::string>& args);
-// kvrctl password set | check
 int Password(const Options& options, const std::vector<std::string>& args);
-// kvrctl query
 int Query(const Options& options, const std::vector<std::string>& args);
-// kvrctl download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no]
-//   [--overwrite-calibration yes|no] [--continue]
 int Download(const Options& options, const std::vector<std::string>& args);
-// kvrctl show FILE.kvr [--json], convert FILE.json -o FILE.kvr, diff A.kvr B.kvr|--unit
 int Show(const Options& options, const std::vector<std::string>& args);
 int Convert(const Options& options, const std::vector<std::string>& args);
 int Diff(const Options& options, const std::vector<std::string>& args);
-// kvrctl monitor --monitor CH:ENTITY ... [--secondary] [--log FILE --interval S] [--duration S]
 int Monitor(const Options& options, const std::vector<std::string>& args);
-// kvrctl address 0|1|2
 int Address(const Options& options, const std::vector<std::string>& args);
+int Ports(const Options& options, const std::vector<std::string>& args);
 
 }  // namespace kvr::cli

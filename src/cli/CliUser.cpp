@@ -7,13 +7,16 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/CliCommon.h"
+
 namespace kvr::cli {
 
 MsgAnswer CliUser::MessageBox(const std::string& text, const std::string&, MsgIcon icon,
                               MsgButtons buttons) {
     if (buttons == MsgButtons::Ok) {
         if (!quiet || icon == MsgIcon::Error || icon == MsgIcon::Warning) {
-            std::fprintf(stderr, "kvrctl: %s\n", text.c_str());
+            ClearProgress();
+            std::fprintf(stderr, "kvrctl: %s\n", TerminalText(text, true).c_str());
         }
         return MsgAnswer::Ok;
     }

@@ -1,4 +1,5 @@
 // kvrctl commands that talk to the attached unit.
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -7,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/PortSetup.h"
 #include "document/QRLDoc.h"
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
+#include "document/UnitAddressing.h"
 #include "link/ChannelLink.h"
 #include "link/EntityScale.h"
 #include "link/RecordText.h"
@@ -26,14 +30,20 @@ constexpr int kBoards = 4;  // channels 0 to 2 and the main board 3
 
 struct BoardArgs {
     int board = -1;  // -1: all
+    int kvr100Address = 0;
+    bool json = false;  // values --json
     std::string rawDir;
     std::string output;      // upload -o: the setup file to save
     bool keepGoing = false;  // upload --continue
 };
 
-// allowUpload: the upload's own options (--raw, -o, --continue) are accepted.
-bool ParseBoardArgs(const std::vector<std::string>& args, bool allowUpload, BoardArgs& out,
+// allowUpload: the upload's own options (--raw, -o, --continue) are accepted; otherwise
+// the values' --json.
+bool ParseBoardArgs(std::vector<std::string> args, bool allowUpload, BoardArgs& out,
                     std::string& error) {
+    if (!TakeKvr100Address(args, out.kvr100Address, error)) {
+        return false;
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--board" && i + 1 < args.size()) {
@@ -49,18 +59,21 @@ bool ParseBoardArgs(const std::vector<std::string>& args, bool allowUpload, Boar
             out.output = args[++i];
         } else if (allowUpload && a == "--continue") {
             out.keepGoing = true;
+        } else if (!allowUpload && a == "--json") {
+            out.json = true;
         } else {
-            error = "unexpected argument '" + a + "' (see kvrctl --help)";
+            error = "unexpected argument '" + a + "'";
             return false;
         }
     }
     return true;
 }
 
-std::string BoardTitle(int board) {
-    return board == 3 ? "Board 3 (main board, address 3)"
-                      : "Board " + std::to_string(board) + " (channel " +
-                            std::to_string(board + 1) + ", address " + std::to_string(board) + ")";
+std::string BoardTitle(int board, int address) {
+    return board == 3
+               ? "Board 3 (main board, address 3)"
+               : "Board " + std::to_string(board) + " (channel " + std::to_string(board + 1) +
+                     ", address " + std::to_string(address) + ")";
 }
 
 bool SaveRaw(const std::string& dir, int board, const ParameterRecord& record, std::string& error) {
@@ -87,14 +100,38 @@ bool SaveRaw(const std::string& dir, int board, const ParameterRecord& record, s
     return true;
 }
 
+// The unit address of each board: a single KVR 100 at kvr100Address is board 0, as in the
+// desktop program's document.
+std::array<uint8_t, kBoards> BoardAddresses(int kvr100Address) {
+    CQRLDoc doc;
+    ApplyKvr100Address(doc, kvr100Address);
+    std::array<uint8_t, kBoards> addresses{};
+    for (int b = 0; b < kBoards; ++b) {
+        addresses[static_cast<size_t>(b)] = doc.Channel(b).Address();
+    }
+    return addresses;
+}
+
+// The KVR 100 address to use: a KVR 300 (its main board answers) keeps its boards at
+// addresses 0 to 3 whatever was given or stored, so a stored address never swaps them.
+int EffectiveKvr100Address(CSerialPort& port, int kvr100Address) {
+    if (kvr100Address == 0) {
+        return 0;
+    }
+    CChannelLink mainBoard(&port, static_cast<uint8_t>(kMainBoard));
+    return mainBoard.ReadParameters() ? 0 : kvr100Address;
+}
+
 // The boards asked for, each read into its own channel object; null where none answered.
-std::vector<std::unique_ptr<CChannelLink>> ReadBoards(CSerialPort& port, int only) {
+std::vector<std::unique_ptr<CChannelLink>> ReadBoards(CSerialPort& port, const BoardArgs& ba) {
+    const auto addresses = BoardAddresses(EffectiveKvr100Address(port, ba.kvr100Address));
     std::vector<std::unique_ptr<CChannelLink>> boards(kBoards);
     for (int b = 0; b < kBoards; ++b) {
-        if (only >= 0 && b != only) {
+        if (ba.board >= 0 && b != ba.board) {
             continue;
         }
-        auto channel = std::make_unique<CChannelLink>(&port, static_cast<uint8_t>(b));
+        ShowProgress("Reading board " + std::to_string(b) + " ...");
+        auto channel = std::make_unique<CChannelLink>(&port, addresses[static_cast<size_t>(b)]);
         if (channel->ReadParameters()) {
             channel->savedRecord = channel->record;
             channel->UpdateExtendedFromFirmware();
@@ -103,13 +140,12 @@ std::vector<std::unique_ptr<CChannelLink>> ReadBoards(CSerialPort& port, int onl
             break;  // the line went away; the rest would fail the same way
         }
     }
+    ClearProgress();
     return boards;
 }
 
-int NoBoard(const Options& options, const CSerialPort& port, int only) {
-    std::string where = options.settings.device.empty()
-                            ? "port " + std::to_string(options.settings.port)
-                            : options.settings.device;
+int NoBoard(const CSerialPort& port, int only) {
+    const std::string where = PortName(port);
     if (!port.IsOpen() && !port.LastError().empty()) {
         return Fail(port.LastError());
     }
@@ -120,9 +156,9 @@ int NoBoard(const Options& options, const CSerialPort& port, int only) {
 }
 
 void PrintBoard(int board, const ParameterRecord& record) {
-    std::printf("%s\n", BoardTitle(board).c_str());
+    std::printf("%s\n", BoardTitle(board, record.GetUnitAddress() & 7).c_str());
     for (const auto& [name, value] : DescribeRecord(record)) {
-        std::printf("  %-24s %s\n", name.c_str(), value.c_str());
+        std::printf("  %-24s %s\n", name.c_str(), TerminalText(value).c_str());
     }
     std::printf("\n");
 }
@@ -130,13 +166,15 @@ void PrintBoard(int board, const ParameterRecord& record) {
 // upload -o: the desktop program's Upload command, then the document saved as a setup file.
 int UploadToFile(const Options& options, const BoardArgs& ba) {
     if (ba.board >= 0) {
-        return Fail("--board cannot be combined with -o: the upload reads every board");
+        return UsageError("upload",
+                          "--board cannot be combined with -o: the upload reads every board");
     }
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
     if (!OpenPort(options, doc.Port())) {
-        return 1;
+        return kExitFailed;
     }
+    ApplyKvr100Address(doc, EffectiveKvr100Address(doc.Port(), ba.kvr100Address));
     CliUser user;
     user.quiet = true;  // only errors go to standard error
     ScopedUserSeam seam(user);
@@ -157,11 +195,11 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     }
     // The summary's first line; the boards not read are named below instead.
     const std::string summary = uploaded.text.substr(0, uploaded.text.find('\n'));
-    std::printf("%s\nUpload pane: %s\n", summary.c_str(),
+    std::printf("%s\nStatus: %s\n", TerminalText(summary).c_str(),
                 TransferPaneText(false, doc.lastUploadMask, uploaded.unitBoards == 0xFu).c_str());
     if (uploaded.mask == 0 && uploaded.unitBoards == 0) {
         // Nothing to save: a file of default records would only replace a good one.
-        return NoBoard(options, doc.Port(), -1);
+        return NoBoard(doc.Port(), -1);
     }
     // A unit whose main board answers is a KVR 300: a file without all four of its boards
     // must not replace a good one, nor pass for a KVR 100's.
@@ -174,65 +212,41 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     if (!SaveDocumentFile(doc, ba.output, false)) {
         return Fail("the setup file " + ba.output + " was not saved");
     }
+    std::printf("saved %s\n", TerminalText(ba.output).c_str());
     if (!complete) {
-        std::printf("saved %s\n", ba.output.c_str());
         return Fail("upload incomplete: " + ba.output + " holds default records for " +
                     uploaded.missing + lost);
     }
-    std::printf("saved %s\n", ba.output.c_str());
     return 0;
 }
 
 }  // namespace
 
-int Fail(const std::string& reason) {
-    std::fprintf(stderr, "kvrctl: %s\n", reason.c_str());
-    return 1;
-}
-
-bool OpenPort(const Options& options, CSerialPort& port) {
-    port.Settings() = options.settings;
-    if (options.settings.device.empty() && !options.portGiven) {
-        // The stored settings of the transmission setup, as the desktop program uses them.
-        PortSettings stored;
-        if (!LoadPortSettings(stored)) {
-            Fail(
-                "no serial port given: use --port N or --device PATH, or store one with "
-                "'kvrctl settings set-port'");
-            return false;
-        }
-        port.Settings() = stored;
-    }
-    if (!port.OpenWithSettings()) {
-        Fail(port.LastError());
-        return false;
-    }
-    return true;
-}
-
 int Upload(const Options& options, const std::vector<std::string>& args) {
     BoardArgs ba;
     std::string error;
     if (!ParseBoardArgs(args, true, ba, error)) {
-        return Fail(error);
+        return UsageError("upload", error);
     }
     if (!ba.output.empty()) {
         return UploadToFile(options, ba);
     }
     if (ba.keepGoing) {
-        return Fail("--continue applies to upload -o FILE.kvr");
+        return UsageError("upload", "--continue applies to upload -o FILE.kvr");
     }
     CSerialPort port;
     if (!OpenPort(options, port)) {
         return 1;
     }
-    auto boards = ReadBoards(port, ba.board);
+    auto boards = ReadBoards(port, ba);
     int found = 0;
     for (int b = 0; b < kBoards; ++b) {
         const auto& channel = boards[static_cast<size_t>(b)];
         if (!channel) {
             if (ba.board < 0) {
-                std::printf("%s: no answer\n\n", BoardTitle(b).c_str());
+                std::printf("%s: no answer\n\n",
+                            BoardTitle(b, BoardAddresses(ba.kvr100Address)[static_cast<size_t>(b)])
+                                .c_str());
             }
             continue;
         }
@@ -243,7 +257,7 @@ int Upload(const Options& options, const std::vector<std::string>& args) {
         }
     }
     if (found == 0) {
-        return NoBoard(options, port, ba.board);
+        return NoBoard(port, ba.board);
     }
     std::printf("%d board(s) uploaded\n", found);
     return 0;
@@ -253,14 +267,14 @@ int Values(const Options& options, const std::vector<std::string>& args) {
     BoardArgs ba;
     std::string error;
     if (!ParseBoardArgs(args, false, ba, error)) {
-        return Fail(error);
+        return UsageError("values", error);
     }
     CSerialPort port;
     if (!OpenPort(options, port)) {
-        return 1;
+        return kExitFailed;
     }
     // The records tell the ranges, the transformer ratios and which values reply to expect.
-    auto boards = ReadBoards(port, ba.board);
+    auto boards = ReadBoards(port, ba);
     CChannelLink* first = nullptr;
     for (auto& b : boards) {
         if (b && first == nullptr) {
@@ -268,37 +282,68 @@ int Values(const Options& options, const std::vector<std::string>& args) {
         }
     }
     if (first == nullptr) {
-        return NoBoard(options, port, ba.board);
+        return NoBoard(port, ba.board);
     }
+    ShowProgress("Sampling ...");
     if (!first->Sample()) {
         return Fail("the sample command could not be sent");
     }
     static const int kEntities[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13};
+    nlohmann::ordered_json json = nlohmann::ordered_json::array();
     int read = 0;
     for (int b = 0; b < kBoards; ++b) {
         auto& channel = boards[static_cast<size_t>(b)];
         if (!channel) {
             continue;
         }
-        std::printf("%s\n", BoardTitle(b).c_str());
-        if (!channel->ReadValues()) {
-            std::printf("  no valid values reply\n\n");
+        ShowProgress("Reading the values of board " + std::to_string(b) + " ...");
+        const bool valid = channel->ReadValues();
+        ClearProgress();
+        const int address = channel->Address() & 7;
+        nlohmann::ordered_json board = {{"board", b}, {"address", address}, {"valid", valid}};
+        if (!ba.json) {
+            std::printf("%s\n", BoardTitle(b, address).c_str());
+            if (valid) {
+                std::printf("  %-26s %-14s %s\n", "Entity", "Secondary", "Primary");
+            } else {
+                std::printf("  no valid values reply\n\n");
+            }
+        }
+        if (!valid) {
+            json.push_back(board);
             continue;
         }
         ++read;
-        std::printf("  %-26s %-14s %s\n", "Entity", "Secondary", "Primary");
+        nlohmann::ordered_json values = nlohmann::ordered_json::array();
         for (int e : kEntities) {
             double value = 0;
-            if (!channel->GetValue(e, false, value)) {
+            const bool ok = channel->GetValue(e, false, value);
+            const double primary = ok ? channel->record.ToPrimary(e, value) : 0;
+            values.push_back({{"entity", e},
+                              {"name", EntityLongName(e)},
+                              {"unit", EntityUnit(e)},
+                              {"secondary", ok ? nlohmann::ordered_json(value) : nullptr},
+                              {"primary", ok ? nlohmann::ordered_json(primary) : nullptr}});
+            if (ba.json) {
+                continue;
+            }
+            if (!ok) {
                 std::printf("  %-26s %s\n", EntityLongName(e), "Invalid");
                 continue;
             }
-            std::printf(
-                "  %-26s %-14s %s\n", EntityLongName(e),
-                MeasuredValue(value, e).FormatSignificant(4).c_str(),
-                MeasuredValue(channel->record.ToPrimary(e, value), e).FormatSignificant(4).c_str());
+            std::printf("  %-26s %-14s %s\n", EntityLongName(e),
+                        MeasuredValue(value, e).FormatSignificant(4).c_str(),
+                        MeasuredValue(primary, e).FormatSignificant(4).c_str());
         }
-        std::printf("\n");
+        board["values"] = values;
+        json.push_back(board);
+        if (!ba.json) {
+            std::printf("\n");
+        }
+    }
+    if (ba.json) {
+        const std::string text = nlohmann::ordered_json({{"boards", json}}).dump(2);
+        std::printf("%s\n", TerminalJson(text).c_str());
     }
     if (read == 0) {
         return Fail("no board gave a valid values reply");

@@ -1,5 +1,6 @@
 // kvrctl commands on setup files: show, convert and diff.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,12 +19,6 @@ namespace kvr::cli {
 namespace {
 
 constexpr int kDiffError = 2;  // as diff(1): 0 equal, 1 different, 2 trouble
-
-const char kShowUsage[] = "usage: kvrctl show FILE.kvr [--json]";
-const char kConvertUsage[] =
-    "usage: kvrctl convert FILE.json -o FILE.kvr | convert FILE.kvr -o FILE.json (-o - for "
-    "standard output)";
-const char kDiffUsage[] = "usage: kvrctl diff A.kvr B.kvr | kvrctl diff A.kvr --unit";
 
 // Catches the core's messages while a file is read, so kvrctl can say which file they
 // are about in one line.
@@ -71,11 +66,11 @@ void NoteShortFile(const std::string& path, const SetupReadInfo& info) {
         std::fprintf(stderr,
                      "kvrctl: note: %s ends inside %s; the rest of it is as a new document "
                      "holds it\n",
-                     path.c_str(), info.truncatedIn.c_str());
+                     TerminalText(path).c_str(), info.truncatedIn.c_str());
     }
     if (info.trailingBytes > 0) {
         std::fprintf(stderr, "kvrctl: note: %s has %zu byte(s) after its last record (ignored)\n",
-                     path.c_str(), info.trailingBytes);
+                     TerminalText(path).c_str(), info.trailingBytes);
     }
 }
 
@@ -95,7 +90,7 @@ std::string LabelOf(const SetupImage& image, int entity, int channel) {
 std::string MonitorText(const CQRLDoc& doc, int i) {
     const int e = doc.monitorEntities[static_cast<size_t>(i)];
     const int c = doc.monitorChannels[static_cast<size_t>(i)];
-    return DisplayText(MonitorLabel(doc, e, c)) + " (entity " + std::to_string(e) + ", channel " +
+    return TerminalText(MonitorLabel(doc, e, c)) + " (entity " + std::to_string(e) + ", channel " +
            std::to_string(c) + ")";
 }
 
@@ -111,11 +106,14 @@ std::string UnitKind(int channels) {
 
 // A multi-line description with its later lines under the first.
 std::string Indented(const std::string& text, const std::string& indent) {
-    std::string out;
-    for (char c : DisplayText(text)) {
-        if (c == '\r') {
-            continue;
+    std::string lines;
+    for (char c : text) {
+        if (c != '\r') {
+            lines += c;
         }
+    }
+    std::string out;
+    for (char c : TerminalText(lines, true)) {
         out += c;
         if (c == '\n') {
             out += indent;
@@ -127,7 +125,7 @@ std::string Indented(const std::string& text, const std::string& indent) {
 int ShowText(const std::string& path, const LoadedSetup& file) {
     const CQRLDoc& doc = *file.doc;
     const char* indent = "                  ";
-    std::printf("File              %s\n", path.c_str());
+    std::printf("File              %s\n", TerminalText(path).c_str());
     std::printf("Signature         %u\n", file.info.signature);
     std::printf("Description       %s\n", Indented(doc.description, indent).c_str());
     std::printf("Boards            %u%s\n", doc.channelCount, UnitKind(doc.channelCount).c_str());
@@ -142,7 +140,7 @@ int ShowText(const std::string& path, const LoadedSetup& file) {
     for (int b = 0; b < doc.channelCount; ++b) {
         std::printf("\n%s\n", BoardTitle(b).c_str());
         for (const auto& [name, value] : DescribeRecord(doc.Channel(b).record)) {
-            std::printf("  %-24s %s\n", name.c_str(), DisplayText(value).c_str());
+            std::printf("  %-24s %s\n", name.c_str(), TerminalText(value).c_str());
         }
     }
     return 0;
@@ -240,8 +238,8 @@ std::vector<std::string> DiffFiles(const LoadedSetup& a, const LoadedSetup& b) {
     };
     header("Signature", std::to_string(a.info.signature), std::to_string(b.info.signature));
     if (x.description != y.description) {
-        std::string from = "\"" + DisplayText(x.description) + "\"";
-        std::string to = "\"" + DisplayText(y.description) + "\"";
+        std::string from = "\"" + TerminalText(x.description) + "\"";
+        std::string to = "\"" + TerminalText(y.description) + "\"";
         if (from == to) {  // different bytes that read alike: show the bytes
             from += " (" +
                     ToHex(reinterpret_cast<const uint8_t*>(x.description.data()),
@@ -284,12 +282,13 @@ std::vector<std::string> DiffFiles(const LoadedSetup& a, const LoadedSetup& b) {
 
 int PrintDiff(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
-        std::printf("%s\n", line.c_str());
+        std::printf("%s\n", TerminalText(line).c_str());
     }
     return lines.empty() ? 0 : 1;
 }
 
-int DiffUnit(const Options& options, const std::string& path) {
+// kvr100Address: where a single KVR 100's board is asked (-1: at its record's address).
+int DiffUnit(const Options& options, const std::string& path, int kvr100Address) {
     LoadedSetup file;
     std::string error;
     if (!LoadSetupPath(path, file, error)) {
@@ -302,6 +301,10 @@ int DiffUnit(const Options& options, const std::string& path) {
         Fail(path + " holds no board to compare with the unit");
         return kDiffError;
     }
+    if (kvr100Address >= 0 && doc.channelCount != 1) {
+        UsageError("diff", "--kvr100-address applies to a file of a single KVR 100 (one board)");
+        return kDiffError;
+    }
     CSerialPort port;
     if (!OpenPort(options, port)) {
         return kDiffError;
@@ -310,12 +313,14 @@ int DiffUnit(const Options& options, const std::string& path) {
     for (int b = 0; b < doc.channelCount; ++b) {
         const ParameterRecord& mine = doc.Channel(b).record;
         // The board is asked at the address its record in the file gives.
-        CChannelLink unit(&port, mine.GetUnitAddress());
+        const uint8_t address =
+            kvr100Address >= 0 ? static_cast<uint8_t>(kvr100Address) : mine.GetUnitAddress();
+        CChannelLink unit(&port, address);
         if (!unit.ReadParameters()) {
             const std::string reason =
                 !port.IsOpen() && !port.LastError().empty() ? ": " + port.LastError() : "";
-            Fail("board " + std::to_string(b) + " (address " +
-                 std::to_string(mine.GetUnitAddress() & 7) + ") did not answer" + reason);
+            Fail("board " + std::to_string(b) + " (address " + std::to_string(address & 7) +
+                 ") did not answer on " + PortName(port) + reason);
             return kDiffError;
         }
         DiffRecords("Board " + std::to_string(b), mine, unit.record, lines);
@@ -334,6 +339,17 @@ bool WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
         return false;
     }
     return true;
+}
+
+// Whether the file name ends in ext (".kvr"), in any case.
+bool HasExtension(const std::string& path, const std::string& ext) {
+    if (path.size() < ext.size()) {
+        return false;
+    }
+    const std::string tail = path.substr(path.size() - ext.size());
+    return std::equal(tail.begin(), tail.end(), ext.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
 }
 
 bool LooksLikeJson(const std::vector<uint8_t>& bytes) {
@@ -357,11 +373,11 @@ int Show(const Options&, const std::vector<std::string>& args) {
         } else if (path.empty() && !a.empty() && a[0] != '-') {
             path = a;
         } else {
-            return Fail(kShowUsage);
+            return UsageError("show", "unexpected argument '" + a + "'");
         }
     }
     if (path.empty()) {
-        return Fail(kShowUsage);
+        return UsageError("show", "no setup file given");
     }
     LoadedSetup file;
     std::string error;
@@ -370,7 +386,7 @@ int Show(const Options&, const std::vector<std::string>& args) {
     }
     NoteShortFile(path, file.info);
     if (json) {
-        std::fputs(SetupToJson(file.image, LabelOf).c_str(), stdout);
+        std::fputs(TerminalJson(SetupToJson(file.image, LabelOf)).c_str(), stdout);
         return 0;
     }
     return ShowText(path, file);
@@ -385,18 +401,25 @@ int Convert(const Options&, const std::vector<std::string>& args) {
         } else if (in.empty() && !args[i].empty() && args[i][0] != '-') {
             in = args[i];
         } else {
-            return Fail(kConvertUsage);
+            return UsageError("convert", "unexpected argument '" + args[i] + "'");
         }
     }
     if (in.empty() || out.empty()) {
-        return Fail(kConvertUsage);
+        return UsageError("convert", in.empty() ? "no input file given" : "no output given (-o)");
     }
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadWholeFile(in, bytes, error)) {
         return Fail("cannot read " + in + ": " + error);
     }
-    if (LooksLikeJson(bytes)) {
+    const bool toSetupFile = LooksLikeJson(bytes);
+    if (HasExtension(out, toSetupFile ? ".json" : ".kvr")) {
+        // The other tools would take the file for what its name says.
+        return UsageError("convert", std::string(toSetupFile ? in + " is JSON: its setup file"
+                                                             : in + " is a setup file: its JSON") +
+                                         " would not be written to " + out);
+    }
+    if (toSetupFile) {
         SetupImage image;
         std::vector<std::string> notes;
         if (!SetupFromJson(std::string(bytes.begin(), bytes.end()), image, error, &notes,
@@ -404,7 +427,7 @@ int Convert(const Options&, const std::vector<std::string>& args) {
             return Fail(in + ": " + error);
         }
         for (const std::string& note : notes) {
-            std::fprintf(stderr, "kvrctl: note: %s\n", note.c_str());
+            std::fprintf(stderr, "kvrctl: note: %s\n", TerminalText(note).c_str());
         }
         return WriteOutput(out, EncodeSetup(image)) ? 0 : 1;
     }
@@ -417,29 +440,46 @@ int Convert(const Options&, const std::vector<std::string>& args) {
         std::fprintf(stderr,
                      "kvrctl: note: the JSON holds the setup as loaded; converted back it "
                      "will not give the same bytes as %s\n",
-                     in.c_str());
+                     TerminalText(in).c_str());
     }
-    const std::string text = SetupToJson(file.image, LabelOf);
+    const std::string json = SetupToJson(file.image, LabelOf);
+    const std::string text = out == "-" ? TerminalJson(json) : json;
     return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : 1;
 }
 
 int Diff(const Options& options, const std::vector<std::string>& args) {
-    if (args.size() != 2 || args[0].empty() || args[0][0] == '-') {
-        Fail(kDiffUsage);
+    std::vector<std::string> rest = args;
+    int kvr100Address = -1;
+    for (size_t i = 0; i + 1 < rest.size(); ++i) {
+        const std::string& v = rest[i + 1];
+        if (rest[i] == "--kvr100-address") {
+            if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
+                UsageError("diff", "--kvr100-address needs 0, 1 or 2");
+                return kDiffError;
+            }
+            kvr100Address = v[0] - '0';
+            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i),
+                       rest.begin() + static_cast<std::ptrdiff_t>(i + 2));
+            break;
+        }
+    }
+    if (rest.size() != 2 || rest[0].empty() || rest[0][0] == '-' ||
+        (kvr100Address >= 0 && rest[1] != "--unit")) {
+        UsageError("diff", "expected two setup files, or one and --unit");
         return kDiffError;
     }
-    if (args[1] == "--unit") {
-        return DiffUnit(options, args[0]);
+    if (rest[1] == "--unit") {
+        return DiffUnit(options, rest[0], kvr100Address);
     }
     LoadedSetup a;
     LoadedSetup b;
     std::string error;
-    if (!LoadSetupPath(args[0], a, error) || !LoadSetupPath(args[1], b, error)) {
+    if (!LoadSetupPath(rest[0], a, error) || !LoadSetupPath(rest[1], b, error)) {
         Fail(error);
         return kDiffError;
     }
-    NoteShortFile(args[0], a.info);
-    NoteShortFile(args[1], b.info);
+    NoteShortFile(rest[0], a.info);
+    NoteShortFile(rest[1], b.info);
     return PrintDiff(DiffFiles(a, b));
 }
 

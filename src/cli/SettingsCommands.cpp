@@ -22,10 +22,6 @@ namespace kvr::cli {
 
 namespace {
 
-const char kSettingsUsage[] =
-    "usage: kvrctl settings [set-port N [--baud B] [--parity P] [--data-bits D] "
-    "[--stop-bits S]]";
-const char kPasswordUsage[] = "usage: kvrctl password set | check";
 const char kPasswordNeeded[] = "no password given: set KVR_PASSWORD or type it on standard input";
 
 bool FileExists(const std::string& path) {
@@ -38,7 +34,7 @@ std::string Location(const std::string& path, bool readOnly) {
         return "(no location: HOME is not set)";
     }
     std::string state = FileExists(path) ? "exists" : "missing";
-    return path + " (" + state + (readOnly ? ", read only)" : ")");
+    return TerminalText(path) + " (" + state + (readOnly ? ", read only)" : ")");
 }
 
 std::string ShownBytes(const std::vector<uint8_t>& bytes) {
@@ -128,7 +124,7 @@ void PrintValue(const char* label, const std::string& canonical, const StoredVal
             line += ShownValue(canonical, *v);
         }
     }
-    std::printf("%s\n", line.c_str());
+    std::printf("%s\n", TerminalText(line).c_str());
 }
 
 void ShowKey(RegRoot root, const char* key) {
@@ -167,13 +163,15 @@ void ShowIni() {
         }
         std::string label = std::string("  [") + info.section + "] " + info.key;
         label.resize(std::max<size_t>(label.size() + 1, 36), ' ');
+        std::string line = label;
         if (!raw) {
-            std::printf("%s(missing: %s)\n", label.c_str(), info.defaultText);
+            line += std::string("(missing: ") + info.defaultText + ")";
         } else if (*raw != used) {
-            std::printf("%s%s  (used: %s)\n", label.c_str(), QuoteText(*raw).c_str(), used.c_str());
+            line += QuoteText(*raw) + "  (used: " + used + ")";
         } else {
-            std::printf("%s%s\n", label.c_str(), QuoteText(*raw).c_str());
+            line += QuoteText(*raw);
         }
+        std::printf("%s\n", TerminalText(line).c_str());
     }
 }
 
@@ -204,7 +202,7 @@ std::string Choice(const char* const (&list)[N], const std::string& text) {
 
 int SetPort(const std::vector<std::string>& args) {
     if (args.size() < 2 || args[1].rfind("--", 0) == 0) {
-        return Fail(kSettingsUsage);
+        return UsageError("settings", "set-port needs a port number");
     }
     // Only the 32 port buttons can be selected; anything else is no selection.
     char* end = nullptr;
@@ -216,7 +214,7 @@ int SetPort(const std::vector<std::string>& args) {
     for (size_t i = 2; i < args.size(); i += 2) {
         const std::string& option = args[i];
         if (i + 1 >= args.size()) {
-            return Fail(option + " needs a value (" + kSettingsUsage + ")");
+            return UsageError("settings", option + " needs a value");
         }
         const std::string& value = args[i + 1];
         if (option == "--baud") {
@@ -228,7 +226,7 @@ int SetPort(const std::vector<std::string>& args) {
         } else if (option == "--stop-bits") {
             settings.stopBits = value;
         } else {
-            return Fail("unexpected argument '" + option + "' (" + kSettingsUsage + ")");
+            return UsageError("settings", "unexpected argument '" + option + "'");
         }
     }
     settings.baud = Choice(kBaudChoices, settings.baud);
@@ -238,13 +236,14 @@ int SetPort(const std::vector<std::string>& args) {
     std::string problem = ValidatePortForm(port, settings.baud, settings.parity, settings.dataBits,
                                            settings.stopBits);
     if (!problem.empty()) {
-        return Fail(problem);
+        Fail(problem);  // the form's own message
+        return kExitUsage;
     }
     settings.port = static_cast<uint16_t>(port);
     if (!SavePortSettings(settings)) {
         return Fail("the port settings could not be stored in " + UserSettingsPath());
     }
-    std::printf("Stored in %s:\n", UserSettingsPath().c_str());
+    std::printf("Stored in %s:\n", TerminalText(UserSettingsPath()).c_str());
     std::printf(
         "  COM Port   %d\n  Baud Rate  %s\n  Parity     %s\n  Data bits  %s\n"
         "  Stop bits  %s\n",
@@ -292,7 +291,7 @@ int CheckPasswordCommand() {
     std::string stored;
     // A stored empty password counts as none, as for the password command.
     if (!ReadStoredPassword(stored) || stored.empty()) {
-        return Fail("no password is set");
+        return Fail("no password is set (set one with 'kvrctl password set')");
     }
     std::optional<std::string> password = ReadPassword("Password: ");
     if (!password) {
@@ -315,7 +314,7 @@ int Settings(const Options&, const std::vector<std::string>& args) {
     if (args[0] == "set-port") {
         return SetPort(args);
     }
-    return Fail(kSettingsUsage);
+    return UsageError("settings", "unexpected argument '" + args[0] + "'");
 }
 
 int Password(const Options&, const std::vector<std::string>& args) {
@@ -325,7 +324,8 @@ int Password(const Options&, const std::vector<std::string>& args) {
     if (args.size() == 1 && args[0] == "check") {
         return CheckPasswordCommand();
     }
-    return Fail(kPasswordUsage);
+    return UsageError("password", args.empty() ? std::string("expected 'set' or 'check'")
+                                               : "unexpected argument '" + args[0] + "'");
 }
 
 }  // namespace kvr::cli

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Identify.h"
@@ -11,16 +13,11 @@
 #include "document/QRLDoc.h"
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
+#include "document/UnitAddressing.h"
 
 namespace kvr::cli {
 
 namespace {
-
-constexpr int kStoppedAtQuestion = 3;
-
-const char kDownloadUsage[] =
-    "usage: kvrctl download FILE.kvr [--to-different-unit yes|no] [--overwrite-serial yes|no] "
-    "[--overwrite-calibration yes|no] [--continue] [--all-boards]";
 
 // The flag that answers each question of the download.
 struct QuestionFlag {
@@ -63,7 +60,13 @@ class DownloadUser final : public IUserSeam {
         return answer;
     }
     void Beep(unsigned f, unsigned ms) override { inner_.Beep(f, ms); }
-    void BusyBegin(const std::string& text) override { inner_.BusyBegin(text); }
+    // The step under way, on a terminal.
+    void BusyBegin(const std::string& text) override {
+        if (!text.empty()) {
+            ShowProgress(text);
+        }
+        inner_.BusyBegin(text);
+    }
     void BusyEnd() override { inner_.BusyEnd(); }
     bool AskPassword(PasswordPrompt prompt, std::string& password,
                      std::string& confirmation) override {
@@ -88,11 +91,19 @@ std::string OneLine(const std::string& text) {
 }  // namespace
 
 int Query(const Options& options, const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        return Fail("usage: kvrctl query");
+    std::vector<std::string> rest = args;
+    int kvr100Address = 0;
+    std::string error;
+    if (!TakeKvr100Address(rest, kvr100Address, error)) {
+        return UsageError("query", error);
+    }
+    const bool json = rest.size() == 1 && rest[0] == "--json";
+    if (!rest.empty() && !json) {
+        return UsageError("query", "unexpected argument '" + rest[0] + "'");
     }
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
+    ApplyKvr100Address(doc, kvr100Address);
     if (!OpenPort(options, doc.Port())) {
         return 1;
     }
@@ -105,11 +116,23 @@ int Query(const Options& options, const std::vector<std::string>& args) {
         if (!doc.Port().IsOpen() && !doc.Port().LastError().empty()) {
             return Fail(doc.Port().LastError());
         }
-        return Fail("no measuring unit answered");
+        return Fail("no measuring unit answered on " + PortName(doc.Port()));
     }
-    std::printf("%s (%d channel object(s))\n",
-                *type == DeviceType::Kvr300 ? "A KVR 300 was detected" : "A KVR 100 was detected",
-                doc.GetChannels());
+    const bool kvr300 = *type == DeviceType::Kvr300;
+    if (json) {
+        const nlohmann::ordered_json out = {
+            {"unit", kvr300 ? "KVR 300" : "KVR 100"},
+            {"boards", doc.GetChannels()},
+            {"kvr100Address",
+             kvr300 ? nlohmann::ordered_json() : nlohmann::ordered_json(kvr100Address)}};
+        std::printf("%s\n", TerminalJson(out.dump(2)).c_str());
+        return 0;
+    }
+    if (kvr300) {
+        std::printf("A KVR 300 was detected (4 boards: channels 1 to 3 and the main board)\n");
+    } else {
+        std::printf("A KVR 100 was detected (address %d)\n", kvr100Address);
+    }
     return 0;
 }
 
@@ -129,7 +152,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
             matched = true;
             const std::string v = i + 1 < args.size() ? args[++i] : "";
             if (v != "yes" && v != "no") {
-                return Fail(std::string(q.flag) + " needs yes or no");
+                return UsageError("download", std::string(q.flag) + " needs yes or no");
             }
             user.answers[q.question] = v == "yes" ? MsgAnswer::Yes : MsgAnswer::No;
         }
@@ -143,11 +166,11 @@ int Download(const Options& options, const std::vector<std::string>& args) {
         } else if (file.empty() && !a.empty() && a[0] != '-') {
             file = a;
         } else {
-            return Fail(kDownloadUsage);
+            return UsageError("download", "unexpected argument '" + a + "'");
         }
     }
     if (file.empty()) {
-        return Fail(kDownloadUsage);
+        return UsageError("download", "no setup file given");
     }
 
     DownloadUser seamUser(user);
@@ -167,8 +190,15 @@ int Download(const Options& options, const std::vector<std::string>& args) {
     if (doc.GetChannels() == 0) {
         return Fail("nothing downloaded: " + file + " holds no board");
     }
+    std::string stored;
+    if (!ReadStoredPassword(stored)) {
+        // No password could ever match: the download would only ask in vain.
+        return Fail(
+            "nothing downloaded: no configuration password is set; set one with 'kvrctl "
+            "password set' (or KVR > Password... in the desktop program)");
+    }
     if (!OpenPort(options, doc.Port())) {
-        return 1;
+        return kExitFailed;
     }
     doc.stopAtFirstFailure = !keepGoing;
     if (!CheckPassword()) {
@@ -177,10 +207,11 @@ int Download(const Options& options, const std::vector<std::string>& args) {
     }
 
     const DownloadOutcome result = DownloadCommand(doc, writes);
-    std::printf("%s\nDownload pane: %s\n", result.text.c_str(),
+    ClearProgress();
+    std::printf("%s\nStatus: %s\n", TerminalText(result.text, true).c_str(),
                 TransferPaneText(true, result.mask, doc.GetChannels() == 4).c_str());
     for (const std::string& line : result.notes) {
-        std::fprintf(stderr, "kvrctl: note: %s\n", line.c_str());
+        std::fprintf(stderr, "kvrctl: note: %s\n", TerminalText(line).c_str());
     }
     if (result.alreadyEqual > 0) {
         std::fprintf(stderr,
@@ -189,7 +220,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
                      result.alreadyEqual, doc.GetChannels());
     }
     for (const std::string& line : result.failures) {
-        std::fprintf(stderr, "kvrctl: %s\n", line.c_str());
+        std::fprintf(stderr, "kvrctl: %s\n", TerminalText(line).c_str());
     }
     if (user.unanswered) {
         std::string hint;
@@ -199,7 +230,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
             }
         }
         Fail("stopped at: " + OneLine(*user.unanswered) + hint);
-        return kStoppedAtQuestion;
+        return kExitQuestion;
     }
     if (!result.complete) {
         return Fail("not every board was downloaded");

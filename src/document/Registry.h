@@ -35,6 +35,8 @@ inline constexpr const char* kValMonitorCount = "Monitor Count";
 inline constexpr const char* kValMonitorEntities = "Monitor Entities";
 inline constexpr const char* kValMonitorChannels = "Monitor Channels";
 inline constexpr const char* kValCalibrationPrefs = "Calibration Prefs";
+// The address of a single KVR 100 (0 to 2) that kvrctl uses when none is given.
+inline constexpr const char* kValKvr100Address = "KVR100 Address";
 inline constexpr const char* kValPassword = "Password";
 inline constexpr const char* kValPath = "Path";
 inline constexpr const char* kValDefault = "";  // a key's default value

@@ -187,6 +187,8 @@ const std::vector<SettingInfo>& SettingsTable() {
          "no recalled calibration values"},
         {RegRoot::CurrentUser, kKeyPreferences, kValWriteEveryBoard, StoredType::Dword, 4,
          "a download skips boards that already hold the configuration"},
+        {RegRoot::CurrentUser, kKeyPreferences, kValKvr100Address, StoredType::Dword, 4,
+         "kvrctl asks a single KVR 100 at address 0"},
         {RegRoot::CurrentUser, kKeyConfiguration, kValPassword, StoredType::String, 0,
          "no password set"},
         {RegRoot::LocalMachine, kKeyMsInfo, kValPath, StoredType::String, 0,

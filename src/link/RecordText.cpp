@@ -89,7 +89,11 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
         std::string card = CardTypeName(r.GetCardType(o));
         add(p + "card", card + (r.IsPlusCard(o) ? " (Plus)" : ""));
         int entity = r.GetOutputEntity(o);
-        add(p + "entity", std::to_string(entity) + " " + EntityLongName(entity));
+        // Code 0 is an output with nothing assigned; a code beyond the table is no entity.
+        const char* entityName = entity == 0                     ? "(none)"
+                                 : FindEntity(entity) != nullptr ? EntityLongName(entity)
+                                                                 : "(unknown)";
+        add(p + "entity", std::to_string(entity) + " " + entityName);
         bool current = false;
         int range = 0;
         r.GetOutputRange(o, current, range);

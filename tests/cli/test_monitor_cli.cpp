@@ -188,7 +188,7 @@ TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
         << shown.back();
 }
 
-TEST(KvrctlMonitor, RefusalsGiveOneLineAndStatusOne) {
+TEST(KvrctlMonitor, RefusalsGiveOneLineAndTheirStatus) {
     test::IsolatedSettings isolated;
     test::TempDir dir;
     auto run = [&](std::vector<std::string> args) {
@@ -211,7 +211,7 @@ TEST(KvrctlMonitor, RefusalsGiveOneLineAndStatusOne) {
              {"--monitor", "1:voltage", "--duration", "-2"},
          }) {
         r = run(bad);
-        EXPECT_EQ(r.status, 1) << bad[1];
+        EXPECT_EQ(r.status, 2) << bad[1];  // a wrong command line
         EXPECT_NE(r.err.find("kvrctl: "), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("l.log")));

@@ -69,7 +69,7 @@ TEST_F(SettingsCli, ShowsLocationsValuesAndDefaultsButNeverThePassword) {
 
 TEST_F(SettingsCli, SetPortValidatesInTheFormsOrder) {
     test::RunResult r = Kvrctl({"settings", "set-port", "0", "--baud", "12345"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "kvrctl: Please select a valid communications port\n");
     // Each option reaches the form's check, in the form's order (port 33 is the form's own).
     r = Kvrctl({"settings", "set-port", "3", "--baud", "12345", "--parity", "Mark"});
@@ -100,13 +100,13 @@ TEST_F(SettingsCli, SetPortValidatesInTheFormsOrder) {
     EXPECT_EQ(Stored(kValStopBits), "2");
 
     r = Kvrctl({"settings", "set-port", "2", "--speed", "9600"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
 }
 
 TEST_F(SettingsCli, PasswordSetAndCheck) {
     test::RunResult r = Kvrctl({"password", "check"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kvrctl: no password is set\n");
+    EXPECT_EQ(r.err, "kvrctl: no password is set (set one with 'kvrctl password set')\n");
     {
         test::ScopedEnv pw("KVR_PASSWORD", "Alpha");
         r = Kvrctl({"password", "set"});
@@ -139,7 +139,7 @@ TEST_F(SettingsCli, PasswordSetAndCheck) {
               kRegOk);
     EXPECT_EQ(stored, "Beta");
     r = Kvrctl({"password", "frob"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(TransferCli, QuerySaysWhichMeasuringUnitAnswers) {
         path = sim.Path();
         test::RunResult r = Kvrctl({"query"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "kvrctl: no measuring unit answered\n");
+        EXPECT_EQ(r.err, "kvrctl: no measuring unit answered on " + path + "\n");
     }
 }
 
@@ -70,8 +70,7 @@ TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
     test::RunResult r = Kvrctl({"upload", "-o", file, "--raw", dir.File("raw")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Board 3 (main board"), std::string::npos);
-    EXPECT_NE(r.out.find("Uploaded from KVR 300\nUpload pane: Uploaded KVR 300\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("Uploaded from KVR 300\nStatus: Uploaded KVR 300\n"), std::string::npos)
         << r.out;
     ASSERT_TRUE(std::filesystem::exists(file));
 
@@ -95,7 +94,7 @@ TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
         r = Kvrctl({"download", file});
     }
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Downloaded to KVR 300\nDownload pane: Downloaded KVR 300\n");
+    EXPECT_EQ(r.out, "Downloaded to KVR 300\nStatus: Downloaded KVR 300\n");
     // Only board 1 changed: the other three already held their records.
     EXPECT_NE(r.err.find("kvrctl: note: 3 of 4 board(s) already held this configuration and "
                          "were not written again (--all-boards writes every board)"),
@@ -128,7 +127,7 @@ TEST_F(TransferCli, DifferentUnitStopsAtEachUnansweredQuestion) {
         auto a = Sim("kvr100", "204117");
         test::RunResult r = Kvrctl({"upload", "-o", file});
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.out.find("Uploaded from KVR 100\nUpload pane: Uploaded KVR 100\n"),
+        EXPECT_NE(r.out.find("Uploaded from KVR 100\nStatus: Uploaded KVR 100\n"),
                   std::string::npos)
             << r.out;
     }
@@ -156,7 +155,7 @@ TEST_F(TransferCli, DifferentUnitStopsAtEachUnansweredQuestion) {
     EXPECT_NE(r.out.find("0 Channel(s) Downloaded"), std::string::npos) << r.out;
 
     r = Kvrctl({"download", file, "--to-different-unit", "maybe"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--to-different-unit needs yes or no"), std::string::npos);
 
     r = Kvrctl({"download", file, "--to-different-unit", "yes", "--overwrite-serial", "no"});
@@ -213,7 +212,7 @@ TEST_F(TransferCli, PartialTransfersFailAndNameTheBoards) {
     test::RunResult r = Kvrctl({"download", good, "--to-different-unit", "yes",
                                 "--overwrite-serial", "no", "--overwrite-calibration", "no"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "1 Channel(s) Downloaded\nDownload pane: Downloaded Ch 1\n");
+    EXPECT_EQ(r.out, "1 Channel(s) Downloaded\nStatus: Downloaded Ch 1\n");
     EXPECT_NE(r.err.find("kvrctl: board 1 (channel 2, address 1) not written: no valid record "
                          "came back when it was read before writing"),
               std::string::npos)

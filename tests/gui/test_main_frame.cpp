@@ -153,7 +153,7 @@ TEST_F(GuiTest, HighlightedMenuItemShowsItsPromptInTheMessagePane) {
     kvr->close();
 }
 
-TEST_F(GuiTest, CommandsOfLaterPartsAreDisabledAndDownloadWaitsForAConfiguration) {
+TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfiguration) {
     MakeFrame();
     // Only the commands of later parts (no handler yet) and Download are disabled.
     const std::set<int> disabled = {app::kCmdInputs,

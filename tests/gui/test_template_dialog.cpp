@@ -38,13 +38,13 @@ class TemplateDialogTest : public ::testing::Test {
     ScopedUserSeam useUser{user};
 };
 
-TEST(TemplateFilter, FiltersAndSuffixComeFromTheCallersSpec) {
-    EXPECT_EQ(NameFiltersFromSpec("KVR 100/300 files (*.kvr)|*.kvr||"),
+TEST(TemplateFilter, FiltersAndSuffixComeFromTheCallersFilter) {
+    EXPECT_EQ(NameFiltersFromFilter("KVR 100/300 files (*.kvr)|*.kvr||"),
               QStringList{QStringLiteral("KVR 100/300 files (*.kvr)")});
-    EXPECT_EQ(NameFiltersFromSpec("Logs|*.log|All|*.*||"),
+    EXPECT_EQ(NameFiltersFromFilter("Logs|*.log|All|*.*||"),
               (QStringList{QStringLiteral("Logs (*.log)"), QStringLiteral("All (*.*)")}));
-    EXPECT_EQ(DefaultSuffixFromSpec("KVR Display files (*.dsp)|*.dsp||"), QStringLiteral("dsp"));
-    EXPECT_EQ(DefaultSuffixFromSpec("no pattern"), QString());
+    EXPECT_EQ(DefaultSuffixFromFilter("KVR Display files (*.dsp)|*.dsp||"), QStringLiteral("dsp"));
+    EXPECT_EQ(DefaultSuffixFromFilter("no pattern"), QString());
 }
 
 TEST_F(TemplateDialogTest, OpenFormPreviewsEachSelectionAndRefusesANonSetupFile) {

@@ -25,7 +25,7 @@ std::string LocalPath(const QString& path) {
 
 }  // namespace
 
-QStringList NameFiltersFromSpec(const std::string& filter) {
+QStringList NameFiltersFromFilter(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -41,7 +41,7 @@ QStringList NameFiltersFromSpec(const std::string& filter) {
     return filters;
 }
 
-QString DefaultSuffixFromSpec(const std::string& filter) {
+QString DefaultSuffixFromFilter(const std::string& filter) {
     const QString text = QString::fromStdString(filter);
     const qsizetype start = text.indexOf(QStringLiteral("(*."));
     if (start < 0) {
@@ -72,8 +72,8 @@ CTemplateFileDialog::CTemplateFileDialog(bool open, const std::string& filter, Q
     setWindowTitle(open ? QStringLiteral("Open Template") : QStringLiteral("Save Template As"));
     setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    setNameFilters(NameFiltersFromSpec(filter));
-    setDefaultSuffix(DefaultSuffixFromSpec(filter));
+    setNameFilters(NameFiltersFromFilter(filter));
+    setDefaultSuffix(DefaultSuffixFromFilter(filter));
 
     description_ = new QPlainTextEdit(this);
     description_->setObjectName(QStringLiteral("description"));

@@ -18,9 +18,9 @@ class QPushButton;
 namespace kvr {
 
 // "Name (*.ext)|*.ext|Other|*.x||" as the file form's name filters.
-QStringList NameFiltersFromSpec(const std::string& filter);
+QStringList NameFiltersFromFilter(const std::string& filter);
 // The default suffix of such a filter: the text between "(*." and the next ")".
-QString DefaultSuffixFromSpec(const std::string& filter);
+QString DefaultSuffixFromFilter(const std::string& filter);
 // Asks "<file> already exists. Do you want to replace it?" through the message seam when
 // the file exists; true when it may be written.
 bool ConfirmOverwrite(const QString& path, const QString& title);

@@ -22,7 +22,7 @@ CLogFileForm::CLogFileForm(const std::string& path, uint32_t intervalMs, QWidget
     setWindowTitle(QString::fromUtf8(kLogChooserTitle));
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
-    setNameFilters(NameFiltersFromSpec(kLogChooserFilter));
+    setNameFilters(NameFiltersFromFilter(kLogChooserFilter));
     // The default extension comes as "*.log".
     setDefaultSuffix(QString::fromUtf8(kLogChooserDefaultExt).remove(QStringLiteral("*.")));
     if (!path.empty()) {

@@ -28,6 +28,7 @@ using kvr::sim::UnitKind;
 const char kUsage[] =
     "usage: kvr-sim [--unit kvr300|kvr100] [--address 0|1|2] [--firmware N] [--baud N]\n"
     "               [--link PATH] [--state FILE] [--turnaround-ms N] [--serial N] [--no-pace]\n"
+    "       kvr-sim --help | --version\n"
     "\n"
     "Simulated KVR units on a pseudo-terminal. The first line printed is the device path\n"
     "to open; with --link a symbolic link to it is made (and removed at exit).\n"
@@ -41,7 +42,9 @@ const char kUsage[] =
     "  --turnaround-ms time from the end of a command to the start of its reply (default 2)\n"
     "  --serial        serial number of the first board (default 204117)\n"
     "  --no-pace       reply at once instead of at the baud rate\n"
-    "Runs until SIGINT or SIGTERM. Type help for the fault commands read from stdin.\n";
+    "Runs until SIGINT or SIGTERM. Type help for the fault commands read from stdin.\n"
+    "Exit status: 0 after a stop signal, 1 when the pseudo-terminal or the state file\n"
+    "fails, 2 for a wrong argument.\n";
 
 const char kCommands[] =
     "commands: drop | corrupt | short N | echo | silent on|off | slow MS | gap N MS |\n"
@@ -114,6 +117,10 @@ Arguments ParseArguments(int argc, char** argv) {
         }
         if (option == "--help" || option == "-h") {
             Print(stdout, kUsage);
+            std::exit(0);
+        }
+        if (option == "--version") {
+            Print(stdout, std::string("kvr-sim ") + KVR_VERSION + "\n");
             std::exit(0);
         }
         if (option == "--no-pace") {

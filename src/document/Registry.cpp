@@ -38,11 +38,7 @@
 #include "document/Registry.h"
 #include "link/Text.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -52,10 +48,13 @@
 #include <functional>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/Files.h"
 #include "document/Settings.h"
+#include "link/UserSeam.h"
 
 namespace kvr {
 
@@ -174,8 +173,33 @@ struct Section {
     std::vector<Line> lines;
 };
 
+// A key path folded to lower case (ASCII letters), as keys compare.
+std::string FoldedKey(std::string_view key) {
+    std::string out(key);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
 struct Store {
     std::vector<Section> sections;  // [0] is the preamble before the first key
+    // Usable sections by folded key, so that finding one does not walk them all (a store
+    // of many keys would otherwise take quadratic time to read).
+    std::unordered_map<std::string, size_t> index;
+
+    Section* Find(const std::string& key) {
+        auto it = index.find(FoldedKey(key));
+        return it == index.end() ? nullptr : &sections[it->second];
+    }
+    void Add(Section s) {
+        if (s.usable) {
+            index.emplace(FoldedKey(s.key), sections.size());
+        }
+        sections.push_back(std::move(s));
+    }
 };
 
 std::string FormatValue(const Value& v) {
@@ -279,12 +303,7 @@ bool ParseValueLine(std::string_view line, Value& v) {
 }
 
 Section* FindSection(Store& store, const std::string& key) {
-    for (Section& s : store.sections) {
-        if (s.usable && EqualNoCase(s.key, key)) {
-            return &s;
-        }
-    }
-    return nullptr;
+    return store.Find(key);
 }
 
 Store Parse(std::string_view data) {
@@ -321,7 +340,7 @@ Store Parse(std::string_view data) {
             s.usable = usable;
             s.key = key;
             s.header = std::string(raw);
-            store.sections.push_back(std::move(s));
+            store.Add(std::move(s));
             current = store.sections.size() - 1;
             continue;
         }
@@ -335,6 +354,14 @@ Store Parse(std::string_view data) {
 
 std::string Serialise(const Store& store) {
     std::string out;
+    size_t size = 0;
+    for (const Section& s : store.sections) {
+        size += s.header.size() + 2;
+        for (const Line& line : s.lines) {
+            size += line.raw.size() + 1;
+        }
+    }
+    out.reserve(size);
     for (const Section& s : store.sections) {
         if (&s != &store.sections.front()) {
             if (!out.empty()) {
@@ -376,7 +403,7 @@ bool EnsureKey(Store& store, const std::string& key) {
             s.usable = true;
             s.key = prefix;
             s.header = "[" + prefix + "]";
-            store.sections.push_back(std::move(s));
+            store.Add(std::move(s));
             added = true;
         }
     } while (end != std::string::npos);
@@ -412,127 +439,56 @@ void SetValue(Store& store, const std::string& key, Value v) {
 
 // --- files -----------------------------------------------------------------------------
 
-enum class FileState { Read, Missing, Unreadable };
+std::mutex g_warnMutex;    // guards g_warnedPath
+std::string g_warnedPath;  // the store whose loose permissions were told already
 
-// Reads the whole file (up to the size limit). complete is false when it was cut.
-FileState ReadWholeFile(const std::string& path, std::string& data, bool& complete) {
-    data.clear();
-    complete = true;
-    if (path.empty()) {
-        return FileState::Missing;
-    }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
+// A store that holds the configuration password but can be read by others (made by hand,
+// or by an old version) is made the user's alone, and the user is told once.
+void TightenIfPasswordShown(const std::string& path, Store& store) {
+    if (FindValue(store, kKeyConfiguration, kValPassword) == nullptr || IsBackgroundThread()) {
+        return;  // a background thread leaves it to the user-interface thread
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return FileState::Unreadable;
+    if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
+        return;
     }
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    const bool tightened = ::chmod(path.c_str(), 0600) == 0;
+    {
+        std::lock_guard<std::mutex> guard(g_warnMutex);
+        if (!tightened && g_warnedPath == path) {
+            return;
         }
-        if (n < 0) {
-            ::close(fd);
-            return FileState::Unreadable;
-        }
-        if (n == 0) {
-            break;
-        }
-        size_t room = kMaxStoreBytes - data.size();
-        data.append(buffer, std::min(static_cast<size_t>(n), room));
-        if (static_cast<size_t>(n) > room) {
-            complete = false;
-            break;
-        }
+        g_warnedPath = path;
     }
-    ::close(fd);
-    return FileState::Read;
+    AppMessageBox(tightened ? "The settings file " + path +
+                                  " holds the configuration password and could be read by "
+                                  "other users; it is now readable by you only."
+                            : "The settings file " + path +
+                                  " holds the configuration password and can be read by other "
+                                  "users, and its permissions cannot be changed.",
+                  MsgIcon::Warning);
+}
+
+ReadOptions StoreReadOptions() {
+    ReadOptions options;
+    options.maxBytes = kMaxStoreBytes;
+    return options;
 }
 
 Store LoadForReading(RegRoot root) {
-    std::string data;
-    bool complete = true;
     const std::string path =
         root == RegRoot::CurrentUser ? UserSettingsPath() : SystemSettingsPath();
-    ReadWholeFile(path, data, complete);  // anything unreadable reads as empty
-    return Parse(data);
-}
-
-std::string ParentDir(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
+    std::string data;
+    std::string error;
+    // Anything unreadable (missing, not a regular file, oversized) reads as empty.
+    if (path.empty() || !ReadWholeFile(path, data, error, StoreReadOptions())) {
+        return Parse({});
     }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates the folder and its missing parents for the user only.
-bool MakeDirs(const std::string& dir) {
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0) {
-        return S_ISDIR(st.st_mode);
+    Store store = Parse(data);
+    if (root == RegRoot::CurrentUser) {
+        TightenIfPasswordShown(path, store);
     }
-    std::string parent = ParentDir(dir);
-    if (parent != dir && !MakeDirs(parent)) {
-        return false;
-    }
-    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Temporary file in the same folder, write, fsync, rename, fsync the folder: a crash
-// leaves either the old store or the new one, never half of one.
-bool ReplaceAtomically(const std::string& path, const std::string& text) {
-    // Write through a symbolic link rather than replacing the link with a file.
-    std::string target = path;
-    struct stat lst {};
-    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const std::string dir = ParentDir(target);
-    const size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    // The store holds the password in plain text: the user's alone, whatever the umask.
-    bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);  // some file systems cannot; the rename is done either way
-        ::close(dfd);
-    }
-    return true;
+    return store;
 }
 
 // Serialises writers: threads of this process through the mutex, processes through an
@@ -540,42 +496,12 @@ bool ReplaceAtomically(const std::string& path, const std::string& text) {
 // store in one step.
 std::mutex g_writeMutex;  // guards the read-modify-write of the per-user store
 
-class FileLock {
-  public:
-    explicit FileLock(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            return;
-        }
-        // Held only for one rewrite and dropped by the kernel if the holder dies.
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~FileLock() {
-        if (fd_ >= 0) {
-            ::flock(fd_, LOCK_UN);
-            ::close(fd_);
-        }
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-
-  private:
-    int fd_ = -1;
-};
-
 // Read-modify-write of the per-user store. change gives false when it changed nothing,
 // and the file is then left alone. Gives kRegOk or kRegRefused.
 int Modify(const std::function<bool(Store&)>& change) {
     std::lock_guard<std::mutex> guard(g_writeMutex);
     const std::string path = UserSettingsPath();
-    if (path.empty() || !MakeDirs(ParentDir(path))) {
+    if (path.empty() || !MakePrivateFolders(ParentFolder(path))) {
         return kRegRefused;
     }
     FileLock lock(path + ".lock");
@@ -583,20 +509,24 @@ int Modify(const std::function<bool(Store&)>& change) {
         return kRegRefused;
     }
     std::string data;
-    bool complete = true;
-    FileState state = ReadWholeFile(path, data, complete);
-    if (state == FileState::Unreadable || !complete) {
+    std::string error;
+    bool missing = false;
+    if (!ReadWholeFile(path, data, error, StoreReadOptions(), &missing) && !missing) {
         return kRegRefused;  // rewriting what could not be read whole would lose values
     }
     Store store = Parse(data);
-    if (state == FileState::Missing) {
+    if (missing) {
         store.sections[0].lines.push_back(
             {false, {}, "; KVR View settings of this user (written by the program)"});
     }
     if (!change(store)) {
         return kRegOk;
     }
-    return ReplaceAtomically(path, Serialise(store)) ? kRegOk : kRegRefused;
+    // The store holds the password in plain text: the user's alone, whatever the umask.
+    WriteOptions options;
+    options.newFileMode = 0600;
+    options.forceMode = true;
+    return WriteFileAtomically(path, Serialise(store), error, options) ? kRegOk : kRegRefused;
 }
 
 int WriteValue(RegRoot root, const std::string& key, Value v) {
@@ -620,17 +550,8 @@ std::string UserSettingsPath() {
     if (file != nullptr && *file != '\0') {
         return file;
     }
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {  // a relative value is to be ignored
-        return std::string(xdg) + "/kvr-view/settings.reg";
-    }
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home.empty() ? std::string() : home + "/.config/kvr-view/settings.reg";
+    const std::string folder = UserConfigFolder();
+    return folder.empty() ? std::string() : folder + "/settings.reg";
 }
 
 std::string SystemSettingsPath() {
@@ -717,31 +638,100 @@ bool CRegistry::CreateKey(RegRoot root, const std::string& key) {
     return Modify([&](Store& store) { return EnsureKey(store, key); }) == kRegOk;
 }
 
-std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
-    Store store = LoadForReading(root);
+namespace {
+
+std::vector<StoredValue> ListValues(Store& store, const std::string& key) {
     std::vector<StoredValue> out;
     Section* s = FindSection(store, key);
     if (s == nullptr) {
         return out;
     }
+    std::unordered_map<std::string, size_t> byName;  // folded name: its place in out
     for (const Line& line : s->lines) {
         if (!line.isValue) {
             continue;
         }
         StoredValue sv{line.value.name, line.value.type, line.value.text, line.value.dword,
                        line.value.bytes};
-        bool replaced = false;
-        for (StoredValue& earlier : out) {
-            if (EqualNoCase(earlier.name, sv.name)) {
-                earlier = sv;  // the last of a name is the one that counts
-                replaced = true;
-            }
-        }
-        if (!replaced) {
+        auto [it, added] = byName.emplace(FoldedKey(sv.name), out.size());
+        if (added) {
             out.push_back(std::move(sv));
+        } else {
+            out[it->second] = std::move(sv);  // the last of a name is the one that counts
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
+    Store store = LoadForReading(root);
+    return ListValues(store, key);
+}
+
+std::vector<StoredValue> ListStoredValuesInText(std::string_view text, const std::string& key) {
+    Store store = Parse(text);
+    return ListValues(store, key);
+}
+
+std::string SetDwordInText(std::string_view text, const std::string& key, const std::string& name,
+                           uint32_t value) {
+    Store store = Parse(text);
+    if (ValidKey(key)) {
+        Value v;
+        v.name = name;
+        v.type = StoredType::Dword;
+        v.dword = value;
+        SetValue(store, key, std::move(v));
+    }
+    return Serialise(store);
+}
+
+void CRegistryBatch::WriteString(const std::string& key, const std::string& name,
+                                 const std::string& text) {
+    Write w{key, name, 's', text, 0, {}};
+    writes_.push_back(std::move(w));
+}
+
+void CRegistryBatch::WriteDword(const std::string& key, const std::string& name, uint32_t value) {
+    writes_.push_back(Write{key, name, 'd', {}, value, {}});
+}
+
+void CRegistryBatch::WriteBytes(const std::string& key, const std::string& name,
+                                const uint8_t* data, size_t length) {
+    Write w{key, name, 'b', {}, 0, {}};
+    if (length > 0) {
+        w.bytes.assign(data, data + length);
+    }
+    writes_.push_back(std::move(w));
+}
+
+int CRegistryBatch::Commit() {
+    std::vector<Write> writes = std::move(writes_);
+    writes_.clear();
+    for (const Write& w : writes) {
+        if (!ValidKey(w.key)) {
+            return kRegMissing;  // the key cannot be created: nothing of the action is stored
+        }
+    }
+    if (writes.empty()) {
+        return kRegOk;
+    }
+    return Modify([&](Store& store) {
+        for (Write& w : writes) {
+            Value v;
+            v.name = w.name;
+            v.type = w.type == 's'   ? StoredType::String
+                     : w.type == 'd' ? StoredType::Dword
+                                     : StoredType::Bytes;
+            v.text = std::move(w.text);
+            v.dword = w.dword;
+            v.bytes = std::move(w.bytes);
+            SetValue(store, w.key, std::move(v));
+        }
+        return true;
+    });
 }
 
 bool StoredKeyExists(RegRoot root, const std::string& key) {

@@ -127,7 +127,9 @@ bool ReadInto(const std::string& path, Buffer& data, std::string& error, const R
     }
     // Checked before opening too: opening a serial device or a tape has effects of its own.
     if (!S_ISREG(st.st_mode)) {
-        error = S_ISLNK(st.st_mode) ? "a symbolic link is not accepted here" : "not a regular file";
+        error = S_ISDIR(st.st_mode)   ? Reason(EISDIR)
+                : S_ISLNK(st.st_mode) ? "a symbolic link is not accepted here"
+                                      : "not a regular file";
         return false;
     }
     const int fd = ::open(

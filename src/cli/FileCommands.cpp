@@ -414,6 +414,16 @@ int Convert(const Options&, const std::vector<std::string>& args) {
     }
     if (file.info.truncated || file.info.trailingBytes > 0) {
         NoteShortFile(in, file.info);
+    }
+    // A file the program would not write byte for byte (cut short, bytes after its end,
+    // a length prefix in a longer form than needed) cannot come back identical.
+    if (!ReadWholeFile(in, bytes, error) || EncodeSetup(file.image) != bytes) {
+        if (!file.info.truncated && file.info.trailingBytes == 0) {
+            std::fprintf(stderr,
+                         "kvrctl: note: %s stores a value in a form the program does not write "
+                         "(such as a longer length prefix than needed)\n",
+                         in.c_str());
+        }
         std::fprintf(stderr,
                      "kvrctl: note: the JSON holds the setup as loaded; converted back it "
                      "will not give the same bytes as %s\n",

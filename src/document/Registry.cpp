@@ -45,7 +45,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -96,9 +98,9 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 
 // A key path the store can hold: components separated by single backslashes, none empty,
 // no control characters (a section header is one line).
-bool ValidKey(const std::string& key) {
+bool ValidKey(std::string_view key) {
     if (key.empty() || key.front() == '\\' || key.back() == '\\' ||
-        key.find("\\\\") != std::string::npos) {
+        key.find("\\\\") != std::string_view::npos) {
         return false;
     }
     for (unsigned char c : key) {
@@ -158,45 +160,75 @@ struct Value {
     std::vector<uint8_t> bytes;
 };
 
+bool ParseValueLine(std::string_view line, Value& v);
+
 // One line of a key's body. Every line keeps its text, so that a rewrite gives back
-// exactly what it did not change.
+// exactly what it did not change; its value is parsed only when its key is used, so a
+// read costs little more than finding the line ends.
 struct Line {
-    bool isValue = false;
-    Value value;
-    std::string raw;
+    std::string_view raw;                  // into the store's text or its own lines
+    mutable int8_t parsed = -1;            // -1 not yet, 0 not a value, 1 a value
+    mutable std::unique_ptr<Value> value;  // when a value
+
+    bool IsValue() const {
+        if (parsed < 0) {
+            const std::string_view t = Trim(raw);
+            auto v = std::make_unique<Value>();
+            parsed = !t.empty() && t.front() != ';' && t.front() != '#' && ParseValueLine(t, *v);
+            if (parsed == 1) {
+                value = std::move(v);
+            }
+        }
+        return parsed == 1;
+    }
 };
 
 struct Section {
     bool usable = false;  // false: the preamble, or a header that could not be read
-    std::string key;
-    std::string header;  // the header line as read or written
+    std::string_view key;
+    std::string_view header;  // the header line as read or written
     std::vector<Line> lines;
 };
 
-// A key path folded to lower case (ASCII letters), as keys compare.
-std::string FoldedKey(std::string_view key) {
-    std::string out(key);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
+// Key paths compare without regard to the case of ASCII letters.
+char Folded(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
+struct NoCaseHash {
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 1469598103934665603ull;  // FNV-1a
+        for (char c : s) {
+            h = (h ^ static_cast<unsigned char>(Folded(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(h);
+    }
+};
+struct NoCaseEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
+};
 
+// The store in memory: views into the file's text, and the lines the program adds. It
+// stays where it was made, as the views point into it.
 struct Store {
-    std::vector<Section> sections;  // [0] is the preamble before the first key
-    // Usable sections by folded key, so that finding one does not walk them all (a store
-    // of many keys would otherwise take quadratic time to read).
-    std::unordered_map<std::string, size_t> index;
+    Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
 
-    Section* Find(const std::string& key) {
-        auto it = index.find(FoldedKey(key));
+    std::string text;               // the file as read
+    std::deque<std::string> owned;  // lines and keys added since (a deque never moves them)
+    std::vector<Section> sections;  // [0] is the preamble before the first key
+    // Usable sections by key, so that finding one does not walk them all (a store of many
+    // keys would otherwise take quadratic time to read).
+    std::unordered_map<std::string_view, size_t, NoCaseHash, NoCaseEqual> index;
+
+    std::string_view Own(std::string s) { return owned.emplace_back(std::move(s)); }
+    Section* Find(std::string_view key) {
+        auto it = index.find(key);
         return it == index.end() ? nullptr : &sections[it->second];
     }
     void Add(Section s) {
         if (s.usable) {
-            index.emplace(FoldedKey(s.key), sections.size());
+            index.emplace(s.key, sections.size());
         }
         sections.push_back(std::move(s));
     }
@@ -302,14 +334,12 @@ bool ParseValueLine(std::string_view line, Value& v) {
     return true;
 }
 
-Section* FindSection(Store& store, const std::string& key) {
-    return store.Find(key);
-}
-
-Store Parse(std::string_view data) {
-    Store store;
+// Takes the text over and reads its keys; values are read when asked for.
+void Parse(Store& store, std::string text) {
+    store.text = std::move(text);
     store.sections.emplace_back();
     size_t current = 0;
+    std::string_view data = store.text;
     if (data.substr(0, 3) == "\xEF\xBB\xBF") {
         data.remove_prefix(3);  // a byte-order mark from an editor
     }
@@ -325,13 +355,13 @@ Store Parse(std::string_view data) {
             continue;
         }
         if (t.front() == '[') {
-            std::string key;
+            std::string_view key;
             bool usable = t.size() >= 2 && t.back() == ']';
             if (usable) {
-                key = std::string(t.substr(1, t.size() - 2));
+                key = t.substr(1, t.size() - 2);
                 usable = ValidKey(key);
             }
-            Section* same = usable ? FindSection(store, key) : nullptr;
+            Section* same = usable ? store.Find(key) : nullptr;
             if (same != nullptr) {
                 current = static_cast<size_t>(same - store.sections.data());
                 continue;
@@ -339,21 +369,18 @@ Store Parse(std::string_view data) {
             Section s;
             s.usable = usable;
             s.key = key;
-            s.header = std::string(raw);
+            s.header = raw;
             store.Add(std::move(s));
             current = store.sections.size() - 1;
             continue;
         }
         Line line;
-        line.raw = std::string(raw);
-        line.isValue = t.front() != ';' && t.front() != '#' && ParseValueLine(t, line.value);
+        line.raw = raw;
         store.sections[current].lines.push_back(std::move(line));
     }
-    return store;
 }
 
 std::string Serialise(const Store& store) {
-    std::string out;
     size_t size = 0;
     for (const Section& s : store.sections) {
         size += s.header.size() + 2;
@@ -361,19 +388,26 @@ std::string Serialise(const Store& store) {
             size += line.raw.size() + 1;
         }
     }
+    std::string out;
     out.reserve(size);
     for (const Section& s : store.sections) {
         if (&s != &store.sections.front()) {
             if (!out.empty()) {
                 out += '\n';
             }
-            out += s.header + '\n';
+            out.append(s.header);
+            out += '\n';
         }
         for (const Line& line : s.lines) {
-            out += line.raw + '\n';
+            out.append(line.raw);
+            out += '\n';
         }
     }
     return out;
+}
+
+Section* FindSection(Store& store, std::string_view key) {
+    return store.Find(key);
 }
 
 // The value a read sees: the last one of that name. Null when missing.
@@ -384,8 +418,8 @@ const Value* FindValue(Store& store, const std::string& key, const std::string& 
     }
     const Value* found = nullptr;
     for (const Line& line : s->lines) {
-        if (line.isValue && EqualNoCase(line.value.name, name)) {
-            found = &line.value;
+        if (line.IsValue() && EqualNoCase(line.value->name, name)) {
+            found = line.value.get();
         }
     }
     return found;
@@ -397,12 +431,12 @@ bool EnsureKey(Store& store, const std::string& key) {
     size_t end = 0;
     do {
         end = key.find('\\', end + 1);
-        std::string prefix = key.substr(0, end);
+        const std::string prefix = key.substr(0, end);
         if (FindSection(store, prefix) == nullptr) {
             Section s;
             s.usable = true;
-            s.key = prefix;
-            s.header = "[" + prefix + "]";
+            s.key = store.Own(prefix);
+            s.header = store.Own("[" + prefix + "]");
             store.Add(std::move(s));
             added = true;
         }
@@ -416,14 +450,15 @@ void SetValue(Store& store, const std::string& key, Value v) {
     EnsureKey(store, key);
     Section& s = *FindSection(store, key);
     Line line;
-    line.isValue = true;
-    line.raw = FormatValue(v);
-    line.value = std::move(v);
+    line.raw = store.Own(FormatValue(v));
+    line.parsed = 1;
+    const std::string name = v.name;
+    line.value = std::make_unique<Value>(std::move(v));
     bool placed = false;
     for (auto it = s.lines.begin(); it != s.lines.end();) {
-        if (it->isValue && EqualNoCase(it->value.name, line.value.name)) {
+        if (it->IsValue() && EqualNoCase(it->value->name, name)) {
             if (!placed) {
-                *it = line;
+                *it = std::move(line);
                 placed = true;
             } else {
                 it = s.lines.erase(it);
@@ -475,20 +510,19 @@ ReadOptions StoreReadOptions() {
     return options;
 }
 
-Store LoadForReading(RegRoot root) {
+void LoadForReading(RegRoot root, Store& store) {
     const std::string path =
         root == RegRoot::CurrentUser ? UserSettingsPath() : SystemSettingsPath();
     std::string data;
     std::string error;
     // Anything unreadable (missing, not a regular file, oversized) reads as empty.
     if (path.empty() || !ReadWholeFile(path, data, error, StoreReadOptions())) {
-        return Parse({});
+        data.clear();
     }
-    Store store = Parse(data);
+    Parse(store, std::move(data));
     if (root == RegRoot::CurrentUser) {
         TightenIfPasswordShown(path, store);
     }
-    return store;
 }
 
 // Serialises writers: threads of this process through the mutex, processes through an
@@ -514,10 +548,12 @@ int Modify(const std::function<bool(Store&)>& change) {
     if (!ReadWholeFile(path, data, error, StoreReadOptions(), &missing) && !missing) {
         return kRegRefused;  // rewriting what could not be read whole would lose values
     }
-    Store store = Parse(data);
+    Store store;
+    Parse(store, std::move(data));
     if (missing) {
-        store.sections[0].lines.push_back(
-            {false, {}, "; KVR View settings of this user (written by the program)"});
+        Line comment;
+        comment.raw = store.Own("; KVR View settings of this user (written by the program)");
+        store.sections[0].lines.push_back(std::move(comment));
     }
     if (!change(store)) {
         return kRegOk;
@@ -564,7 +600,8 @@ std::string SystemSettingsPath() {
 
 int CRegistry::ReadString(RegRoot root, const std::string& key, const std::string& name,
                           std::string& out) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::String) {
         return kRegMissing;
@@ -575,7 +612,8 @@ int CRegistry::ReadString(RegRoot root, const std::string& key, const std::strin
 
 int CRegistry::ReadDword(RegRoot root, const std::string& key, const std::string& name,
                          uint32_t& out) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::Dword) {
         return kRegMissing;
@@ -586,7 +624,8 @@ int CRegistry::ReadDword(RegRoot root, const std::string& key, const std::string
 
 int CRegistry::ReadBytes(RegRoot root, const std::string& key, const std::string& name,
                          uint8_t* buffer, size_t& size) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::Bytes) {
         return kRegMissing;
@@ -646,14 +685,15 @@ std::vector<StoredValue> ListValues(Store& store, const std::string& key) {
     if (s == nullptr) {
         return out;
     }
-    std::unordered_map<std::string, size_t> byName;  // folded name: its place in out
+    // a name (as the line holds it): its place in out
+    std::unordered_map<std::string_view, size_t, NoCaseHash, NoCaseEqual> byName;
     for (const Line& line : s->lines) {
-        if (!line.isValue) {
+        if (!line.IsValue()) {
             continue;
         }
-        StoredValue sv{line.value.name, line.value.type, line.value.text, line.value.dword,
-                       line.value.bytes};
-        auto [it, added] = byName.emplace(FoldedKey(sv.name), out.size());
+        const Value& v = *line.value;
+        StoredValue sv{v.name, v.type, v.text, v.dword, v.bytes};
+        auto [it, added] = byName.emplace(v.name, out.size());
         if (added) {
             out.push_back(std::move(sv));
         } else {
@@ -666,18 +706,21 @@ std::vector<StoredValue> ListValues(Store& store, const std::string& key) {
 }  // namespace
 
 std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     return ListValues(store, key);
 }
 
 std::vector<StoredValue> ListStoredValuesInText(std::string_view text, const std::string& key) {
-    Store store = Parse(text);
+    Store store;
+    Parse(store, std::string(text));
     return ListValues(store, key);
 }
 
 std::string SetDwordInText(std::string_view text, const std::string& key, const std::string& name,
                            uint32_t value) {
-    Store store = Parse(text);
+    Store store;
+    Parse(store, std::string(text));
     if (ValidKey(key)) {
         Value v;
         v.name = name;
@@ -735,7 +778,8 @@ int CRegistryBatch::Commit() {
 }
 
 bool StoredKeyExists(RegRoot root, const std::string& key) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     return FindSection(store, key) != nullptr;
 }
 

@@ -429,6 +429,15 @@ int Convert(const Options&, const std::vector<std::string>& args) {
                      "will not give the same bytes as %s\n",
                      in.c_str());
     }
+    for (size_t b = 0; b < std::min<size_t>(file.image.channelCount, kSetupMaxChannels); ++b) {
+        if (!file.image.records[b].IsValid()) {
+            std::fprintf(stderr,
+                         "kvrctl: note: board %zu of %s has the record signature %u, not 7502: "
+                         "the JSON will be refused when converted back\n",
+                         b, in.c_str(),
+                         static_cast<unsigned>(file.image.records[b].GetSignature()));
+        }
+    }
     const std::string text = SetupToJson(file.image, LabelOf);
     return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : 1;
 }

@@ -162,6 +162,11 @@ struct Value {
 
 bool ParseValueLine(std::string_view line, Value& v);
 
+// A line without the CR of a CRLF ending (kept in the line, so a rewrite gives it back).
+std::string_view WithoutCr(std::string_view line) {
+    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
 // One line of a key's body. Every line keeps its text, so that a rewrite gives back
 // exactly what it did not change; its value is parsed only when its key is used, so a
 // read costs little more than finding the line ends.
@@ -172,7 +177,7 @@ struct Line {
 
     bool IsValue() const {
         if (parsed < 0) {
-            const std::string_view t = Trim(raw);
+            const std::string_view t = Trim(WithoutCr(raw));
             auto v = std::make_unique<Value>();
             parsed = !t.empty() && t.front() != ';' && t.front() != '#' && ParseValueLine(t, *v);
             if (parsed == 1) {
@@ -347,10 +352,7 @@ void Parse(Store& store, std::string text) {
         size_t nl = data.find('\n');
         std::string_view raw = data.substr(0, nl);
         data.remove_prefix(nl == std::string_view::npos ? data.size() : nl + 1);
-        if (!raw.empty() && raw.back() == '\r') {
-            raw.remove_suffix(1);
-        }
-        std::string_view t = Trim(raw);
+        std::string_view t = Trim(WithoutCr(raw));
         if (t.empty()) {
             continue;
         }

@@ -220,6 +220,7 @@ struct Store {
     Store& operator=(const Store&) = delete;
 
     std::string text;               // the file as read
+    bool byteOrderMark = false;     // the text started with one
     std::deque<std::string> owned;  // lines and keys added since (a deque never moves them)
     std::vector<Section> sections;  // [0] is the preamble before the first key
     // Usable sections by key, so that finding one does not walk them all (a store of many
@@ -346,7 +347,8 @@ void Parse(Store& store, std::string text) {
     size_t current = 0;
     std::string_view data = store.text;
     if (data.substr(0, 3) == "\xEF\xBB\xBF") {
-        data.remove_prefix(3);  // a byte-order mark from an editor
+        data.remove_prefix(3);  // a byte-order mark from an editor, given back by a rewrite
+        store.byteOrderMark = true;
     }
     while (!data.empty()) {
         size_t nl = data.find('\n');
@@ -391,7 +393,10 @@ std::string Serialise(const Store& store) {
         }
     }
     std::string out;
-    out.reserve(size);
+    out.reserve(size + 3);
+    if (store.byteOrderMark) {
+        out = "\xEF\xBB\xBF";
+    }
     for (const Section& s : store.sections) {
         if (&s != &store.sections.front()) {
             if (!out.empty()) {

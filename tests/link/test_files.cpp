@@ -104,6 +104,14 @@ TEST(Files, LinksAndSpecialFilesAtTheTarget) {
     ASSERT_TRUE(WriteFileAtomically(dir.File("link.reg"), std::string_view("new"), error));
     EXPECT_TRUE(fs::is_symlink(dir.File("link.reg")));
     EXPECT_EQ(Slurp(dir.File("real/settings.reg")), "new");
+    // A link somebody else planted is replaced, never followed.
+    std::ofstream(dir.File("victim")) << "theirs";
+    fs::create_symlink(dir.File("victim"), dir.File("planted.kvr"));
+    if (::lchown(dir.File("planted.kvr").c_str(), 65534, 65534) == 0) {  // only root may
+        ASSERT_TRUE(WriteFileAtomically(dir.File("planted.kvr"), std::string_view("x"), error));
+        EXPECT_FALSE(fs::is_symlink(dir.File("planted.kvr")));
+        EXPECT_EQ(Slurp(dir.File("victim")), "theirs");
+    }
     // A folder or a FIFO in place of the file is refused and left.
     fs::create_directories(dir.File("folder"));
     EXPECT_FALSE(WriteFileAtomically(dir.File("folder"), std::string_view("x"), error));

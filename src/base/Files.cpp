@@ -206,13 +206,22 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, std::st
         // The user's own link (a file kept elsewhere) is written through; a link that
         // somebody else planted is never followed: the rename replaces the link itself.
         if (st.st_uid == ::geteuid()) {
-            char* real = ::realpath(path.c_str(), nullptr);
-            if (real == nullptr) {
-                error = "the symbolic link's target cannot be reached: " + Reason(errno);
-                return false;
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            } else {
+                // A link to a file yet to be made: the file is made where the link points.
+                char link[4096];
+                const ssize_t n = ::readlink(path.c_str(), link, sizeof link - 1);
+                if (n <= 0) {
+                    error = "the symbolic link's target cannot be reached: " + Reason(errno);
+                    return false;
+                }
+                target.assign(link, static_cast<size_t>(n));
+                if (target.front() != '/') {
+                    target = ParentFolder(path) + "/" + target;
+                }
             }
-            target = real;
-            std::free(real);
         }
     }
     const std::string base = BaseName(target);

@@ -104,6 +104,10 @@ TEST(Files, LinksAndSpecialFilesAtTheTarget) {
     ASSERT_TRUE(WriteFileAtomically(dir.File("link.reg"), std::string_view("new"), error));
     EXPECT_TRUE(fs::is_symlink(dir.File("link.reg")));
     EXPECT_EQ(Slurp(dir.File("real/settings.reg")), "new");
+    fs::create_symlink("real/later.reg", dir.File("later.reg"));  // to a file yet to be made
+    ASSERT_TRUE(WriteFileAtomically(dir.File("later.reg"), std::string_view("made"), error));
+    EXPECT_TRUE(fs::is_symlink(dir.File("later.reg")));
+    EXPECT_EQ(Slurp(dir.File("real/later.reg")), "made");
     // A link somebody else planted is replaced, never followed.
     std::ofstream(dir.File("victim")) << "theirs";
     fs::create_symlink(dir.File("victim"), dir.File("planted.kvr"));

@@ -21,7 +21,7 @@
 // - dword: exactly eight hex digits. hex: bytes of two hex digits separated by commas;
 //   "hex:" alone is an empty block.
 // - Lines starting with ';' or '#' are comments. Blank lines are not kept (the writer puts
-//   one before every key).
+//   one before every key); a CRLF line end and a byte-order mark are.
 // - Reading is lenient and never trusts the file: a line that is not understood is skipped,
 //   a value of an unknown type or with a bad encoding reads as missing, and when a name
 //   appears twice in a key the last one counts. A rewrite keeps every line it did not
@@ -32,9 +32,12 @@
 //
 // Security: keys written here are not open to everybody. The store holds the configuration
 // password in plain text, so the file is the user's alone (mode 0600) and a folder made
-// for it is 0700. Writes replace the file atomically (temporary file, fsync, rename, fsync
-// of the folder); writers are serialised within the process by a mutex and between
-// processes by flock on "<store>.lock".
+// for it is 0700; a store found open to others while it holds a password is tightened, with
+// a warning. Writes replace the file atomically through base/Files; writers are serialised
+// within the process by a mutex and between processes by flock on "<store>.lock" (opened
+// without following a link). A FIFO, device or folder in place of a store, or a store
+// beyond 16 MiB, reads as empty and is never written over. Each user action writes its
+// values in one read-modify-write (CRegistryBatch).
 #include "document/Registry.h"
 #include "link/Text.h"
 

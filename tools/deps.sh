@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
 PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev qt6-base-dev
-          fonts-dejavu-core xvfb xauth desktop-file-utils shared-mime-info libglib2.0-bin)
+          fonts-dejavu-core xvfb xauth desktop-file-utils shared-mime-info libglib2.0-bin
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

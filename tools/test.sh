@@ -1,7 +1,7 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, then the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then the benchmark
-# benchmarks once each as a smoke run.
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target
+# for 20 seconds, then the benchmarks once each as a smoke run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -12,6 +12,12 @@ ctest --preset dev
 cmake --preset asan > /dev/null
 cmake --build --preset asan -- -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan
+# Every fuzz target for a short fixed time on its seeds and regression inputs (clang).
+cmake --preset fuzz > /dev/null
+cmake --build --preset fuzz -- -j2
+for target in $(tools/fuzz.sh --list); do
+    tools/fuzz.sh "$target" 20
+done
 for bench in build/dev/bench_*; do
     "$bench" --smoke
 done

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "base/Files.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/PortSetup.h"
@@ -80,21 +81,11 @@ bool SaveRaw(const std::string& dir, int board, const ParameterRecord& record, s
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::create_directories(dir, ec);
-    fs::path path = fs::path(dir) / ("board" + std::to_string(board) + ".rec");
-    fs::path tmp = path;
-    tmp += ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(record.Data()),
-                  static_cast<std::streamsize>(ParameterRecord::kSize));
-        if (!out.flush()) {
-            error = "cannot write " + tmp.string();
-            return false;
-        }
-    }
-    fs::rename(tmp, path, ec);
-    if (ec) {
-        error = "cannot write " + path.string() + ": " + ec.message();
+    const std::string path = (fs::path(dir) / ("board" + std::to_string(board) + ".rec")).string();
+    const std::string_view bytes(reinterpret_cast<const char*>(record.Data()),
+                                 ParameterRecord::kSize);
+    if (!WriteFileAtomically(path, bytes, error)) {
+        error = "cannot write " + path + ": " + error;
         return false;
     }
     return true;

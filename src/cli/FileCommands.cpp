@@ -437,10 +437,29 @@ int Convert(const Options&, const std::vector<std::string>& args) {
     }
     if (file.info.truncated || file.info.trailingBytes > 0) {
         NoteShortFile(in, file.info);
+    }
+    // A file the program would not write byte for byte (cut short, bytes after its end,
+    // a length prefix in a longer form than needed) cannot come back identical.
+    if (!ReadWholeFile(in, bytes, error) || EncodeSetup(file.image) != bytes) {
+        if (!file.info.truncated && file.info.trailingBytes == 0) {
+            std::fprintf(stderr,
+                         "kvrctl: note: %s stores a value in a form the program does not write "
+                         "(such as a longer length prefix than needed)\n",
+                         in.c_str());
+        }
         std::fprintf(stderr,
                      "kvrctl: note: the JSON holds the setup as loaded; converted back it "
                      "will not give the same bytes as %s\n",
                      TerminalText(in).c_str());
+    }
+    for (size_t b = 0; b < std::min<size_t>(file.image.channelCount, kSetupMaxChannels); ++b) {
+        if (!file.image.records[b].IsValid()) {
+            std::fprintf(stderr,
+                         "kvrctl: note: board %zu of %s has the record signature %u, not 7502: "
+                         "the JSON will be refused when converted back\n",
+                         b, TerminalText(in).c_str(),
+                         static_cast<unsigned>(file.image.records[b].GetSignature()));
+        }
     }
     const std::string json = SetupToJson(file.image, LabelOf);
     const std::string text = out == "-" ? TerminalJson(json) : json;

@@ -90,14 +90,13 @@ bool LoadPortSettings(PortSettings& settings) {
 }
 
 bool SavePortSettings(const PortSettings& settings) {
-    bool ok = CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValComPort,
-                                    settings.port) == kRegOk;
+    // The five values in one write: a kill between them must not leave a mixed setup.
+    CRegistryBatch batch;
+    batch.WriteDword(kKeyPreferences, kValComPort, settings.port);
     for (const TextValue& t : kTextValues) {
-        ok = CRegistry::WriteString(RegRoot::CurrentUser, kKeyPreferences, t.name,
-                                    settings.*t.field) == kRegOk &&
-             ok;
+        batch.WriteString(kKeyPreferences, t.name, settings.*t.field);
     }
-    return ok;
+    return batch.Commit() == kRegOk;
 }
 
 bool StoreOrLoadSettings(CSerialPort& port, bool save) {

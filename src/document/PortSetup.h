@@ -32,7 +32,7 @@ bool EditPortSettings(CSerialPort& port);
 // Reads the five values from the store; true only when all five were read. Values that
 // were read are taken over even when others are missing.
 bool LoadPortSettings(PortSettings& settings);
-// Writes the five values; true when all were written.
+// Writes the five values in one write of the store; true when they were written.
 bool SavePortSettings(const PortSettings& settings);
 // With save clear: load, and when all five were read, open the port with them. With save
 // set: store. Gives the result.

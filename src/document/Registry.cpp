@@ -21,7 +21,7 @@
 // - dword: exactly eight hex digits. hex: bytes of two hex digits separated by commas;
 //   "hex:" alone is an empty block.
 // - Lines starting with ';' or '#' are comments. Blank lines are not kept (the writer puts
-//   one before every key).
+//   one before every key); a CRLF line end and a byte-order mark are.
 // - Reading is lenient and never trusts the file: a line that is not understood is skipped,
 //   a value of an unknown type or with a bad encoding reads as missing, and when a name
 //   appears twice in a key the last one counts. A rewrite keeps every line it did not
@@ -32,30 +32,34 @@
 //
 // Security: keys written here are not open to everybody. The store holds the configuration
 // password in plain text, so the file is the user's alone (mode 0600) and a folder made
-// for it is 0700. Writes replace the file atomically (temporary file, fsync, rename, fsync
-// of the folder); writers are serialised within the process by a mutex and between
-// processes by flock on "<store>.lock".
+// for it is 0700; a store found open to others while it holds a password is tightened, with
+// a warning. Writes replace the file atomically through base/Files; writers are serialised
+// within the process by a mutex and between processes by flock on "<store>.lock" (opened
+// without following a link). A FIFO, device or folder in place of a store, or a store
+// beyond 16 MiB, reads as empty and is never written over. Each user action writes its
+// values in one read-modify-write (CRegistryBatch).
 #include "document/Registry.h"
 #include "link/Text.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/Files.h"
 #include "document/Settings.h"
+#include "link/UserSeam.h"
 
 namespace kvr {
 
@@ -97,9 +101,9 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 
 // A key path the store can hold: components separated by single backslashes, none empty,
 // no control characters (a section header is one line).
-bool ValidKey(const std::string& key) {
+bool ValidKey(std::string_view key) {
     if (key.empty() || key.front() == '\\' || key.back() == '\\' ||
-        key.find("\\\\") != std::string::npos) {
+        key.find("\\\\") != std::string_view::npos) {
         return false;
     }
     for (unsigned char c : key) {
@@ -159,23 +163,84 @@ struct Value {
     std::vector<uint8_t> bytes;
 };
 
+bool ParseValueLine(std::string_view line, Value& v);
+
+// A line without the CR of a CRLF ending (kept in the line, so a rewrite gives it back).
+std::string_view WithoutCr(std::string_view line) {
+    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
 // One line of a key's body. Every line keeps its text, so that a rewrite gives back
-// exactly what it did not change.
+// exactly what it did not change; its value is parsed only when its key is used, so a
+// read costs little more than finding the line ends.
 struct Line {
-    bool isValue = false;
-    Value value;
-    std::string raw;
+    std::string_view raw;                  // into the store's text or its own lines
+    mutable int8_t parsed = -1;            // -1 not yet, 0 not a value, 1 a value
+    mutable std::unique_ptr<Value> value;  // when a value
+
+    bool IsValue() const {
+        if (parsed < 0) {
+            const std::string_view t = Trim(WithoutCr(raw));
+            auto v = std::make_unique<Value>();
+            parsed = !t.empty() && t.front() != ';' && t.front() != '#' && ParseValueLine(t, *v);
+            if (parsed == 1) {
+                value = std::move(v);
+            }
+        }
+        return parsed == 1;
+    }
 };
 
 struct Section {
     bool usable = false;  // false: the preamble, or a header that could not be read
-    std::string key;
-    std::string header;  // the header line as read or written
+    std::string_view key;
+    std::string_view header;  // the header line as read or written
     std::vector<Line> lines;
 };
 
+// Key paths compare without regard to the case of ASCII letters.
+char Folded(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+struct NoCaseHash {
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 1469598103934665603ull;  // FNV-1a
+        for (char c : s) {
+            h = (h ^ static_cast<unsigned char>(Folded(c))) * 1099511628211ull;
+        }
+        return static_cast<size_t>(h);
+    }
+};
+struct NoCaseEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
+};
+
+// The store in memory: views into the file's text, and the lines the program adds. It
+// stays where it was made, as the views point into it.
 struct Store {
+    Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    std::string text;               // the file as read
+    bool byteOrderMark = false;     // the text started with one
+    std::deque<std::string> owned;  // lines and keys added since (a deque never moves them)
     std::vector<Section> sections;  // [0] is the preamble before the first key
+    // Usable sections by key, so that finding one does not walk them all (a store of many
+    // keys would otherwise take quadratic time to read).
+    std::unordered_map<std::string_view, size_t, NoCaseHash, NoCaseEqual> index;
+
+    std::string_view Own(std::string s) { return owned.emplace_back(std::move(s)); }
+    Section* Find(std::string_view key) {
+        auto it = index.find(key);
+        return it == index.end() ? nullptr : &sections[it->second];
+    }
+    void Add(Section s) {
+        if (s.usable) {
+            index.emplace(s.key, sections.size());
+        }
+        sections.push_back(std::move(s));
+    }
 };
 
 std::string FormatValue(const Value& v) {
@@ -278,41 +343,32 @@ bool ParseValueLine(std::string_view line, Value& v) {
     return true;
 }
 
-Section* FindSection(Store& store, const std::string& key) {
-    for (Section& s : store.sections) {
-        if (s.usable && EqualNoCase(s.key, key)) {
-            return &s;
-        }
-    }
-    return nullptr;
-}
-
-Store Parse(std::string_view data) {
-    Store store;
+// Takes the text over and reads its keys; values are read when asked for.
+void Parse(Store& store, std::string text) {
+    store.text = std::move(text);
     store.sections.emplace_back();
     size_t current = 0;
+    std::string_view data = store.text;
     if (data.substr(0, 3) == "\xEF\xBB\xBF") {
-        data.remove_prefix(3);  // a byte-order mark from an editor
+        data.remove_prefix(3);  // a byte-order mark from an editor, given back by a rewrite
+        store.byteOrderMark = true;
     }
     while (!data.empty()) {
         size_t nl = data.find('\n');
         std::string_view raw = data.substr(0, nl);
         data.remove_prefix(nl == std::string_view::npos ? data.size() : nl + 1);
-        if (!raw.empty() && raw.back() == '\r') {
-            raw.remove_suffix(1);
-        }
-        std::string_view t = Trim(raw);
+        std::string_view t = Trim(WithoutCr(raw));
         if (t.empty()) {
             continue;
         }
         if (t.front() == '[') {
-            std::string key;
+            std::string_view key;
             bool usable = t.size() >= 2 && t.back() == ']';
             if (usable) {
-                key = std::string(t.substr(1, t.size() - 2));
+                key = t.substr(1, t.size() - 2);
                 usable = ValidKey(key);
             }
-            Section* same = usable ? FindSection(store, key) : nullptr;
+            Section* same = usable ? store.Find(key) : nullptr;
             if (same != nullptr) {
                 current = static_cast<size_t>(same - store.sections.data());
                 continue;
@@ -320,33 +376,48 @@ Store Parse(std::string_view data) {
             Section s;
             s.usable = usable;
             s.key = key;
-            s.header = std::string(raw);
-            store.sections.push_back(std::move(s));
+            s.header = raw;
+            store.Add(std::move(s));
             current = store.sections.size() - 1;
             continue;
         }
         Line line;
-        line.raw = std::string(raw);
-        line.isValue = t.front() != ';' && t.front() != '#' && ParseValueLine(t, line.value);
+        line.raw = raw;
         store.sections[current].lines.push_back(std::move(line));
     }
-    return store;
 }
 
 std::string Serialise(const Store& store) {
+    size_t size = 0;
+    for (const Section& s : store.sections) {
+        size += s.header.size() + 2;
+        for (const Line& line : s.lines) {
+            size += line.raw.size() + 1;
+        }
+    }
     std::string out;
+    out.reserve(size + 3);
+    if (store.byteOrderMark) {
+        out = "\xEF\xBB\xBF";
+    }
     for (const Section& s : store.sections) {
         if (&s != &store.sections.front()) {
             if (!out.empty()) {
                 out += '\n';
             }
-            out += s.header + '\n';
+            out.append(s.header);
+            out += '\n';
         }
         for (const Line& line : s.lines) {
-            out += line.raw + '\n';
+            out.append(line.raw);
+            out += '\n';
         }
     }
     return out;
+}
+
+Section* FindSection(Store& store, std::string_view key) {
+    return store.Find(key);
 }
 
 // The value a read sees: the last one of that name. Null when missing.
@@ -357,8 +428,8 @@ const Value* FindValue(Store& store, const std::string& key, const std::string& 
     }
     const Value* found = nullptr;
     for (const Line& line : s->lines) {
-        if (line.isValue && EqualNoCase(line.value.name, name)) {
-            found = &line.value;
+        if (line.IsValue() && EqualNoCase(line.value->name, name)) {
+            found = line.value.get();
         }
     }
     return found;
@@ -370,13 +441,13 @@ bool EnsureKey(Store& store, const std::string& key) {
     size_t end = 0;
     do {
         end = key.find('\\', end + 1);
-        std::string prefix = key.substr(0, end);
+        const std::string prefix = key.substr(0, end);
         if (FindSection(store, prefix) == nullptr) {
             Section s;
             s.usable = true;
-            s.key = prefix;
-            s.header = "[" + prefix + "]";
-            store.sections.push_back(std::move(s));
+            s.key = store.Own(prefix);
+            s.header = store.Own("[" + prefix + "]");
+            store.Add(std::move(s));
             added = true;
         }
     } while (end != std::string::npos);
@@ -389,14 +460,15 @@ void SetValue(Store& store, const std::string& key, Value v) {
     EnsureKey(store, key);
     Section& s = *FindSection(store, key);
     Line line;
-    line.isValue = true;
-    line.raw = FormatValue(v);
-    line.value = std::move(v);
+    line.raw = store.Own(FormatValue(v));
+    line.parsed = 1;
+    const std::string name = v.name;
+    line.value = std::make_unique<Value>(std::move(v));
     bool placed = false;
     for (auto it = s.lines.begin(); it != s.lines.end();) {
-        if (it->isValue && EqualNoCase(it->value.name, line.value.name)) {
+        if (it->IsValue() && EqualNoCase(it->value->name, name)) {
             if (!placed) {
-                *it = line;
+                *it = std::move(line);
                 placed = true;
             } else {
                 it = s.lines.erase(it);
@@ -412,127 +484,55 @@ void SetValue(Store& store, const std::string& key, Value v) {
 
 // --- files -----------------------------------------------------------------------------
 
-enum class FileState { Read, Missing, Unreadable };
+std::mutex g_warnMutex;    // guards g_warnedPath
+std::string g_warnedPath;  // the store whose loose permissions were told already
 
-// Reads the whole file (up to the size limit). complete is false when it was cut.
-FileState ReadWholeFile(const std::string& path, std::string& data, bool& complete) {
-    data.clear();
-    complete = true;
-    if (path.empty()) {
-        return FileState::Missing;
-    }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
+// A store that holds the configuration password but can be read by others (made by hand,
+// or by an old version) is made the user's alone, and the user is told once.
+void TightenIfPasswordShown(const std::string& path, Store& store) {
+    if (FindValue(store, kKeyConfiguration, kValPassword) == nullptr || IsBackgroundThread()) {
+        return;  // a background thread leaves it to the user-interface thread
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return FileState::Unreadable;
+    if (::stat(path.c_str(), &st) != 0 || (st.st_mode & 077) == 0) {
+        return;
     }
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    const bool tightened = ::chmod(path.c_str(), 0600) == 0;
+    {
+        std::lock_guard<std::mutex> guard(g_warnMutex);
+        if (!tightened && g_warnedPath == path) {
+            return;
         }
-        if (n < 0) {
-            ::close(fd);
-            return FileState::Unreadable;
-        }
-        if (n == 0) {
-            break;
-        }
-        size_t room = kMaxStoreBytes - data.size();
-        data.append(buffer, std::min(static_cast<size_t>(n), room));
-        if (static_cast<size_t>(n) > room) {
-            complete = false;
-            break;
-        }
+        g_warnedPath = path;
     }
-    ::close(fd);
-    return FileState::Read;
+    AppMessageBox(tightened ? "The settings file " + path +
+                                  " holds the configuration password and could be read by "
+                                  "other users; it is now readable by you only."
+                            : "The settings file " + path +
+                                  " holds the configuration password and can be read by other "
+                                  "users, and its permissions cannot be changed.",
+                  MsgIcon::Warning);
 }
 
-Store LoadForReading(RegRoot root) {
-    std::string data;
-    bool complete = true;
+ReadOptions StoreReadOptions() {
+    ReadOptions options;
+    options.maxBytes = kMaxStoreBytes;
+    return options;
+}
+
+void LoadForReading(RegRoot root, Store& store) {
     const std::string path =
         root == RegRoot::CurrentUser ? UserSettingsPath() : SystemSettingsPath();
-    ReadWholeFile(path, data, complete);  // anything unreadable reads as empty
-    return Parse(data);
-}
-
-std::string ParentDir(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
+    std::string data;
+    std::string error;
+    // Anything unreadable (missing, not a regular file, oversized) reads as empty.
+    if (path.empty() || !ReadWholeFile(path, data, error, StoreReadOptions())) {
+        data.clear();
     }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates the folder and its missing parents for the user only.
-bool MakeDirs(const std::string& dir) {
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0) {
-        return S_ISDIR(st.st_mode);
+    Parse(store, std::move(data));
+    if (root == RegRoot::CurrentUser) {
+        TightenIfPasswordShown(path, store);
     }
-    std::string parent = ParentDir(dir);
-    if (parent != dir && !MakeDirs(parent)) {
-        return false;
-    }
-    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Temporary file in the same folder, write, fsync, rename, fsync the folder: a crash
-// leaves either the old store or the new one, never half of one.
-bool ReplaceAtomically(const std::string& path, const std::string& text) {
-    // Write through a symbolic link rather than replacing the link with a file.
-    std::string target = path;
-    struct stat lst {};
-    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const std::string dir = ParentDir(target);
-    const size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    // The store holds the password in plain text: the user's alone, whatever the umask.
-    bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);  // some file systems cannot; the rename is done either way
-        ::close(dfd);
-    }
-    return true;
 }
 
 // Serialises writers: threads of this process through the mutex, processes through an
@@ -540,42 +540,12 @@ bool ReplaceAtomically(const std::string& path, const std::string& text) {
 // store in one step.
 std::mutex g_writeMutex;  // guards the read-modify-write of the per-user store
 
-class FileLock {
-  public:
-    explicit FileLock(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            return;
-        }
-        // Held only for one rewrite and dropped by the kernel if the holder dies.
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~FileLock() {
-        if (fd_ >= 0) {
-            ::flock(fd_, LOCK_UN);
-            ::close(fd_);
-        }
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-
-  private:
-    int fd_ = -1;
-};
-
 // Read-modify-write of the per-user store. change gives false when it changed nothing,
 // and the file is then left alone. Gives kRegOk or kRegRefused.
 int Modify(const std::function<bool(Store&)>& change) {
     std::lock_guard<std::mutex> guard(g_writeMutex);
     const std::string path = UserSettingsPath();
-    if (path.empty() || !MakeDirs(ParentDir(path))) {
+    if (path.empty() || !MakePrivateFolders(ParentFolder(path))) {
         return kRegRefused;
     }
     FileLock lock(path + ".lock");
@@ -583,20 +553,26 @@ int Modify(const std::function<bool(Store&)>& change) {
         return kRegRefused;
     }
     std::string data;
-    bool complete = true;
-    FileState state = ReadWholeFile(path, data, complete);
-    if (state == FileState::Unreadable || !complete) {
+    std::string error;
+    bool missing = false;
+    if (!ReadWholeFile(path, data, error, StoreReadOptions(), &missing) && !missing) {
         return kRegRefused;  // rewriting what could not be read whole would lose values
     }
-    Store store = Parse(data);
-    if (state == FileState::Missing) {
-        store.sections[0].lines.push_back(
-            {false, {}, "; KVR View settings of this user (written by the program)"});
+    Store store;
+    Parse(store, std::move(data));
+    if (missing) {
+        Line comment;
+        comment.raw = store.Own("; KVR View settings of this user (written by the program)");
+        store.sections[0].lines.push_back(std::move(comment));
     }
     if (!change(store)) {
         return kRegOk;
     }
-    return ReplaceAtomically(path, Serialise(store)) ? kRegOk : kRegRefused;
+    // The store holds the password in plain text: the user's alone, whatever the umask.
+    WriteOptions options;
+    options.newFileMode = 0600;
+    options.forceMode = true;
+    return WriteFileAtomically(path, Serialise(store), error, options) ? kRegOk : kRegRefused;
 }
 
 int WriteValue(RegRoot root, const std::string& key, Value v) {
@@ -620,17 +596,8 @@ std::string UserSettingsPath() {
     if (file != nullptr && *file != '\0') {
         return file;
     }
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {  // a relative value is to be ignored
-        return std::string(xdg) + "/kvr-view/settings.reg";
-    }
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home.empty() ? std::string() : home + "/.config/kvr-view/settings.reg";
+    const std::string folder = UserConfigFolder();
+    return folder.empty() ? std::string() : folder + "/settings.reg";
 }
 
 std::string SystemSettingsPath() {
@@ -643,7 +610,8 @@ std::string SystemSettingsPath() {
 
 int CRegistry::ReadString(RegRoot root, const std::string& key, const std::string& name,
                           std::string& out) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::String) {
         return kRegMissing;
@@ -654,7 +622,8 @@ int CRegistry::ReadString(RegRoot root, const std::string& key, const std::strin
 
 int CRegistry::ReadDword(RegRoot root, const std::string& key, const std::string& name,
                          uint32_t& out) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::Dword) {
         return kRegMissing;
@@ -665,7 +634,8 @@ int CRegistry::ReadDword(RegRoot root, const std::string& key, const std::string
 
 int CRegistry::ReadBytes(RegRoot root, const std::string& key, const std::string& name,
                          uint8_t* buffer, size_t& size) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     const Value* v = FindValue(store, key, name);
     if (v == nullptr || v->type != StoredType::Bytes) {
         return kRegMissing;
@@ -717,35 +687,109 @@ bool CRegistry::CreateKey(RegRoot root, const std::string& key) {
     return Modify([&](Store& store) { return EnsureKey(store, key); }) == kRegOk;
 }
 
-std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
-    Store store = LoadForReading(root);
+namespace {
+
+std::vector<StoredValue> ListValues(Store& store, const std::string& key) {
     std::vector<StoredValue> out;
     Section* s = FindSection(store, key);
     if (s == nullptr) {
         return out;
     }
+    // a name (as the line holds it): its place in out
+    std::unordered_map<std::string_view, size_t, NoCaseHash, NoCaseEqual> byName;
     for (const Line& line : s->lines) {
-        if (!line.isValue) {
+        if (!line.IsValue()) {
             continue;
         }
-        StoredValue sv{line.value.name, line.value.type, line.value.text, line.value.dword,
-                       line.value.bytes};
-        bool replaced = false;
-        for (StoredValue& earlier : out) {
-            if (EqualNoCase(earlier.name, sv.name)) {
-                earlier = sv;  // the last of a name is the one that counts
-                replaced = true;
-            }
-        }
-        if (!replaced) {
+        const Value& v = *line.value;
+        StoredValue sv{v.name, v.type, v.text, v.dword, v.bytes};
+        auto [it, added] = byName.emplace(v.name, out.size());
+        if (added) {
             out.push_back(std::move(sv));
+        } else {
+            out[it->second] = std::move(sv);  // the last of a name is the one that counts
         }
     }
     return out;
 }
 
+}  // namespace
+
+std::vector<StoredValue> ListStoredValues(RegRoot root, const std::string& key) {
+    Store store;
+    LoadForReading(root, store);
+    return ListValues(store, key);
+}
+
+std::vector<StoredValue> ListStoredValuesInText(std::string_view text, const std::string& key) {
+    Store store;
+    Parse(store, std::string(text));
+    return ListValues(store, key);
+}
+
+std::string SetDwordInText(std::string_view text, const std::string& key, const std::string& name,
+                           uint32_t value) {
+    Store store;
+    Parse(store, std::string(text));
+    if (ValidKey(key)) {
+        Value v;
+        v.name = name;
+        v.type = StoredType::Dword;
+        v.dword = value;
+        SetValue(store, key, std::move(v));
+    }
+    return Serialise(store);
+}
+
+void CRegistryBatch::WriteString(const std::string& key, const std::string& name,
+                                 const std::string& text) {
+    Write w{key, name, 's', text, 0, {}};
+    writes_.push_back(std::move(w));
+}
+
+void CRegistryBatch::WriteDword(const std::string& key, const std::string& name, uint32_t value) {
+    writes_.push_back(Write{key, name, 'd', {}, value, {}});
+}
+
+void CRegistryBatch::WriteBytes(const std::string& key, const std::string& name,
+                                const uint8_t* data, size_t length) {
+    Write w{key, name, 'b', {}, 0, {}};
+    if (length > 0) {
+        w.bytes.assign(data, data + length);
+    }
+    writes_.push_back(std::move(w));
+}
+
+int CRegistryBatch::Commit() {
+    std::vector<Write> writes = std::move(writes_);
+    writes_.clear();
+    for (const Write& w : writes) {
+        if (!ValidKey(w.key)) {
+            return kRegMissing;  // the key cannot be created: nothing of the action is stored
+        }
+    }
+    if (writes.empty()) {
+        return kRegOk;
+    }
+    return Modify([&](Store& store) {
+        for (Write& w : writes) {
+            Value v;
+            v.name = w.name;
+            v.type = w.type == 's'   ? StoredType::String
+                     : w.type == 'd' ? StoredType::Dword
+                                     : StoredType::Bytes;
+            v.text = std::move(w.text);
+            v.dword = w.dword;
+            v.bytes = std::move(w.bytes);
+            SetValue(store, w.key, std::move(v));
+        }
+        return true;
+    });
+}
+
 bool StoredKeyExists(RegRoot root, const std::string& key) {
-    Store store = LoadForReading(root);
+    Store store;
+    LoadForReading(root, store);
     return FindSection(store, key) != nullptr;
 }
 

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace kvr {
 
@@ -66,5 +68,38 @@ class CRegistry {
     // Creates the key (and its parents) when missing; false when it cannot.
     static bool CreateKey(RegRoot root, const std::string& key);
 };
+
+// The values of one user action, written to the per-user store together: one
+// read-modify-write, so a kill or a failure leaves all of them or none. Collect with the
+// Write calls, then Commit once.
+class CRegistryBatch {
+  public:
+    void WriteString(const std::string& key, const std::string& name, const std::string& text);
+    void WriteDword(const std::string& key, const std::string& name, uint32_t value);
+    void WriteBytes(const std::string& key, const std::string& name, const uint8_t* data,
+                    size_t length);
+    // kRegOk; kRegMissing when a key cannot be created, kRegRefused when the store cannot
+    // be written (nothing is written in either case). The batch is empty afterwards.
+    int Commit();
+
+  private:
+    struct Write {
+        std::string key;
+        std::string name;
+        char type = 's';  // 's' string, 'd' dword, 'b' bytes
+        std::string text;
+        uint32_t dword = 0;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Write> writes_;
+};
+
+// The store's parser and writer on a text rather than the file (for the fuzzing target
+// and the benchmark): the values of a key as a read sees them, and the text that setting
+// one value would write.
+struct StoredValue;
+std::vector<StoredValue> ListStoredValuesInText(std::string_view text, const std::string& key);
+std::string SetDwordInText(std::string_view text, const std::string& key, const std::string& name,
+                           uint32_t value);
 
 }  // namespace kvr

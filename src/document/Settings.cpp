@@ -80,15 +80,12 @@ bool ReadMonitorList(uint16_t& count, MonitorBytes& entities, MonitorBytes& chan
 }
 
 bool WriteMonitorList(uint16_t count, const MonitorBytes& entities, const MonitorBytes& channels) {
-    bool ok = CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount,
-                                    count) == kRegOk;
-    ok = CRegistry::WriteBytes(RegRoot::CurrentUser, kKeyPreferences, kValMonitorEntities,
-                               entities.data(), entities.size()) == kRegOk &&
-         ok;
-    ok = CRegistry::WriteBytes(RegRoot::CurrentUser, kKeyPreferences, kValMonitorChannels,
-                               channels.data(), channels.size()) == kRegOk &&
-         ok;
-    return ok;
+    // One write for the three values: a count never goes with the arrays of another list.
+    CRegistryBatch batch;
+    batch.WriteDword(kKeyPreferences, kValMonitorCount, count);
+    batch.WriteBytes(kKeyPreferences, kValMonitorEntities, entities.data(), entities.size());
+    batch.WriteBytes(kKeyPreferences, kValMonitorChannels, channels.data(), channels.size());
+    return batch.Commit() == kRegOk;
 }
 
 bool ReadCalibrationPrefs(CalibrationPrefs& prefs) {

@@ -46,8 +46,8 @@ using MonitorBytes = std::array<uint8_t, kStoredMonitors>;
 // most 60 bytes each: entries beyond what was read keep their values, and a failed read
 // of an array is ignored. True when the count was read.
 bool ReadMonitorList(uint16_t& count, MonitorBytes& entities, MonitorBytes& channels);
-// Writes the count and both whole arrays (always 60 bytes), in that order; true when all
-// three were written.
+// Writes the count and both whole arrays (always 60 bytes) in one write of the store;
+// true when they were written.
 bool WriteMonitorList(uint16_t count, const MonitorBytes& entities, const MonitorBytes& channels);
 
 // --- "Calibration Prefs": the six last references, each followed by ";" ------------------

@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 
 #include "document/PortSetup.h"
@@ -24,14 +22,9 @@ namespace {
 constexpr uint8_t kLongPrefix = 0xFF;
 constexpr uint16_t kWidePrefix = 0xFFFF;
 constexpr uint16_t kLongest16 = 0xFFFE;  // lengths from here on take the 32-bit form
-constexpr size_t kMaxFileBytes = size_t{64} << 20;
 // The preview shows at most this much of a description; the form holds far less.
 constexpr size_t kPreviewMaxText = size_t{64} << 10;
 constexpr size_t kMaxDialogDescription = 1023;
-
-std::string SystemReason(int error) {
-    return std::strerror(error);
-}
 
 // The length prefix of an archive string at pos; pos moves past it.
 bool GetArchivePrefix(const uint8_t* data, size_t size, size_t& pos, uint64_t& length) {
@@ -122,16 +115,6 @@ bool EndsWithKvr(const std::string& path) {
 TemplateFileDialog& DialogSeam() {
     static TemplateFileDialog dialog;
     return dialog;
-}
-
-void SyncDirectory(const std::string& dir) {
-    // Makes the rename itself durable; where the folder cannot be synced the file is
-    // still complete under one of its two names.
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace
@@ -296,108 +279,6 @@ SetupStatus LoadSetup(CQRLDoc& doc, const uint8_t* data, size_t size, SetupReadI
         ApplySetup(doc, staged);
     }
     return status;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = SystemReason(errno);
-        return false;
-    }
-    uint8_t buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            error = SystemReason(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        if (bytes.size() + static_cast<size_t>(n) > kMaxFileBytes) {
-            error = "the file is larger than any setup file can be";
-            ::close(fd);
-            return false;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    ::close(fd);
-    return true;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(path);
-    // Through a symbolic link the link stays and its target gets the new content.
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::canonical(target, ec);
-        if (!ec) {
-            target = resolved;
-        }
-    }
-    if (target.filename().empty()) {
-        error = SystemReason(EISDIR);
-        return false;
-    }
-    const std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir + "/." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-               "-" + std::to_string(counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
-        error = SystemReason(errno);
-        return false;
-    }
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-    auto fail = [&](int code) {
-        error = SystemReason(code);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temp.c_str());
-        return false;
-    };
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return fail(n < 0 ? errno : EIO);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        return fail(errno);
-    }
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) {
-        return fail(errno);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        return fail(errno);
-    }
-    SyncDirectory(dir);
-    return true;
 }
 
 SetupStatus OpenSetupFile(CQRLDoc& doc, const std::string& path, bool reopenPort,

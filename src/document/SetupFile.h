@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Files.h"  // ReadWholeFile, WriteFileAtomically
 #include "document/QRLDoc.h"
 #include "link/ParameterRecord.h"
 
@@ -96,16 +97,7 @@ std::vector<uint8_t> StoreSetup(CQRLDoc& doc);
 SetupStatus LoadSetup(CQRLDoc& doc, const uint8_t* data, size_t size,
                       SetupReadInfo* info = nullptr);
 
-// --- files -----------------------------------------------------------------------------
-// Reads a whole file (at most 64 MiB, far beyond any setup file); false with the
-// system's reason.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
-// Writes through a temporary file in the same folder (flushed to disk) and a rename, so
-// a failed or interrupted write leaves any previous file as it was. An existing file's
-// permissions are kept. False with the system's reason.
-bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes,
-                         std::string& error);
-
+// --- files (read and written through base/Files) --------------------------------------
 // Opens a setup file into the document with the full outcome; every failure is told
 // through the user seam. On Loaded the document takes the path, its modified flag is
 // cleared and, with reopenPort, the port settings are reloaded and the port reopened.

@@ -34,6 +34,60 @@ bool PowerRule(const ParameterRecord& r, int slot) {
     return e >= 3 && e <= 5 && r.GetCurrentRange() > 0;
 }
 
+// Where the parser is in the document, so that a value it refuses is named by its field
+// ("boards[2].settings.vtPrimaryV").
+class PathTracker {
+  public:
+    void Follow(Json::parse_event_t event, const Json& parsed) {
+        using E = Json::parse_event_t;
+        switch (event) {
+            case E::object_start:
+            case E::array_start:
+                frames_.push_back({event == E::array_start, {}, 0});
+                break;
+            case E::key:
+                if (!frames_.empty() && parsed.is_string()) {
+                    frames_.back().key = parsed.get<std::string>();
+                }
+                break;
+            case E::object_end:
+            case E::array_end:
+                if (!frames_.empty()) {
+                    frames_.pop_back();
+                }
+                Advance();
+                break;
+            case E::value:
+                Advance();
+                break;
+        }
+    }
+    std::string Path() const {
+        std::string path;
+        for (const Frame& f : frames_) {
+            if (f.array) {
+                path += "[" + std::to_string(f.index) + "]";
+            } else if (!f.key.empty()) {
+                path += (path.empty() ? "" : ".") + f.key;
+            }
+        }
+        return path.empty() ? "(document)" : path;
+    }
+
+  private:
+    void Advance() {
+        if (!frames_.empty() && frames_.back().array) {
+            ++frames_.back().index;
+        }
+    }
+    struct Frame {
+        bool array;
+        std::string key;
+        size_t index;
+    };
+    std::vector<Frame> frames_;
+};
+
 // --- export ---------------------------------------------------------------------------
 
 Json OutputSettings(const ParameterRecord& r, int o) {
@@ -250,7 +304,22 @@ void ApplyScales(const Json* in, const Json& raw, const ParameterRecord& before,
     }
 }
 
-void ApplySettings(const Json& in, ParameterRecord& r, const std::string& path) {
+// Edited values the record cannot hold exactly are stored as the nearest it can; the
+// user is told what was stored instead.
+void NoteRounded(const Json& in, const Json& raw, const Json& after, const std::string& path,
+                 std::vector<std::string>& notes) {
+    for (auto it = in.begin(); it != in.end(); ++it) {
+        if (it.key() == "outputs" || !raw.contains(it.key()) || *it == raw.at(it.key()) ||
+            *it == after.at(it.key())) {
+            continue;
+        }
+        notes.push_back(path + "." + it.key() + ": " + it->dump() + " is stored as " +
+                        after.at(it.key()).dump() + " (the nearest value the record holds)");
+    }
+}
+
+void ApplySettings(const Json& in, ParameterRecord& r, const std::string& path,
+                   std::vector<std::string>& notes) {
     if (!in.is_object()) {
         throw Refusal(path, "expected an object");
     }
@@ -323,6 +392,14 @@ void ApplySettings(const Json& in, ParameterRecord& r, const std::string& path) 
         outputs = &*it;
     }
     ApplyScales(outputs, raw.at("outputs"), before, r, path + ".outputs");
+    const Json after = Settings(r);
+    NoteRounded(in, raw, after, path, notes);
+    if (outputs != nullptr) {
+        for (size_t o = 0; o < outputs->size(); ++o) {
+            NoteRounded((*outputs)[o], raw.at("outputs")[o], after.at("outputs")[o],
+                        path + ".outputs[" + std::to_string(o) + "]", notes);
+        }
+    }
 }
 
 // --- the document ---------------------------------------------------------------------
@@ -411,7 +488,7 @@ void ReadBoards(const Json& root, SetupImage& image, SetupImage& rawImage,
         }
         rawImage.records[i] = record;
         if (auto s = b.find("settings"); s != b.end()) {
-            ApplySettings(*s, record, p + ".settings");
+            ApplySettings(*s, record, p + ".settings", notes);
         }
         auto d = b.find("decoded");
         if (d == b.end() || !d->is_object()) {
@@ -530,10 +607,25 @@ std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler) 
 
 bool SetupFromJson(const std::string& text, SetupImage& image, std::string& error,
                    std::vector<std::string>* notes, const MonitorLabeler& labeler) {
+    // The parser keeps its own stack, but copying, comparing and freeing a document
+    // recurse: a deep one must never reach them.
+    if (JsonNestingDepth(text, kMaxJsonDepth) > kMaxJsonDepth) {
+        error = "(document): nested deeper than " + std::to_string(kMaxJsonDepth) +
+                " levels (a setup needs 4)";
+        return false;
+    }
     Json root;
+    PathTracker where;
     try {
-        root = Json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
+        root = Json::parse(text, [&where](int, Json::parse_event_t event, Json& parsed) {
+            where.Follow(event, parsed);
+            return true;
+        });
+    } catch (const nlohmann::json::out_of_range&) {
+        // A number beyond the range of a double (1e400): the field it was given for.
+        error = where.Path() + ": a number beyond the range the program can hold";
+        return false;
+    } catch (const nlohmann::json::exception& e) {
         std::string what = e.what();
         // The library's text starts with its own exception tag; the rest says where.
         if (size_t tag = what.find("] ");
@@ -550,12 +642,42 @@ bool SetupFromJson(const std::string& text, SetupImage& image, std::string& erro
     } catch (const Refusal& r) {
         error = r.what();
         return false;
+    } catch (const std::exception& e) {
+        // Anything the checks above missed is still a refusal, never an abort.
+        error = "(document): " + std::string(e.what());
+        return false;
     }
     image = parsed;
     if (notes != nullptr) {
         *notes = std::move(found);
     }
     return true;
+}
+
+size_t JsonNestingDepth(std::string_view text, size_t stopAt) {
+    size_t depth = 0;
+    size_t deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;  // the escaped character, whatever it is
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > stopAt) {
+                return deepest;
+            }
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
 }
 
 bool IsValidUtf8(const std::string& text) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/Text.h"  // ToHex, FromHex
@@ -36,10 +37,17 @@ using MonitorLabeler = std::function<std::string(const SetupImage& image, int en
 std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler = {});
 
 // Rebuilds a setup from JSON text. On refusal gives false and error names the field,
-// e.g. "boards[2].raw: expected 230 hex digits". Notes tell of informative entries that
-// were edited and therefore ignored.
+// e.g. "boards[2].raw: expected 230 hex digits"; no input makes it throw or recurse
+// deeply (a document nested deeper than kMaxJsonDepth is refused before it is parsed).
+// Notes tell of informative entries that were edited and therefore ignored, and of edited
+// values the record stores rounded (a VT primary of 180 V is stored as 200 V).
 bool SetupFromJson(const std::string& text, SetupImage& image, std::string& error,
                    std::vector<std::string>* notes = nullptr, const MonitorLabeler& labeler = {});
+
+// The deepest nesting of arrays and objects in a JSON text, counted outside strings
+// without parsing; the count stops once it passes stopAt.
+inline constexpr size_t kMaxJsonDepth = 16;
+size_t JsonNestingDepth(std::string_view text, size_t stopAt);
 
 // Helpers shared with kvrctl.
 bool IsValidUtf8(const std::string& text);

@@ -4,11 +4,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
+
+#include "base/Files.h"
 
 namespace kvr {
 
 namespace {
+
+// A tuning file of a few lines; anything far larger is not one.
+constexpr size_t kMaxIniBytes = size_t{1} << 20;
 
 std::string Trim(const std::string& s) {
     size_t b = 0;
@@ -32,16 +36,13 @@ std::string QrlIniPath() {
     return kQrlIniSystemPath;
 }
 
-std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
-                                         const std::string& key) {
-    std::ifstream in(path);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string line;
+std::optional<std::string> FindIniValue(std::string_view text, const std::string& section,
+                                        const std::string& key) {
     bool inSection = false;
-    while (std::getline(in, line)) {
-        std::string t = Trim(line);
+    while (!text.empty()) {
+        const size_t nl = text.find('\n');
+        const std::string t = Trim(std::string(text.substr(0, nl)));
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         if (t.empty() || t[0] == ';' || t[0] == '#') {
             continue;
         }
@@ -60,6 +61,20 @@ std::optional<std::string> ReadIniString(const std::string& path, const std::str
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
+                                         const std::string& key) {
+    std::string text;
+    std::string error;
+    ReadOptions options;
+    options.maxBytes = kMaxIniBytes;
+    // A missing, special (a FIFO would block, a device never end) or oversized file
+    // holds nothing: every key takes its default.
+    if (!ReadWholeFile(path, text, error, options)) {
+        return std::nullopt;
+    }
+    return FindIniValue(text, section, key);
 }
 
 long ReadIniInt(const std::string& path, const std::string& section, const std::string& key,

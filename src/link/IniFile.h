@@ -1,5 +1,6 @@
 // Read-only access to "QRL.ini". The file is read afresh on every call: there is no
-// cache, so an edit takes effect at the next read. The program never writes it.
+// cache, so an edit takes effect at the next read. The program never writes it. A file
+// that is not a regular file or is larger than 1 MiB reads as empty.
 //
 // Location: the environment variable KVR_QRL_INI when set (tests), else
 // /etc/kvr-view/QRL.ini.
@@ -7,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kvr {
 
@@ -21,6 +23,9 @@ std::string QrlIniPath();
 // is missing.
 std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
                                          const std::string& key);
+// The same on the text of an INI file.
+std::optional<std::string> FindIniValue(std::string_view text, const std::string& section,
+                                        const std::string& key);
 // An integer key: its leading decimal number (with optional sign); the default when the
 // key is missing or does not start with a number.
 long ReadIniInt(const std::string& path, const std::string& section, const std::string& key,

@@ -1,14 +1,12 @@
 #include "link/PortMap.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string_view>
+
+#include "base/Files.h"
 
 namespace kvr {
 
@@ -58,32 +56,88 @@ std::string PortOverridesPath() {
     if (const char* env = std::getenv("KVR_PORTS_FILE"); env != nullptr && *env != '\0') {
         return env;
     }
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-        return std::string(xdg) + "/kvr-view/ports.conf";
+    const std::string folder = UserConfigFolder();
+    return folder.empty() ? std::string() : folder + "/ports.conf";
+}
+
+namespace {
+
+// A file of 32 short lines; anything far larger is not one of ours.
+constexpr size_t kMaxPortMapBytes = size_t{256} << 10;
+
+// The number of an override line ("N=..."), -1 for any other line (comments and lines
+// not understood are kept as they are by a rewrite).
+long LineNumber(std::string_view line, std::string_view& device) {
+    const size_t eq = line.find('=');
+    if (line.empty() || line[0] == '#' || eq == std::string_view::npos) {
+        return -1;
     }
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "/tmp") + "/.config/kvr-view/ports.conf";
+    const long n = SuffixNumber(std::string(line.substr(0, eq)), "");
+    if (n < 1 || n > kMaxPortNumber) {
+        return -1;
+    }
+    device = line.substr(eq + 1);
+    while (!device.empty() && (device.back() == ' ' || device.back() == '\r')) {
+        device.remove_suffix(1);
+    }
+    return n;
+}
+
+template <typename F>
+void ForEachLine(std::string_view text, F f) {
+    while (!text.empty()) {
+        const size_t nl = text.find('\n');
+        f(text.substr(0, nl));
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+    }
+}
+
+}  // namespace
+
+std::map<int, std::string> ParsePortOverrides(std::string_view text) {
+    std::map<int, std::string> result;
+    ForEachLine(text, [&](std::string_view line) {
+        std::string_view device;
+        const long n = LineNumber(line, device);
+        if (n > 0 && !device.empty()) {
+            result[static_cast<int>(n)] = std::string(device);  // the last line of a number counts
+        }
+    });
+    return result;
+}
+
+std::string EditPortOverrides(std::string_view text, int number, const std::string& device) {
+    std::string out;
+    bool placed = device.empty();  // a removal places nothing
+    ForEachLine(text, [&](std::string_view line) {
+        std::string_view old;
+        if (LineNumber(line, old) == number) {
+            if (placed) {
+                return;  // later lines of the number would otherwise win over the new one
+            }
+            out += std::to_string(number) + "=" + device + "\n";
+            placed = true;
+            return;
+        }
+        out.append(line);
+        out += '\n';
+    });
+    if (!placed) {
+        out += std::to_string(number) + "=" + device + "\n";
+    }
+    return out;
 }
 
 std::map<int, std::string> LoadPortOverrides(const std::string& path) {
-    std::map<int, std::string> result;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        size_t eq = line.find('=');
-        if (line.empty() || line[0] == '#' || eq == std::string::npos) {
-            continue;
-        }
-        long n = SuffixNumber(line.substr(0, eq), "");
-        std::string device = line.substr(eq + 1);
-        while (!device.empty() && (device.back() == ' ' || device.back() == '\r')) {
-            device.pop_back();
-        }
-        if (n >= 1 && n <= kMaxPortNumber && !device.empty()) {
-            result[static_cast<int>(n)] = device;
-        }
+    std::string text;
+    std::string error;
+    ReadOptions options;
+    options.maxBytes = kMaxPortMapBytes;
+    // A missing, special or oversized file gives no overrides.
+    if (path.empty() || !ReadWholeFile(path, text, error, options)) {
+        return {};
     }
-    return result;
+    return ParsePortOverrides(text);
 }
 
 bool SavePortOverride(const std::string& path, int number, const std::string& device,
@@ -92,39 +146,38 @@ bool SavePortOverride(const std::string& path, int number, const std::string& de
         error = "port number " + std::to_string(number) + " is outside 1 to 32";
         return false;
     }
-    if (device.find('\n') != std::string::npos) {
+    if (device.find_first_of("\n\r") != std::string::npos) {
         error = "a device path cannot contain a line break";
         return false;
     }
-    std::map<int, std::string> overrides = LoadPortOverrides(path);
-    if (device.empty()) {
-        overrides.erase(number);
-    } else {
-        overrides[number] = device;
-    }
-    std::error_code ec;
-    fs::path target(path);
-    if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), ec);
-    }
-    std::ostringstream text;
-    text << "# Serial port number overrides: N=/dev/path\n";
-    for (const auto& [n, dev] : overrides) {
-        text << n << '=' << dev << '\n';
-    }
-    std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot write " + tmp;
+    if (path.empty()) {
+        error = "there is no home folder for the port map";
         return false;
     }
-    std::string data = text.str();
-    bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size()) &&
-              ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        error = "cannot write " + path;
+    if (!MakePrivateFolders(ParentFolder(path))) {
+        error = "cannot create the folder of " + path;
+        return false;
+    }
+    // Two writers at once each read, change and write the whole file: one waits for the
+    // other, or an update is lost.
+    FileLock lock(path + ".lock");
+    if (!lock.Held()) {
+        error = lock.Error();
+        return false;
+    }
+    std::string text;
+    bool missing = false;
+    ReadOptions options;
+    options.maxBytes = kMaxPortMapBytes;
+    if (!ReadWholeFile(path, text, error, options, &missing)) {
+        if (!missing) {
+            error = "cannot read " + path + ": " + error;
+            return false;
+        }
+        text = "# Serial port number overrides: N=/dev/path\n";
+    }
+    if (!WriteFileAtomically(path, EditPortOverrides(text, number, device), error)) {
+        error = "cannot write " + path + ": " + error;
         return false;
     }
     return true;

@@ -7,11 +7,13 @@
 // `kvrctl ports set N PATH` sets an override.
 //
 // Override file: $KVR_PORTS_FILE when set, else $XDG_CONFIG_HOME/kvr-view/ports.conf,
-// else ~/.config/kvr-view/ports.conf.
+// else ~/.config/kvr-view/ports.conf. Lines it does not understand and comments are kept
+// by a rewrite; writers take a lock on "<file>.lock", so concurrent changes all land.
 #pragma once
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
@@ -28,9 +30,15 @@ struct PortEntry {
 std::vector<std::string> FindSerialDevices(const std::string& devDir = "/dev");
 
 std::string PortOverridesPath();
+// The overrides of a file (none when it is missing, not a regular file or oversized).
 std::map<int, std::string> LoadPortOverrides(const std::string& path);
-// Sets (or with an empty device removes) the override of one number; written through a
-// temporary file and a rename. False with a reason on failure.
+// The overrides in a file's text; of a number given twice, the last line counts.
+std::map<int, std::string> ParsePortOverrides(std::string_view text);
+// The text with the override of one number set in place of its first line (later lines
+// of it dropped) or appended; an empty device removes it. Other lines stay as they are.
+std::string EditPortOverrides(std::string_view text, int number, const std::string& device);
+// Sets (or with an empty device removes) the override of one number: one locked
+// read-modify-write, written atomically. False with a reason on failure.
 bool SavePortOverride(const std::string& path, int number, const std::string& device,
                       std::string& error);
 

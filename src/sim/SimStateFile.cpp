@@ -1,12 +1,6 @@
 #include "sim/SimStateFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "link/ParameterRecord.h"
@@ -24,110 +18,19 @@ const char* KindName(UnitKind kind) {
     return kind == UnitKind::Kvr300 ? "kvr300" : "kvr100";
 }
 
-std::string Errno(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-std::string Folder(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std::string& error) {
-    text.clear();
-    exists = true;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        exists = errno != ENOENT;
-        if (exists) {
-            error = Errno("cannot open", path);
-        }
-        return false;
+    bool missing = false;
+    ReadOptions options;
+    options.maxBytes = kMaxStateFile;
+    if (ReadWholeFile(path, text, error, options, &missing)) {
+        exists = true;
+        return true;
     }
-    char buffer[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            error = Errno("cannot read", path);
-            ok = false;
-            break;
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<size_t>(got));
-        if (text.size() > kMaxStateFile) {
-            error = path + ": too large for a state file";
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    return ok;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        error = Errno("cannot create a temporary file for", path);
-        return false;
-    }
-    temp = name.data();
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            error = Errno("cannot write", temp);
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(put);
-    }
-    // A replaced file keeps its permissions; a new one stays private (mkstemp's 0600).
-    struct stat old {};
-    if (ok && ::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
-        error = Errno("cannot set the permissions of", temp);
-        ok = false;
-    }
-    if (ok && ::fsync(fd) != 0) {
-        error = Errno("cannot flush", temp);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        error = Errno("cannot close", temp);
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = Errno("cannot rename the temporary file to", path);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Flush the folder too, so the rename itself survives a power cut.
-    const int dir = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    exists = !missing;
+    error = exists ? path + ": " + error : std::string();
+    return false;
 }
 
 std::string SimUnits::FormatState(UnitKind kind, const std::vector<ParameterRecord>& records) {

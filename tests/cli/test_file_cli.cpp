@@ -218,5 +218,47 @@ TEST(FileCli, DiffAgainstTheAttachedUnit) {
     EXPECT_EQ(r.status, 2);  // nothing attached any more
 }
 
+// What convert says about JSON it takes with changes, refuses, or cannot give back as it was.
+TEST(FileCli, ConvertTellsOfRoundingHostileJsonAndOddFiles) {
+    test::IsolatedSettings isolated;
+    test::TempDir dir;
+    SetupImage image = Kvr300Setup();
+    image.description.clear();
+    const std::string kvr = Save(dir, "unit.kvr", image);
+    test::RunResult r = test::Run({KVRCTL_EXE, "show", kvr, "--json"});
+    nlohmann::ordered_json j = nlohmann::ordered_json::parse(r.out);
+    j["boards"][0]["settings"]["vtPrimaryV"] = 180;
+    WriteText(dir.File("edited.json"), j.dump(2));
+    r = test::Run({KVRCTL_EXE, "convert", dir.File("edited.json"), "-o", dir.File("edited.kvr")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("note: boards[0].settings.vtPrimaryV: 180 is stored as 200"),
+              std::string::npos)
+        << r.err;
+
+    WriteText(dir.File("huge.json"), "{\"schemaVersion\": 1e400}");
+    WriteText(dir.File("deep.json"),
+              "{\"a\": " + std::string(50000, '[') + std::string(50000, ']') + "}");
+    const std::pair<const char*, const char*> refusals[] = {
+        {"huge.json", "huge.json: schemaVersion: a number beyond the range"},
+        {"deep.json", "deep.json: (document): nested deeper than 16"}};
+    for (const auto& [name, error] : refusals) {
+        r = test::Run({KVRCTL_EXE, "convert", dir.File(name), "-o", dir.File("out.kvr")});
+        EXPECT_EQ(r.status, 1) << r.err;  // refused, not aborted
+        EXPECT_NE(r.err.find(error), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.kvr")));
+
+    // The empty description's length in the three-byte form: loads, but cannot come back
+    // byte for byte.
+    Bytes odd = ReadFile(kvr);
+    ASSERT_EQ(odd[2], 0);
+    odd.insert(odd.begin() + 3, {0, 0});
+    odd[2] = 0xFF;
+    WriteText(dir.File("odd.kvr"), std::string(odd.begin(), odd.end()));
+    r = test::Run({KVRCTL_EXE, "convert", dir.File("odd.kvr"), "-o", dir.File("odd.json")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("will not give the same bytes"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace kvr

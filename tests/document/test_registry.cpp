@@ -1,5 +1,6 @@
 // The settings store: result codes, the file it keeps, and what it does with damaged files.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "document/PortSetup.h"
 #include "document/Registry.h"
+#include "document/Settings.h"
+#include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 
 namespace kvr {
@@ -364,6 +368,101 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
             EXPECT_EQ(ReadStr(name), name);
         }
     }
+}
+
+// Counts the files renamed into a folder while it lives: one per rewrite of the store.
+class RenameCounter {
+  public:
+    explicit RenameCounter(const std::string& folder) {
+        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO);
+    }
+    ~RenameCounter() { ::close(fd_); }
+    int Count() {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* e = reinterpret_cast<inotify_event*>(p);
+                count_ += (e->mask & IN_MOVED_TO) != 0;
+                p += sizeof(inotify_event) + e->len;
+            }
+        }
+        return count_;
+    }
+
+  private:
+    int fd_ = -1;
+    int count_ = 0;
+};
+
+TEST_F(RegistryTest, EachUserActionIsOneWrite) {
+    ASSERT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, "Other", "kept"), kRegOk);
+    RenameCounter renames(dir.File("conf/kvr-view"));
+    PortSettings port;
+    port.port = 7;
+    port.baud = "19200";
+    ASSERT_TRUE(SavePortSettings(port));
+    EXPECT_EQ(renames.Count(), 1);
+    MonitorBytes entities{};
+    MonitorBytes channels{};
+    entities[0] = 4;
+    ASSERT_TRUE(WriteMonitorList(1, entities, channels));
+    EXPECT_EQ(renames.Count(), 2);
+    PortSettings back;
+    EXPECT_TRUE(LoadPortSettings(back));
+    EXPECT_EQ(back.port, 7);
+    EXPECT_EQ(back.baud, "19200");
+    EXPECT_EQ(ReadStr("Other"), "kept");
+
+    // A batch with a key that cannot exist writes none of its values.
+    CRegistryBatch batch;
+    batch.WriteString(kKeyPreferences, kValParity, "Odd");
+    batch.WriteDword("Bad\\\\Key", "x", 1);
+    EXPECT_EQ(batch.Commit(), kRegMissing);
+    EXPECT_EQ(renames.Count(), 2);
+    EXPECT_EQ(ReadStr(kValParity), "None");
+}
+
+TEST_F(RegistryTest, SpecialFilesInPlaceOfTheStoresAreRefusedWithoutBlocking) {
+    std::filesystem::create_directories(dir.File("conf/kvr-view"));
+    ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(system.c_str(), 0600), 0);
+    std::string s;
+    EXPECT_EQ(CRegistry::ReadString(kUser, kKeyPreferences, kValBaudRate, s), kRegMissing);
+    EXPECT_EQ(CRegistry::ReadString(RegRoot::LocalMachine, kKeyMsInfo, kValPath, s), kRegMissing);
+    EXPECT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, kValBaudRate, "1200"), kRegRefused);
+    EXPECT_TRUE(std::filesystem::is_fifo(store));
+    // A planted link in place of the lock file is not followed.
+    ASSERT_EQ(::unlink(store.c_str()), 0);
+    std::filesystem::remove(store + ".lock");
+    std::filesystem::create_symlink(dir.File("elsewhere"), store + ".lock");
+    EXPECT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, kValBaudRate, "1200"), kRegRefused);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("elsewhere")));
+}
+
+TEST_F(RegistryTest, AStoreWithThePasswordOpenToOthersIsTightened) {
+    test::ScriptedUser person;
+    ScopedUserSeam seam(person);
+    ASSERT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, kValParity, "Odd"), kRegOk);
+    ASSERT_EQ(::chmod(store.c_str(), 0644), 0);
+    EXPECT_EQ(ReadStr(kValParity), "Odd");  // no password in it: left as the user set it
+    struct stat st {};
+    ASSERT_EQ(::stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    std::string text =
+        Slurp(store) + "[Software\\Corvane\\KVR View\\Configuration]\n" + "\"Password\"=\"pw\"\n";
+    Spit(store, text);
+    ASSERT_EQ(::chmod(store.c_str(), 0644), 0);
+    EXPECT_EQ(ReadStr(kValParity), "Odd");
+    EXPECT_EQ(ReadStr(kValParity), "Odd");
+    ASSERT_EQ(::stat(store.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(person.messages.size(), 1u);  // told once
+    EXPECT_EQ(person.messages[0].icon, MsgIcon::Warning);
+    EXPECT_NE(person.messages[0].text.find(store), std::string::npos);
+    EXPECT_NE(person.messages[0].text.find("readable by you only"), std::string::npos);
 }
 
 TEST(RegistryPaths, EnvironmentChoosesTheFiles) {

@@ -219,6 +219,61 @@ TEST(SetupJson, RefusalsNameTheWrongField) {
     EXPECT_EQ(untouched, image);  // a refusal writes nothing
 }
 
+// Inputs that once aborted or overflowed the stack: each is refused, naming its field.
+TEST(SetupJson, HostileDocumentsAreRefusedNeverFatal) {
+    const SetupImage image = Awkward(10103, "d [{\"", 2);
+    auto withRaw = [&](const std::function<void(Json&)>& mark, const std::string& raw) {
+        Json j = Json::parse(SetupToJson(image));
+        mark(j);
+        std::string text = j.dump();
+        text.replace(text.find("\"@@\""), 4, raw);
+        return text;
+    };
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {withRaw([](Json& j) { j["schemaVersion"] = "@@"; }, "1e400"),
+         "schemaVersion: a number beyond the range"},
+        {withRaw([](Json& j) { j["boards"][1]["settings"]["vtPrimaryV"] = "@@"; }, "-2e308"),
+         "boards[1].settings.vtPrimaryV: a number beyond the range"},
+        {withRaw([](Json& j) { j["monitors"][2]["channel"] = "@@"; }, "9e999"),
+         "monitors[2].channel: a number beyond the range"},
+        {std::string(50000, '[') + std::string(50000, ']'), "(document): nested deeper than 16"},
+        {"{\"a\":" + std::string(17, '{') + std::string(17, '}') + "}",
+         "(document): nested deeper than 16"},
+    };
+    for (const auto& c : cases) {
+        SetupImage back;
+        std::string error;
+        EXPECT_FALSE(SetupFromJson(c.text, back, error));
+        EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
+    }
+    // Brackets inside texts are no nesting.
+    EXPECT_EQ(JsonNestingDepth("{\"a\": \"[[[{{{\\\"[[\"}", 16), 1u);
+    EXPECT_EQ(EncodeSetup(RoundTrip(image)), EncodeSetup(image));
+}
+
+TEST(SetupJson, EditsTheRecordRoundsAreNoted) {
+    const SetupImage image = Awkward(10103, "d", 1);
+    std::vector<std::string> notes;
+    const SetupImage back = Edited(
+        image,
+        [](Json& j) {
+            Json& s = j["boards"][0]["settings"];
+            s["vtPrimaryV"] = 180;                // the record holds hundreds of volts
+            s["ctSecondaryA"] = 1.2;              // exact: no note
+            s["outputs"][1]["scaleMax"] = 12345;  // the power rule keeps tens
+        },
+        nullptr, &notes);
+    EXPECT_EQ(back.records[0].GetU16(ParameterRecord::kVtPrimary), 2);
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "boards[0].settings.vtPrimaryV: 180 is stored as 200 (the nearest "
+                         "value the record holds)",
+                         "boards[0].settings.outputs[1].scaleMax: 12345 is stored as 12340 (the "
+                         "nearest value the record holds)"}));
+}
+
 TEST(SetupJson, InformativeEditsAreToldAndIgnored) {
     const SetupImage image = Awkward(10103, "d", 1);
     std::vector<std::string> notes;

@@ -122,17 +122,14 @@ SimBoards::Entry* SimBoards::Find(int address) {
     return nullptr;
 }
 
-const SimBoards::Entry* SimBoards::Find(int address) const {
-    return const_cast<SimBoards*>(this)->Find(address);
-}
-
 BoardState* SimBoards::Board(int address) {
     Entry* b = Find(address);
     return b != nullptr ? &b->state : nullptr;
 }
 
 bool SimBoards::AnswersAt(int address) const {
-    return Find(address) != nullptr;
+    return std::any_of(boards_.begin(), boards_.end(),
+                       [address](const Entry& b) { return b.address == address; });
 }
 
 std::vector<int> SimBoards::Addresses() const {

@@ -75,7 +75,6 @@ class SimBoards final : public ISimUnit {
     };
 
     Entry* Find(int address);
-    const Entry* Find(int address) const;
     void LatchValues();
 
     SimOptions options_;

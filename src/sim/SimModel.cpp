@@ -6,7 +6,7 @@
 
 #include "link/Bytes.h"
 #include "link/EntityScale.h"
-#include "sim/SimUnits.h"
+#include "sim/SimBoards.h"
 
 namespace kvr::sim {
 

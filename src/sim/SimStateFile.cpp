@@ -5,7 +5,7 @@
 
 #include "link/ParameterRecord.h"
 #include "link/Text.h"
-#include "sim/SimUnits.h"
+#include "sim/SimBoards.h"
 
 namespace kvr::sim {
 
@@ -33,7 +33,7 @@ bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std
     return false;
 }
 
-std::string SimUnits::FormatState(UnitKind kind, const std::vector<ParameterRecord>& records) {
+std::string SimBoards::FormatState(UnitKind kind, const std::vector<ParameterRecord>& records) {
     std::string text = "# kvr-sim state: the parameter record of each board, 115 bytes in hex\n";
     text += "kvr-sim-state 1 ";
     text += KindName(kind);
@@ -48,8 +48,8 @@ std::string SimUnits::FormatState(UnitKind kind, const std::vector<ParameterReco
     return text;
 }
 
-bool SimUnits::ParseState(const std::string& text, UnitKind kind, size_t boards,
-                          std::vector<ParameterRecord>& records, std::string& error) {
+bool SimBoards::ParseState(const std::string& text, UnitKind kind, size_t boards,
+                           std::vector<ParameterRecord>& records, std::string& error) {
     records.assign(boards, ParameterRecord());
     std::vector<bool> seen(boards, false);
     bool header = false;

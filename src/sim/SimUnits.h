@@ -1,31 +1,22 @@
-// Simulated KVR units on one line: a model of what the units do, byte in and bytes out.
-// Used in-process (SimLine) and hosted on a pseudo-terminal (PtyHost, kvr-sim).
+// Simulated KVR units on one line: byte in, bytes out. The line cuts the received bytes
+// into frames, gives each to the unit at the frame's address (sim/SimUnit.h) and applies
+// the line's faults to the replies, whichever unit gives them. Used in-process (SimLine)
+// and hosted on a pseudo-terminal (PtyHost, kvr-sim).
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "link/ParameterRecord.h"
+#include "sim/SimBoards.h"
+#include "sim/SimOptions.h"
+#include "sim/SimUnit.h"
 
 namespace kvr::sim {
-
-enum class UnitKind { Kvr300, Kvr100 };
-
-struct SimOptions {
-    UnitKind kind = UnitKind::Kvr300;
-    int kvr100Address = 0;         // 0, 1 or 2 for a single KVR 100
-    uint8_t firmware = 189;        // 189 and above: the extended values reply
-    uint32_t serialNumber = 0;     // 0: a plausible serial derived from nothing random
-    std::string stateFile;         // records survive a restart when set
-    unsigned baud = 9600;          // pacing: 10 bits a character
-    unsigned turnaroundUs = 2000;  // time from a command's last byte to the reply
-    bool pace = true;              // false: replies at once (in-process logic tests)
-};
 
 // Faults, each switchable at run time from any thread.
 struct Faults {
@@ -40,20 +31,6 @@ struct Faults {
     std::atomic<bool> hangUp{false};  // the host closes the line
 };
 
-// State of one measuring board that a test can inspect.
-struct BoardState {
-    ParameterRecord record;
-    int mode = 0;                            // last mode byte seen (0x10 user, 0x11 factory)
-    int loopbackMode = 0;                    // 0 normal, 1 static, 2 cycle
-    std::array<uint8_t, 4> loopbackBytes{};  // v, c, p, f
-    bool outputTest = false;
-    std::array<int, 4> relay{};        // 0 open, 1 closed
-    std::array<int, 4> relayPulses{};  // pulses counted
-    std::array<uint16_t, 4> dac{};     // last DAC value per output
-    std::vector<uint8_t> latched;      // values latched by the last Sample (42 bytes)
-    bool sampled = false;
-};
-
 // One reply with its timing, as the line should deliver it.
 struct Reply {
     std::vector<uint8_t> bytes;
@@ -66,15 +43,17 @@ struct Reply {
 // A frame left incomplete for longer than this is forgotten by the units' receiver.
 inline constexpr unsigned kFrameGapMs = 100;
 
-// Validity mask of the values reply: entities 1 to 10 and 13 are measured.
-inline constexpr uint16_t kSimValidityMask = 0x13FF;
-
 class SimUnits {
   public:
+    // A line with the measuring boards the options describe.
     explicit SimUnits(const SimOptions& options);
     ~SimUnits();
     SimUnits(const SimUnits&) = delete;
     SimUnits& operator=(const SimUnits&) = delete;
+
+    // Puts another unit on the line. A frame goes to the first unit that answers at its
+    // address; a broadcast goes to every unit, in the order they were added.
+    void AddUnit(std::unique_ptr<ISimUnit> unit);
 
     // Feeds received bytes (possibly a partial frame); gives the replies completed by them
     // in order. A frame with a bad checksum or an unknown command gets no reply.
@@ -89,44 +68,32 @@ class SimUnits {
 
     Faults& GetFaults() { return faults_; }
     const SimOptions& Options() const { return options_; }
-    // The board answering at an address, or null. Lock Mutex() while touching it from
-    // another thread than the one feeding bytes.
+    // The measuring board answering at an address, or null. Lock Mutex() while touching it
+    // from another thread than the one feeding bytes.
     BoardState* Board(int address);
     std::mutex& Mutex() { return mutex_; }
     // Number of frames handled, for tests.
     unsigned FramesHandled() const { return frames_; }
-    // Addresses that have a board, in board order (0 to 3 for a KVR 300).
+    // Addresses that have a unit, in unit order (boards 0 to 3 for a KVR 300).
     std::vector<int> Addresses();
-    // Empty while the state file is fine; else why it could not be loaded (the units then
-    // run on factory records and never write that file) or why the last save failed.
+    // Empty while the state files are fine; else why one could not be loaded (the unit
+    // then runs on its factory settings and never writes that file) or why the last save
+    // failed.
     std::string StateError();
-    // A few lines describing each board, for the kvr-sim status command.
+    // A few lines describing each board and module, for the kvr-sim status command.
     std::string Summary();
 
-    // The first byte of the QueryDevice reply: bit 0 the extended values reply (firmware
-    // 189 and above), bit 1 a board of a KVR 300, bit 2 the KVR 300 main board. The whole
-    // reply is five bytes: this code, the KVR Talk version 1 and 73 (V1.73), the record's
-    // firmware version byte and a checksum.
-    static uint8_t DeviceCode(bool kvr300, bool mainboard, uint8_t firmware);
-    // Parses a state file's text into records (one per board, in board order). False with
-    // a reason when the text is not a state file of this kind of unit.
-    static bool ParseState(const std::string& text, UnitKind kind, size_t boards,
-                           std::vector<ParameterRecord>& records, std::string& error);
-    static std::string FormatState(UnitKind kind, const std::vector<ParameterRecord>& records);
-
   private:
-    // Acts on one complete frame whose checksum is good; true when it gives a reply.
-    bool HandleFrame(const uint8_t* p, size_t len, std::vector<uint8_t>& reply, bool& save);
-    void LatchValuesLocked();
-    void SaveStateLocked();
+    ISimUnit* UnitAt(int address);
 
-    // implementation details are the simulator's own
-    struct Impl;
     SimOptions options_;
     Faults faults_;
-    std::mutex mutex_;  // protects the boards, the receive buffer and the time
+    std::mutex mutex_;  // protects the units, the receive buffer and the time
     std::atomic<unsigned> frames_{0};
-    Impl* impl_;
+    std::vector<std::unique_ptr<ISimUnit>> units_;
+    SimBoards* boards_ = nullptr;  // the measuring boards, owned by units_
+    std::vector<uint8_t> rx_;      // bytes of a frame not yet complete
+    double now_ = 0;               // simulated seconds
 };
 
 }  // namespace kvr::sim

@@ -118,7 +118,13 @@ void CQRLView::OnInitialUpdate() {
     reader_->Start(MonitorReadIntervalMs());
     timer_.start();
     SetContactState(false);
-    StoreOrLoadSettings(doc_.Port(), false);
+    {
+        // The reading thread is already running: the port opens under the device lock.
+        DeviceLock lock(doc_);
+        if (lock.Lock()) {
+            StoreOrLoadSettings(doc_.Port(), false);
+        }
+    }
     frame_.UpdateCommandUI();
 }
 
@@ -212,7 +218,14 @@ void CQRLView::OnContextHelp() {
 }
 
 void CQRLView::OnNew() {
-    doc_.OnNewDocument();
+    {
+        // The reset changes what the reading thread reads.
+        DeviceLock lock(doc_);
+        if (!lock.Lock()) {
+            return;
+        }
+        doc_.OnNewDocument();
+    }
     LayoutMonitors(doc_.monitorCount);
     frame_.UpdateTitle();
 }

@@ -63,6 +63,18 @@ class CQRLDoc {
     CTalkLink& ComLink() { return *comLink_; }
     CTalkLink& DisplayLink() { return *displayLink_; }
 
+    // --- the device lock between the two threads ----------------------------------------
+    // The monitor reading thread says when it runs; while it does, the channel count, the
+    // monitor list, the records and the port change only under DeviceLock.
+    void NoteReaderRunning(bool running);
+    bool ReaderRunning() const { return readersRunning_.load() > 0; }
+    // Debug builds: stops the program when the calling thread changes what the reading
+    // thread reads without holding DeviceLock while the reading thread runs.
+    void CheckDeviceLockHeld() const;
+    // True while a thread waits in DeviceLock::Lock for the mutex somebody else holds:
+    // the reading thread then hands the port over at its next exchange boundary.
+    bool CommandWaiting() const { return lockWaiters_.load() > 0; }
+
     // --- members, with their start values ----------------------------------------------
     std::string description;
     std::string productTitle;
@@ -106,6 +118,9 @@ class CQRLDoc {
     // only through DeviceLock.
     std::recursive_timed_mutex deviceMutex_;
     std::atomic<std::thread::id> lockOwner_{};
+    // Threads waiting in DeviceLock::Lock for a mutex another thread holds.
+    std::atomic<int> lockWaiters_{0};
+    std::atomic<int> readersRunning_{0};
     bool modified_ = false;
     std::string pathName_;
 };

@@ -255,6 +255,12 @@ bool UploadAll(CQRLDoc& doc) {
 }
 
 bool UploadCommand(CQRLDoc& doc) {
+    // The reset already changes what the reading thread reads.
+    DeviceLock lock(doc);
+    if (!lock.Lock()) {
+        SetUploadPaneText(0);
+        return false;
+    }
     doc.setupFilePath.clear();
     doc.displaySetupPath.clear();
     doc.OnNewDocument();

@@ -137,6 +137,8 @@ DeviceLock::~DeviceLock() {
         // The previous owner is this thread when the lock was taken again recursively.
         doc_->lockOwner_.store(previousOwner_);
         doc_->deviceMutex_.unlock();
+        { std::lock_guard<std::mutex> wake(doc_->releaseMutex_); }
+        doc_->released_.notify_all();
     }
 }
 
@@ -151,16 +153,17 @@ bool DeviceLock::Lock() {
         // next exchange boundary instead of taking it back within microseconds.
         ++doc_->lockWaiters_;
         IClock& clock = GetClock();
-        if (clock.IsVirtual()) {
-            // A virtual clock cannot drive a timed wait: short real waits, the clock moved
-            // on by each, so that a holder at work reaches its exchange boundary.
-            const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
-            while (!(got = doc_->deviceMutex_.try_lock_for(std::chrono::milliseconds(1))) &&
-                   clock.NowMs() < deadline) {
+        const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
+        while (!(got = doc_->deviceMutex_.try_lock()) && clock.NowMs() < deadline) {
+            // Woken by every release; the short limit covers a release between the
+            // failed attempt and the wait. A virtual clock cannot drive the wait, so it is
+            // moved on by each round, and a holder at work reaches its exchange boundary.
+            std::unique_lock<std::mutex> wait(doc_->releaseMutex_);
+            doc_->released_.wait_for(wait, std::chrono::milliseconds(1));
+            wait.unlock();
+            if (clock.IsVirtual()) {
                 clock.SleepMs(10);
             }
-        } else {
-            got = doc_->deviceMutex_.try_lock_for(std::chrono::milliseconds(kDeviceLockTimeoutMs));
         }
         if (got) {
             previousOwner_ = doc_->lockOwner_.load();

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -115,8 +116,11 @@ class CQRLDoc {
     std::unique_ptr<CTalkLink> comLink_;
     std::unique_ptr<CTalkLink> displayLink_;
     // Serialises all device traffic of the user-interface and the reading thread; taken
-    // only through DeviceLock.
-    std::recursive_timed_mutex deviceMutex_;
+    // only through DeviceLock. Its timed wait is DeviceLock's own (woken by every
+    // release), not the mutex's: a timed lock is invisible to ThreadSanitizer here.
+    std::recursive_mutex deviceMutex_;
+    std::mutex releaseMutex_;  // protects nothing; pairs with released_
+    std::condition_variable released_;
     std::atomic<std::thread::id> lockOwner_{};
     // Threads waiting in DeviceLock::Lock for a mutex another thread holds.
     std::atomic<int> lockWaiters_{0};

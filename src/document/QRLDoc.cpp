@@ -11,6 +11,7 @@ namespace kvr {
 
 namespace {
 std::atomic<CQRLDoc*> g_activeDocument{nullptr};
+constexpr uint64_t kVirtualLockStepMs = 50;
 }  // namespace
 
 CQRLDoc::CQRLDoc()
@@ -154,15 +155,20 @@ bool DeviceLock::Lock() {
         ++doc_->lockWaiters_;
         IClock& clock = GetClock();
         const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
+        uint64_t seen = clock.NowMs();
         while (!(got = doc_->deviceMutex_.try_lock()) && clock.NowMs() < deadline) {
             // Woken by every release; the short limit covers a release between the
-            // failed attempt and the wait. A virtual clock cannot drive the wait, so it is
-            // moved on by each round, and a holder at work reaches its exchange boundary.
+            // failed attempt and the wait.
             std::unique_lock<std::mutex> wait(doc_->releaseMutex_);
             doc_->released_.wait_for(wait, std::chrono::milliseconds(1));
             wait.unlock();
+            // A virtual clock cannot drive the wait: it is moved on while nobody else
+            // moves it (a holder at work does, and reaches its exchange boundary).
             if (clock.IsVirtual()) {
-                clock.SleepMs(10);
+                if (clock.NowMs() == seen) {
+                    clock.SleepMs(kVirtualLockStepMs);
+                }
+                seen = clock.NowMs();
             }
         }
         if (got) {

@@ -280,6 +280,11 @@ TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
         EXPECT_LE(reads, 2) << command;
         EXPECT_EQ(doc.Channel(0).QueryDevice(), -1);  // the command has the port
     }
+    armed = false;
+    {
+        DeviceLock lock(doc);  // lets a read held at the gate go on
+        EXPECT_TRUE(lock.Lock());
+    }
     EXPECT_TRUE(reading.Stop());
     EXPECT_TRUE(user.messages.empty());
 }

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: the normal build, then the same
-# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target
-# for 20 seconds, then the benchmarks once each as a smoke run.
+# suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then with
+# ThreadSanitizer (the monitor reading thread against the user-interface thread, debug
+# checks of the device lock on), then each fuzz target for 20 seconds, then the
+# benchmarks once each as a smoke run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -12,6 +14,9 @@ ctest --preset dev
 cmake --preset asan > /dev/null
 cmake --build --preset asan -- -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset asan
+cmake --preset tsan > /dev/null
+cmake --build --preset tsan -- -j2
+ctest --preset tsan
 # Every fuzz target for a short fixed time on its seeds and regression inputs (clang).
 cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz -- -j2

@@ -96,6 +96,13 @@ bool CQRLApp::InitInstance(const CommandLine& commandLine) {
     if (commandLine.splash) {
         splash_ = CSplashWindow::ShowFor(SplashBrandingIndex());
     }
+    if (splash_) {
+        // The reading thread reads nothing while the picture is up.
+        CQRLView* view = frame_->View();
+        view->Shared().splashShowing = true;
+        QObject::connect(splash_.data(), &CSplashWindow::Closed, view,
+                         [view] { view->Shared().splashShowing = false; });
+    }
 
     if (commandLine.file.empty()) {
         doc_.OnNewDocument();

@@ -122,7 +122,13 @@ void CQRLView::OnInitialUpdate() {
     // The secondaries pane says from the start which values are shown.
     AppSetPaneText(StatusPane::Secondaries,
                    shared_.secondaries ? kSecondariesPaneOn : kSecondariesPaneOff);
-    StoreOrLoadSettings(doc_.Port(), false);
+    {
+        // The reading thread is already running: the port opens under the device lock.
+        DeviceLock lock(doc_);
+        if (lock.Lock()) {
+            StoreOrLoadSettings(doc_.Port(), false);
+        }
+    }
     frame_.UpdateCommandUI();
 }
 
@@ -219,7 +225,14 @@ void CQRLView::OnContextHelp() {
 }
 
 void CQRLView::OnNew() {
-    doc_.OnNewDocument();
+    {
+        // The reset changes what the reading thread reads.
+        DeviceLock lock(doc_);
+        if (!lock.Lock()) {
+            return;
+        }
+        doc_.OnNewDocument();
+    }
     LayoutMonitors(doc_.monitorCount);
     frame_.UpdateTitle();
 }

@@ -1,6 +1,7 @@
 #include "document/QRLDoc.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "document/PortSetup.h"
 #include "link/Clock.h"
@@ -10,6 +11,7 @@ namespace kvr {
 
 namespace {
 std::atomic<CQRLDoc*> g_activeDocument{nullptr};
+constexpr uint64_t kVirtualLockStepMs = 50;
 }  // namespace
 
 CQRLDoc::CQRLDoc()
@@ -21,6 +23,7 @@ CQRLDoc::CQRLDoc()
         channel = std::make_unique<CChannelLink>(port_.get(), 0);
     }
     InstallOpenFallback(*port_);
+    port_->SetUseCheck([this] { CheckDeviceLockHeld(); });
     comLink_->SetPort(port_.get());
     displayLink_->SetPort(port_.get());
     SnapshotMonitors();
@@ -36,7 +39,17 @@ CQRLDoc::~CQRLDoc() {
     port_.reset();
 }
 
+void CQRLDoc::NoteReaderRunning(bool running) {
+    readersRunning_ += running ? 1 : -1;
+}
+
+void CQRLDoc::CheckDeviceLockHeld() const {
+    // A run without the reading thread (kvrctl, most tests) has nobody to race with.
+    assert(!ReaderRunning() || lockOwner_.load() == std::this_thread::get_id());
+}
+
 bool CQRLDoc::OnNewDocument() {
+    CheckDeviceLockHeld();
     pathName_.clear();
     modified_ = false;
     monitorCount = 0;
@@ -72,6 +85,7 @@ bool CQRLDoc::IsModified() const {
 }
 
 void CQRLDoc::SetDeviceType(int type) {
+    CheckDeviceLockHeld();
     switch (type) {
         case static_cast<int>(DeviceType::Kvr100):
             channelCount = 1;
@@ -124,6 +138,8 @@ DeviceLock::~DeviceLock() {
         // The previous owner is this thread when the lock was taken again recursively.
         doc_->lockOwner_.store(previousOwner_);
         doc_->deviceMutex_.unlock();
+        { std::lock_guard<std::mutex> wake(doc_->releaseMutex_); }
+        doc_->released_.notify_all();
     }
 }
 
@@ -132,25 +148,40 @@ bool DeviceLock::Lock() {
         return held_;
     }
     BusyMessage busy;
-    IClock& clock = GetClock();
-    bool got = false;
-    if (clock.IsVirtual()) {
-        // A virtual clock cannot drive a timed wait: poll it, advancing it step by step.
-        const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
-        while (!(got = doc_->deviceMutex_.try_lock()) && clock.NowMs() < deadline) {
-            clock.SleepMs(10);
-            std::this_thread::yield();
-        }
-    } else {
-        got = doc_->deviceMutex_.try_lock_for(std::chrono::milliseconds(kDeviceLockTimeoutMs));
-    }
+    bool got = doc_->deviceMutex_.try_lock();
     if (!got) {
-        return false;
+        // Counted while waiting, so that the reading thread hands the port over at its
+        // next exchange boundary instead of taking it back within microseconds.
+        ++doc_->lockWaiters_;
+        IClock& clock = GetClock();
+        const uint64_t deadline = clock.NowMs() + kDeviceLockTimeoutMs;
+        uint64_t seen = clock.NowMs();
+        while (!(got = doc_->deviceMutex_.try_lock()) && clock.NowMs() < deadline) {
+            // Woken by every release; the short limit covers a release between the
+            // failed attempt and the wait.
+            std::unique_lock<std::mutex> wait(doc_->releaseMutex_);
+            doc_->released_.wait_for(wait, std::chrono::milliseconds(1));
+            wait.unlock();
+            // A virtual clock cannot drive the wait: it is moved on while nobody else
+            // moves it (a holder at work does, and reaches its exchange boundary).
+            if (clock.IsVirtual()) {
+                if (clock.NowMs() == seen) {
+                    clock.SleepMs(kVirtualLockStepMs);
+                }
+                seen = clock.NowMs();
+            }
+        }
+        if (got) {
+            previousOwner_ = doc_->lockOwner_.load();
+            doc_->lockOwner_.store(std::this_thread::get_id());
+        }
+        --doc_->lockWaiters_;  // after the owner is set: the reading thread watches both
+    } else {
+        previousOwner_ = doc_->lockOwner_.load();
+        doc_->lockOwner_.store(std::this_thread::get_id());
     }
-    held_ = true;
-    previousOwner_ = doc_->lockOwner_.load();
-    doc_->lockOwner_.store(std::this_thread::get_id());
-    return true;
+    held_ = got;
+    return got;
 }
 
 }  // namespace kvr

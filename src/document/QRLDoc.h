@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -63,6 +64,18 @@ class CQRLDoc {
     CTalkLink& ComLink() { return *comLink_; }
     CTalkLink& DisplayLink() { return *displayLink_; }
 
+    // --- the device lock between the two threads ----------------------------------------
+    // The monitor reading thread says when it runs; while it does, the channel count, the
+    // monitor list, the records and the port change only under DeviceLock.
+    void NoteReaderRunning(bool running);
+    bool ReaderRunning() const { return readersRunning_.load() > 0; }
+    // Debug builds: stops the program when the calling thread changes what the reading
+    // thread reads without holding DeviceLock while the reading thread runs.
+    void CheckDeviceLockHeld() const;
+    // True while a thread waits in DeviceLock::Lock for the mutex somebody else holds:
+    // the reading thread then hands the port over at its next exchange boundary.
+    bool CommandWaiting() const { return lockWaiters_.load() > 0; }
+
     // --- members, with their start values ----------------------------------------------
     std::string description;
     std::string productTitle;
@@ -103,9 +116,15 @@ class CQRLDoc {
     std::unique_ptr<CTalkLink> comLink_;
     std::unique_ptr<CTalkLink> displayLink_;
     // Serialises all device traffic of the user-interface and the reading thread; taken
-    // only through DeviceLock.
-    std::recursive_timed_mutex deviceMutex_;
+    // only through DeviceLock. Its timed wait is DeviceLock's own (woken by every
+    // release), not the mutex's: a timed lock is invisible to ThreadSanitizer here.
+    std::recursive_mutex deviceMutex_;
+    std::mutex releaseMutex_;  // protects nothing; pairs with released_
+    std::condition_variable released_;
     std::atomic<std::thread::id> lockOwner_{};
+    // Threads waiting in DeviceLock::Lock for a mutex another thread holds.
+    std::atomic<int> lockWaiters_{0};
+    std::atomic<int> readersRunning_{0};
     bool modified_ = false;
     std::string pathName_;
 };

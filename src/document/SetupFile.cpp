@@ -240,6 +240,7 @@ SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image, Set
 }
 
 void ApplySetup(CQRLDoc& doc, const SetupImage& image) {
+    doc.CheckDeviceLockHeld();
     doc.description = image.description;
     doc.channelCount = image.channelCount;
     doc.layoutColumns = image.layoutColumns;
@@ -290,7 +291,24 @@ SetupStatus OpenSetupFile(CQRLDoc& doc, const std::string& path, bool reopenPort
                       MsgIcon::Error);
         return SetupStatus::ReadError;
     }
-    const SetupStatus status = LoadSetup(doc, bytes.data(), bytes.size(), info);
+    SetupStatus status = SetupStatus::ReadError;
+    {
+        // The file replaces what the reading thread reads, and the port is reopened under
+        // it: both only while it is kept off the line. Messages come after the release.
+        DeviceLock lock(doc);
+        if (!lock.Lock()) {
+            return SetupStatus::ReadError;
+        }
+        status = LoadSetup(doc, bytes.data(), bytes.size(), info);
+        if (status == SetupStatus::Loaded) {
+            doc.SetPathName(path);
+            doc.SetModifiedFlag(false);
+            if (reopenPort) {
+                // A setup file carries no port settings: the stored ones apply again.
+                StoreOrLoadSettings(doc.Port(), false);
+            }
+        }
+    }
     switch (status) {
         case SetupStatus::InvalidSignature:
             AppMessageBox(kInvalidSignatureText, MsgIcon::Error);
@@ -304,13 +322,6 @@ SetupStatus OpenSetupFile(CQRLDoc& doc, const std::string& path, bool reopenPort
                           MsgIcon::Error);
             break;
         case SetupStatus::Loaded:
-            doc.SetPathName(path);
-            doc.SetModifiedFlag(false);
-            if (reopenPort) {
-                // A setup file carries no port settings: the stored ones apply again.
-                StoreOrLoadSettings(doc.Port(), false);
-            }
-            break;
         case SetupStatus::ReadError:
             break;
     }

@@ -11,6 +11,11 @@ bool ApplyKvr100Address(CQRLDoc& doc, int address) {
     if (address < 0 || address > 2) {
         return false;
     }
+    // The reading thread addresses the boards through these records.
+    DeviceLock lock(doc);
+    if (!lock.Lock()) {
+        return false;
+    }
     for (int i = 0; i < 3; ++i) {
         doc.Channel(i).record.SetUnitAddress(kTable[address][i]);
     }

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "link/Clock.h"
 #include "link/PortMap.h"
 #include "link/Trace.h"
+#include "link/UserSeam.h"
 
 namespace kvr {
 
@@ -44,7 +46,21 @@ void TraceTransfer(size_t requested, long transferred, char direction, const uin
     Trace(line);
 }
 
+thread_local bool t_quietOpen = false;
+
 }  // namespace
+
+QuietOpenScope::QuietOpenScope() : previous_(t_quietOpen) {
+    t_quietOpen = true;
+}
+
+QuietOpenScope::~QuietOpenScope() {
+    t_quietOpen = previous_;
+}
+
+bool OpensQuietly() {
+    return t_quietOpen || IsBackgroundThread();
+}
 
 CSerialPort::CSerialPort() : opener_(OpenTermiosLine) {}
 
@@ -88,6 +104,7 @@ bool CSerialPort::OpenDevice(const std::string& path, const std::string& baud,
 bool CSerialPort::OpenPath(const std::string& path, const std::string& baud,
                            const std::string& parity, const std::string& dataBits,
                            const std::string& stopBits) {
+    CheckUse();
     Close();
     devicePath_ = path;
     LineSettings parsed;
@@ -107,6 +124,7 @@ bool CSerialPort::Close() {
     if (!line_) {
         return false;
     }
+    CheckUse();
     line_.reset();
     return true;
 }
@@ -126,7 +144,15 @@ bool CSerialPort::EnsureOpen() {
     if (OpenWithSettings()) {
         return true;
     }
-    return fallback_ ? fallback_(*this) : false;
+    return fallback_ && !OpensQuietly() ? fallback_(*this) : false;
+}
+
+void CSerialPort::CheckUse() const {
+#ifndef NDEBUG
+    if (useCheck_) {
+        useCheck_();
+    }
+#endif
 }
 
 unsigned CSerialPort::WriteTimeoutMs(size_t n) const {
@@ -137,6 +163,7 @@ unsigned CSerialPort::WriteTimeoutMs(size_t n) const {
 }
 
 bool CSerialPort::WriteRaw(const uint8_t* data, size_t n) {
+    CheckUse();
     if (!line_) {
         TraceTransfer(n, 0, '>', data, n, false);
         return false;
@@ -165,6 +192,7 @@ uint8_t CSerialPort::ReadByte() {
 }
 
 size_t CSerialPort::ReadBuffer(uint8_t* buffer, size_t n) {
+    CheckUse();
     long got = -1;
     if (line_ && n > 0) {
         got = line_->Read(buffer, n, kReadIntervalMs,
@@ -183,7 +211,37 @@ size_t CSerialPort::ReadBuffer(uint8_t* buffer, size_t n) {
 }
 
 bool CSerialPort::Purge() {
+    CheckUse();
     return line_ && line_->Purge();
+}
+
+size_t CSerialPort::Drain() {
+    CheckUse();
+    if (!line_) {
+        return 0;
+    }
+    const unsigned charMs = 10'000u / std::max(1u, lineSettings_.baud) + 1;
+    const unsigned quietMs = std::max(kDrainQuietMs, 3 * charMs);
+    IClock& clock = GetClock();
+    const uint64_t end = clock.NowMs() + quietMs + kDrainLongestReply * charMs;
+    size_t discarded = 0;
+    uint8_t scrap[64];
+    for (;;) {
+        // Returns after quietMs with nothing, or with what arrived meanwhile.
+        const long got = line_->Read(scrap, sizeof scrap, quietMs, quietMs);
+        if (got <= 0) {
+            break;
+        }
+        discarded += static_cast<size_t>(got);
+        if (clock.NowMs() >= end || discarded > 4 * kDrainLongestReply) {
+            break;  // a line that never goes quiet is left to the next command's checks
+        }
+    }
+    if (discarded > 0 && TraceEnabled()) {
+        Trace("Drained " + std::to_string(discarded) + " Bytes\r\n");
+    }
+    CloseIfHungUp();
+    return discarded;
 }
 
 bool CSerialPort::SetDtr(bool on) {

@@ -55,7 +55,7 @@ class CSerialPort {
     bool Close();
     bool IsOpen() const { return line_ != nullptr; }
     // True at once when open; else opens with the stored settings, and when that fails
-    // gives the fallback (if any) its chance.
+    // gives the fallback (if any) its chance - never on a thread that opens quietly.
     bool EnsureOpen();
     // Opens with the stored settings, without the fallback.
     bool OpenWithSettings();
@@ -69,6 +69,11 @@ class CSerialPort {
     size_t ReadBuffer(uint8_t* buffer, size_t n);
     bool Purge();
     bool SetDtr(bool on);
+    // After a timeout or a bad reply: reads and discards until nothing has arrived for a
+    // quiet interval (100 ms, or three character times at a slow rate), for at most the
+    // time of the longest reply, since a purge cannot clear a reply tail still arriving.
+    // The count discarded.
+    size_t Drain();
 
     PortSettings& Settings() { return settings_; }
     const PortSettings& Settings() const { return settings_; }
@@ -80,6 +85,9 @@ class CSerialPort {
 
     void SetLineOpener(LineOpener opener);
     void SetOpenFallback(OpenFallback fallback) { fallback_ = std::move(fallback); }
+    // Called before every use of the line (debug builds): the document checks there that
+    // the caller holds its device lock while the monitor reading thread runs.
+    void SetUseCheck(std::function<void()> check) { useCheck_ = std::move(check); }
 
   private:
     bool OpenPath(const std::string& path, const std::string& baud, const std::string& parity,
@@ -87,14 +95,37 @@ class CSerialPort {
     unsigned WriteTimeoutMs(size_t n) const;
     bool WriteRaw(const uint8_t* data, size_t n);
     void CloseIfHungUp();
+    void CheckUse() const;
 
     std::unique_ptr<ISerialLine> line_;
     PortSettings settings_;
     LineSettings lineSettings_;
     LineOpener opener_;
     OpenFallback fallback_;
+    std::function<void()> useCheck_;
     std::string lastError_;
     std::string devicePath_;
 };
+
+// While one exists on a thread, the port opens quietly there: EnsureOpen gives no
+// fallback form its chance and the protocol layer shows no message. The monitor reading
+// thread reads under one, so that a lost line is no contact, never a form or a message
+// raised from behind the user's back.
+class QuietOpenScope {
+  public:
+    QuietOpenScope();
+    ~QuietOpenScope();
+    QuietOpenScope(const QuietOpenScope&) = delete;
+    QuietOpenScope& operator=(const QuietOpenScope&) = delete;
+
+  private:
+    bool previous_;
+};
+// True on a thread that opens quietly (inside a QuietOpenScope, or a background thread).
+bool OpensQuietly();
+
+// The bounds of Drain, in milliseconds and characters.
+inline constexpr unsigned kDrainQuietMs = 100;
+inline constexpr unsigned kDrainLongestReply = 120;
 
 }  // namespace kvr

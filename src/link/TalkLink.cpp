@@ -16,7 +16,9 @@ bool CTalkLink::Ready() {
     if (port_ != nullptr && port_->EnsureOpen()) {
         return true;
     }
-    AppMessageBox(kFailedToOpenPort, MsgIcon::Error);
+    if (!OpensQuietly()) {
+        AppMessageBox(kFailedToOpenPort, MsgIcon::Error);
+    }
     return false;
 }
 
@@ -38,7 +40,12 @@ bool CTalkLink::Exchange(uint8_t command, uint8_t* reply, size_t expected) {
         return false;
     }
     size_t got = port_->ReadBuffer(reply, expected);
-    return CheckReply(command, reply, got, expected);
+    if (CheckReply(command, reply, got, expected)) {
+        return true;
+    }
+    // What is left of a late or broken reply must not become the next command's reply.
+    port_->Drain();
+    return false;
 }
 
 int CTalkLink::QueryDevice() {
@@ -95,10 +102,12 @@ bool CTalkLink::WriteParameters(const ParameterRecord& record) {
     }
     GetClock().SleepMs(delay);
     uint8_t ack = 0;
-    if (port_->ReadBuffer(&ack, 1) != 1) {
-        return false;
+    if (port_->ReadBuffer(&ack, 1) == 1 &&
+        ack == static_cast<uint8_t>(kWriteAck | Addr7(Address()))) {
+        return true;
     }
-    return ack == static_cast<uint8_t>(kWriteAck | Addr7(Address()));
+    port_->Drain();
+    return false;
 }
 
 bool CTalkLink::RestoreFactorySettings(uint8_t address) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 #include "link/Clock.h"
 #include "link/UserSeam.h"
@@ -68,6 +67,7 @@ ReadingThread::~ReadingThread() {
 
 void ReadingThread::Start(unsigned readIntervalMs) {
     Stop();
+    doc_.NoteReaderRunning(true);
     readIntervalMs_ = readIntervalMs;
     stop_ = false;
     anyCycle_ = false;
@@ -107,6 +107,7 @@ bool ReadingThread::Stop() {
         ended = ended_;
     }
     thread_.join();
+    doc_.NoteReaderRunning(false);
     stop_ = false;
     return ended;
 }
@@ -145,7 +146,28 @@ void ReadingThread::SetContact(bool contact) {
     }
 }
 
+bool ReadingThread::HandOverIfWaiting(std::optional<DeviceLock>& lock) {
+    if (!doc_.CommandWaiting()) {
+        return false;
+    }
+    lock.reset();
+    IClock& clock = GetClock();
+    const uint64_t start = clock.NowMs();
+    while (doc_.CommandWaiting() && DeviceLock::Owner(doc_) == std::thread::id() && !stop_ &&
+           clock.NowMs() - start < kDeviceLockTimeoutMs) {
+        // The waiter needs the processor, not time: short real waits; a virtual clock is
+        // moved on by each so that the limit still holds.
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (clock.IsVirtual()) {
+            clock.SleepMs(1);
+        }
+    }
+    return true;
+}
+
 ReadingThread::Pass ReadingThread::RunPass() {
+    // A lost line is no contact here: never the port form or a message from this thread.
+    QuietOpenScope quiet;
     if (stop_) {
         stop_ = false;
         return Pass::Stopped;
@@ -190,6 +212,11 @@ ReadingThread::Pass ReadingThread::RunPass() {
     if (channelCount == 0) {
         return Pass::Idle;
     }
+    // A command (an upload, the transmission setup) gets the port before the cycle
+    // starts and between any two exchanges, so that a silent unit cannot starve it.
+    if (HandOverIfWaiting(lock)) {
+        return Pass::HandedOver;
+    }
     const MonitorList list = CopyMonitors(doc_);
     const int boards = BoardsToRead(channelCount);
 
@@ -201,10 +228,13 @@ ReadingThread::Pass ReadingThread::RunPass() {
     bool contact = false;
     if (portReady) {
         doc_.Channel(0).Sample();
-        for (int b = 0; b < boards; ++b) {
+        for (int b = 0; b < boards && port.IsOpen(); ++b) {
             if (stop_) {
                 stop_ = false;
                 return Pass::Stopped;  // the rest of the cycle would only delay the stop
+            }
+            if (HandOverIfWaiting(lock)) {
+                return Pass::HandedOver;
             }
             delivered[static_cast<size_t>(b)] = doc_.Channel(b).ReadValues();
             if (delivered[static_cast<size_t>(b)]) {
@@ -213,12 +243,16 @@ ReadingThread::Pass ReadingThread::RunPass() {
             }
         }
     }
+    // A line that hung up during the cycle (unplugged) is closed by the port: the values
+    // read before are no longer live, so contact is lost at once.
+    contact = contact && port.IsOpen();
     if (!contact) {
         lock.reset();
         SetContact(false);
         ++cycles_;
-        if (!portReady) {
-            // Nothing waited on the line: retry like an idle pass, not in a busy loop.
+        if (!port.IsOpen()) {
+            // Nothing waited on the line: retry the opening quietly like an idle pass, not
+            // in a busy loop.
             SleepUnlessStopped(kIdlePollMs);
         }
         return Pass::NoContact;

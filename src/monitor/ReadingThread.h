@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,11 +58,12 @@ class ReadingThread {
   public:
     // What one pass of the loop did.
     enum class Pass {
-        Stopped,    // the stop request ended the loop
-        Idle,       // nothing to read (no unit, no monitors, start-up picture): slept 100 ms
-        NoLock,     // the device lock was not obtained within its timeout
-        NoContact,  // no board answered
-        Read,       // texts written and the new-values flag set
+        Stopped,     // the stop request ended the loop
+        Idle,        // nothing to read (no unit, no monitors, start-up picture): slept 100 ms
+        NoLock,      // the device lock was not obtained within its timeout
+        NoContact,   // no board answered, or the line is lost
+        Read,        // texts written and the new-values flag set
+        HandedOver,  // a command waited for the port: the cycle gave it up between exchanges
     };
 
     ReadingThread(CQRLDoc& doc, MonitorShared& shared);
@@ -100,6 +102,9 @@ class ReadingThread {
     bool SleepUnlessStopped(uint64_t ms);
     // Contact and the two beeps.
     void SetContact(bool contact);
+    // With a command waiting for the device lock: releases the cycle's hold and waits
+    // (bounded) until the command has taken it. True when the cycle must end here.
+    bool HandOverIfWaiting(std::optional<DeviceLock>& lock);
 
     CQRLDoc& doc_;
     MonitorShared& shared_;

@@ -7,6 +7,8 @@
 
 #include "document/PortSetup.h"
 #include "document/QRLDoc.h"
+#include "document/SetupFile.h"
+#include "document/Transfer.h"
 #include "document/UnitAddressing.h"
 #include "link/PortMap.h"
 #include "support/RecordingLine.h"
@@ -146,6 +148,45 @@ TEST_F(DocumentTest, DeviceLockReentersAndEachGuardReleasesOnlyItsOwnHold) {
     });
     other.join();
     EXPECT_FALSE(got);  // the outer hold is still there
+}
+
+TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
+    const std::string path = isolated.dir.File("site.kvr");
+    {
+        CQRLDoc other;
+        other.monitorCount = 5;
+        other.channelCount = 1;
+        ASSERT_TRUE(SaveDocumentFile(other, path, false));
+    }
+    doc.channelCount = 4;
+    doc.monitorCount = 2;
+    const ParameterRecord record = doc.Channel(1).record;
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    std::thread reader([&] {  // a reading cycle that does not end
+        DeviceLock lock(doc);
+        ASSERT_TRUE(lock.Lock());
+        held = true;
+        while (!release) {
+            std::this_thread::yield();
+        }
+    });
+    while (!held) {
+        std::this_thread::yield();
+    }
+    // Upload's reset, opening a setup file and the KVR 100 address all wait for the lock,
+    // and give up without touching the document.
+    EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_FALSE(OpenDocumentFile(doc, path));
+    EXPECT_FALSE(ApplyKvr100Address(doc, 1));
+    release = true;
+    reader.join();
+    EXPECT_EQ(doc.channelCount, 4);
+    EXPECT_EQ(doc.monitorCount, 2);
+    EXPECT_EQ(doc.Channel(1).record, record);
+    EXPECT_EQ(doc.kvr100Address, 0);
+    EXPECT_TRUE(doc.PathName().empty());
+    EXPECT_TRUE(user.messages.empty());
 }
 
 TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {

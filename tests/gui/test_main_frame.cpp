@@ -386,10 +386,14 @@ TEST_F(GuiTest, TheViewsEndStoresThePortSettingsAndTheMonitorsOnlyAfterItStarted
     EXPECT_FALSE(LoadPortSettings(stored));
 
     MakeFrame();
-    doc.Port().Settings().port = 9;
-    doc.Port().Settings().baud = "2400";
-    doc.monitorCount = 2;
-    doc.monitorEntities[1] = 7;
+    {
+        DeviceLock lock(doc);  // the reading thread runs
+        ASSERT_TRUE(lock.Lock());
+        doc.Port().Settings().port = 9;
+        doc.Port().Settings().baud = "2400";
+        doc.monitorCount = 2;
+        doc.monitorEntities[1] = 7;
+    }
     frame.reset();
     ASSERT_TRUE(LoadPortSettings(stored));
     EXPECT_EQ(stored.port, 9);
@@ -456,8 +460,12 @@ TEST_F(SimulatedUnitTest, UploadAndDownloadThroughTheWindow) {
 TEST_F(SimulatedUnitTest, TalkPaneDoubleClickQueriesEveryUnitUnderItsProgressText) {
     MakeFrame();
     forms.SetFrame(frame.get());
-    doc.SetDeviceType(static_cast<int>(DeviceType::Kvr300));
-    doc.Channel(0).SetDeviceCode(0xFFFF);
+    {
+        DeviceLock lock(doc);  // the reading thread runs
+        ASSERT_TRUE(lock.Lock());
+        doc.SetDeviceType(static_cast<int>(DeviceType::Kvr300));
+        doc.Channel(0).SetDeviceCode(0xFFFF);
+    }
     QTest::mouseDClick(frame->Bar()->Pane(app::kPaneTalk), Qt::LeftButton);
     const auto& texts = forms.script.busyTexts;
     EXPECT_NE(std::find(texts.begin(), texts.end(), app::kTalkQueryText), texts.end());
@@ -490,9 +498,13 @@ TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsAsksNamingTheBoardAndSaysHowItWe
     // Nothing behind the line: the port's message, then the unit's.
     forms.script.messages.clear();
     forms.script.answers = {MsgAnswer::Yes};
-    doc.Port().Close();
-    doc.Port().Settings().device.clear();
-    doc.Port().Settings().port = 0;
+    {
+        DeviceLock lock(doc);  // the reading thread runs
+        ASSERT_TRUE(lock.Lock());
+        doc.Port().Close();
+        doc.Port().Settings().device.clear();
+        doc.Port().Settings().port = 0;
+    }
     Action(app::kCmdFactoryMainBoard)->trigger();
     EXPECT_EQ(forms.script.Texts(),
               (std::vector<std::string>{

@@ -48,7 +48,16 @@ class MonitorRoadTest : public GuiTest {
         options.pace = false;
         units = std::make_unique<sim::SimUnits>(options);
         doc.Port().Settings().device = "sim";
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        // Unplugged, the device is gone: every open fails until it is plugged back in.
+        doc.Port().SetLineOpener([this, open = sim::SimLineOpener(*units)](
+                                     const std::string& device, const LineSettings& settings,
+                                     std::string& error) -> std::unique_ptr<ISerialLine> {
+            if (unplugged) {
+                error = "no such device: " + device;
+                return nullptr;
+            }
+            return open(device, settings, error);
+        });
         // Saved monitors, which the upload loads: voltage of channel 1 and the
         // three-phase frequency.
         MonitorBytes entities{};
@@ -79,7 +88,19 @@ class MonitorRoadTest : public GuiTest {
         return text;
     }
 
+    // Spins the event loop until the first value box shows the colour.
+    bool WaitForColour(const QColor& colour, int ms = 15000) {
+        QElapsedTimer t;
+        t.start();
+        MonitorDisplay* display = frame->View()->Display();
+        while (t.elapsed() < ms && display->ValueBox(0)->TextColour() != colour) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return display->ValueBox(0)->TextColour() == colour;
+    }
+
     std::unique_ptr<sim::SimUnits> units;
+    std::atomic<bool> unplugged{false};
 };
 
 TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale) {
@@ -144,6 +165,27 @@ TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale
     std::lock_guard<std::mutex> lock(user.mutex);
     EXPECT_FALSE(user.lamp.back());
     EXPECT_FALSE(user.beeps.empty());  // contact lost: one beep
+}
+
+TEST_F(MonitorRoadTest, UnpluggingTurnsTheValuesRedWithoutAnyBoxAndTheWindowStillCloses) {
+    MakeFrame();
+    Action(app::kCmdUpload)->trigger();
+    ASSERT_FALSE(WaitForValue(0, QString()).isEmpty());
+    unplugged = true;
+    units->GetFaults().hangUp = true;
+    EXPECT_TRUE(WaitForColour(QColor(255, 0, 0)));
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 500) {  // the thread keeps trying to open the line meanwhile
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    {
+        std::lock_guard<std::mutex> lock(user.mutex);
+        EXPECT_FALSE(user.lamp.back());
+        EXPECT_TRUE(user.messages.empty());
+    }
+    frame.reset();  // stops the reading thread
+    EXPECT_TRUE(user.messages.empty());
 }
 
 }  // namespace

@@ -151,6 +151,19 @@ TEST_F(GuiTest, SplashGoesAtTheFirstKeyPress) {
     EXPECT_TRUE(closed);
 }
 
+TEST_F(GuiTest, TheReadingThreadWaitsWhileTheStartUpSplashShows) {
+    app::CQRLApp shell;
+    ASSERT_TRUE(shell.InitInstance(app::CommandLine{}));
+    app::CQRLView* view = shell.MainFrame()->View();
+    view->SetSaveSettingsOnExit(false);
+    ASSERT_TRUE(shell.SplashShowing());
+    EXPECT_TRUE(view->Shared().splashShowing);
+    QTest::keyClick(shell.MainFrame(), Qt::Key_Space);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(shell.SplashShowing());
+    EXPECT_FALSE(view->Shared().splashShowing);
+}
+
 TEST(CommandLine, FileScreenshotAndAutomation) {
     auto parse = [](std::initializer_list<const char*> args) {
         QStringList list{QStringLiteral("kvrview")};

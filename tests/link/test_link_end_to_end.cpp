@@ -106,6 +106,21 @@ TEST_F(LinkEndToEnd, SampleIsNeverLostToTheNextPurge) {
     }
 }
 
+TEST_F(LinkEndToEnd, AReplyTailStillArrivingAfterAFailureNeverBecomesTheNextReply) {
+    CChannelLink& ch = *boards[1];
+    ASSERT_TRUE(ch.ReadParameters());
+    sim::Faults& faults = sim->units.GetFaults();
+    // The unit stalls mid-reply a little longer than the gap a read waits for: the read
+    // gives up, and the rest of the record comes in just after.
+    faults.gapAfterBytes = 10;
+    faults.slowGapMs = kReadIntervalMs + 50;
+    EXPECT_FALSE(ch.ReadParameters());
+    faults.gapAfterBytes = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(ch.ReadParameters()) << i;  // the line is in step again at once
+    }
+}
+
 TEST_F(LinkEndToEnd, OlderFirmwareGivesTheShortValuesReply) {
     sim::SimOptions options;
     options.firmware = 180;

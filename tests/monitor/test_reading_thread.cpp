@@ -5,10 +5,12 @@
 #include <chrono>
 #include <thread>
 
+#include "document/PortSetup.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"
 #include "monitor/MonitorTestUtil.h"
 #include "monitor/ReadingThread.h"
+#include "support/SimOnPty.h"
 
 namespace kvr {
 namespace {
@@ -16,9 +18,27 @@ namespace {
 using Pass = ReadingThread::Pass;
 using Beep = std::pair<unsigned, unsigned>;
 
+// Waits in real time (the reading thread runs on its own) until the condition holds.
+template <typename Condition>
+bool Eventually(Condition condition, int seconds = 10) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 class ReadingTest : public test::SimDocTest {
   protected:
     std::vector<std::string> Texts(size_t n) const { return shared.texts.First(n); }
+    // The reading thread is inside a cycle: it holds the device lock.
+    bool ReaderHoldsTheLock() const {
+        const std::thread::id owner = DeviceLock::Owner(doc);
+        return owner != std::thread::id() && owner != std::this_thread::get_id();
+    }
 
     MonitorShared shared;
     ReadingThread reading{doc, shared};
@@ -163,6 +183,147 @@ TEST_F(ReadingTest, APortThatWillNotOpenIsNoContactWithoutMessages) {
     doc.Port().Settings().device = "/dev/kvr-sim";
     EXPECT_EQ(reading.RunPass(), Pass::Read);
     EXPECT_TRUE(doc.Port().IsOpen());
+}
+
+TEST_F(ReadingTest, AnUnpluggedLineIsNoContactAtOnceAndRetriedQuietly) {
+    Attach();
+    SetMonitors({{0, entity::kVoltage}, {3, entity::kVoltage}});
+    // Once the cable is out every open fails, as a vanished USB adapter's would, until it
+    // is plugged back in; the settings form would answer OK each time it is shown.
+    std::atomic<bool> unplugged{false};
+    doc.Port().Close();
+    doc.Port().SetLineOpener([&, open = sim::SimLineOpener(*units)](
+                                 const std::string& device, const LineSettings& settings,
+                                 std::string& error) -> std::unique_ptr<ISerialLine> {
+        if (unplugged) {
+            error = "no such device: " + device;
+            return nullptr;
+        }
+        return open(device, settings, error);
+    });
+    std::atomic<int> formsShown{0};
+    SetPortSettingsEditor([&](PortSettings&) { return ++formsShown > 0; });
+    ASSERT_EQ(reading.RunPass(), Pass::Read);
+    ASSERT_TRUE(shared.contact);
+
+    unplugged = true;
+    units->GetFaults().hangUp = true;
+    EXPECT_EQ(reading.RunPass(), Pass::NoContact);  // the cycle it happens in
+    EXPECT_FALSE(shared.contact);
+    EXPECT_FALSE(doc.Port().IsOpen());
+    const uint64_t t = clock.NowMs();
+    EXPECT_EQ(reading.RunPass(), Pass::NoContact);
+    EXPECT_EQ(clock.NowMs() - t, kIdlePollMs);  // retried like an idle pass
+
+    // The same on the thread itself, which is stopped at once whatever the line does.
+    reading.Start(0);
+    ASSERT_TRUE(Eventually([&] { return reading.Cycles() > 6; }));
+    EXPECT_TRUE(reading.Stop());
+    EXPECT_EQ(formsShown, 0);
+    EXPECT_TRUE(user.messages.empty());
+
+    unplugged = false;  // plugged back in
+    EXPECT_EQ(reading.RunPass(), Pass::Read);
+    EXPECT_TRUE(shared.contact);
+    SetPortSettingsEditor(nullptr);
+}
+
+// A line whose next read, once armed, holds on until a command waits for the device lock,
+// and which counts its reads: what the reading thread did on the line while the command
+// waited.
+class GatedLine final : public ISerialLine {
+  public:
+    GatedLine(std::unique_ptr<ISerialLine> line, const CQRLDoc& doc, std::atomic<bool>& armed,
+              std::atomic<int>& reads)
+        : line_(std::move(line)), doc_(doc), armed_(armed), reads_(reads) {}
+    long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override {
+        if (armed_.exchange(false)) {
+            Eventually([&] { return doc_.CommandWaiting(); });
+        }
+        ++reads_;
+        return line_->Read(buffer, n, intervalMs, totalMs);
+    }
+    long Write(const uint8_t* data, size_t n, unsigned totalMs) override {
+        return line_->Write(data, n, totalMs);
+    }
+    bool Purge() override { return line_->Purge(); }
+    bool SetDtr(bool on) override { return line_->SetDtr(on); }
+    bool HungUp() const override { return line_->HungUp(); }
+
+  private:
+    std::unique_ptr<ISerialLine> line_;
+    const CQRLDoc& doc_;
+    std::atomic<bool>& armed_;
+    std::atomic<int>& reads_;
+};
+
+TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
+    Attach();
+    SetMonitors({{0, entity::kVoltage}, {3, entity::kVoltage}});
+    std::atomic<bool> armed{false};
+    std::atomic<int> reads{0};
+    doc.Port().Close();
+    doc.Port().SetLineOpener([&, open = sim::SimLineOpener(*units)](
+                                 const std::string& device, const LineSettings& settings,
+                                 std::string& error) -> std::unique_ptr<ISerialLine> {
+        return std::make_unique<GatedLine>(open(device, settings, error), doc, armed, reads);
+    });
+    units->GetFaults().silent = true;  // a cycle of four unanswered exchanges
+    reading.Start(0);
+    for (int command = 0; command < 3; ++command) {
+        ASSERT_TRUE(Eventually([&] { return ReaderHoldsTheLock(); })) << command;
+        reads = 0;
+        armed = true;
+        DeviceLock lock(doc);
+        ASSERT_TRUE(lock.Lock()) << command;
+        // The exchange in flight (its reply read and the drain after it), then the port.
+        EXPECT_LE(reads, 2) << command;
+        EXPECT_EQ(doc.Channel(0).QueryDevice(), -1);  // the command has the port
+    }
+    armed = false;
+    {
+        DeviceLock lock(doc);  // lets a read held at the gate go on
+        EXPECT_TRUE(lock.Lock());
+    }
+    EXPECT_TRUE(reading.Stop());
+    EXPECT_TRUE(user.messages.empty());
+}
+
+TEST(ReadingOnPty, ACommandGetsThePortWhileTheUnitIsSilent) {
+    test::IsolatedSettings isolated;
+    test::ScriptedUser user;
+    ScopedUserSeam useUser{user};
+    sim::SimOptions options;
+    options.baud = 38400;
+    test::SimOnPty pty(options);
+    ASSERT_EQ(pty.error, "");
+    pty.port.Close();  // the document's own port takes the line
+    CQRLDoc doc;
+    ScopedActiveDocument active{doc};
+    doc.Port().Settings().device = pty.host.SlavePath();
+    doc.Port().Settings().baud = "38400";
+    doc.OnNewDocument();
+    for (int b = 0; b < 4; ++b) {
+        ASSERT_TRUE(doc.Channel(b).ReadParameters()) << b;
+        doc.Channel(b).UpdateExtendedFromFirmware();
+    }
+    doc.channelCount = 4;
+    doc.monitorCount = 2;
+    doc.monitorEntities[0] = doc.monitorEntities[1] = entity::kVoltage;
+    doc.monitorChannels[1] = 3;
+
+    MonitorShared shared;
+    ReadingThread reading(doc, shared);
+    reading.Start(0);
+    ASSERT_TRUE(Eventually([&] { return shared.contact.load(); }));
+    pty.units.GetFaults().silent = true;
+    for (int command = 0; command < 2; ++command) {
+        DeviceLock lock(doc);
+        ASSERT_TRUE(lock.Lock()) << command;
+        EXPECT_EQ(doc.Channel(0).QueryDevice(), -1);
+    }
+    EXPECT_TRUE(reading.Stop());
+    EXPECT_TRUE(user.messages.empty());
 }
 
 TEST_F(ReadingTest, TheThreadReadsUntilStoppedWithinTheLimit) {

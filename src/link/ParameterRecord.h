@@ -11,7 +11,7 @@
 namespace kvr {
 
 class ParameterRecord {
-public:
+  public:
     static constexpr size_t kSize = 115;
     static constexpr uint16_t kSignature = 7502;  // 0x1D4E
     static constexpr int kOutputs = 4;
@@ -52,8 +52,8 @@ public:
         kSignatureOffset = 113,
     };
     // The calibration block that a download compares before overwriting.
-    static constexpr size_t kCalGainsBegin = 5, kCalGainsEnd = 15;     // [5, 15)
-    static constexpr size_t kCalDacBegin = 59, kCalDacEnd = 79;        // [59, 79)
+    static constexpr size_t kCalGainsBegin = 5, kCalGainsEnd = 15;  // [5, 15)
+    static constexpr size_t kCalDacBegin = 59, kCalDacEnd = 79;     // [59, 79)
     static constexpr size_t kNameMax = 16;
 
     // All bytes zero (signature 0: not a valid record until filled).
@@ -81,7 +81,7 @@ public:
     uint16_t GetSignature() const;
     void SetSignature(uint16_t signature);
     bool IsValid() const { return GetSignature() == kSignature; }
-    std::string GetName() const;       // forces the terminator at offset 95
+    std::string GetName() const;            // forces the terminator at offset 95
     void SetName(const std::string& name);  // at most 16 characters, rest zero
 
     // --- calibration ----------------------------------------------------------------
@@ -117,7 +117,7 @@ public:
     void SetRanges(int voltageRange, int currentRange);
     int GetVoltageRange() const { return bytes_[kVoltageInput] >> 6; }
     int GetCurrentRange() const { return bytes_[kCurrentInput] >> 6; }
-    float GetCurrentThreshold() const;  // percent
+    float GetCurrentThreshold() const;        // percent
     bool SetCurrentThreshold(float percent);  // refuses < 0 and > 25.5
     bool IsBalanced() const { return (bytes_[kChannelFlags] & 0x01) != 0; }
     void SetBalanced(bool on);
@@ -136,7 +136,7 @@ public:
     double NominalRaw(int entity, bool threePhase) const;
 
     // --- outputs --------------------------------------------------------------------
-    int GetCardType(int slot) const;  // bits 0-1
+    int GetCardType(int slot) const;       // bits 0-1
     void SetCardType(int slot, int type);  // clears bits 2-3, keeps bits 4-7
     bool IsPlusCard(int slot) const;
     void SetPlusCard(int slot, bool plus);
@@ -160,15 +160,15 @@ public:
     // All zero, then the factory defaults for the given unit address.
     void ResetToDefaults(uint8_t address);
 
-private:
+  private:
     bool PowerRuleApplies(int slot) const;
     std::array<uint8_t, kSize> bytes_{};
 };
 
 // Name tables of the record's coded fields.
-const char* CardTypeName(int type);        // "No Card", "Analog", "Relay", "RS485", "<invalid>"
+const char* CardTypeName(int type);  // "No Card", "Analog", "Relay", "RS485", "<invalid>"
 const char* OutputRangeName(bool current, int range);  // "illegal range" above 7
-const char* CurrentRangeName(int range);   // "1.000 A" ... "10.000  A"
+const char* CurrentRangeName(int range);               // "1.000 A" ... "10.000  A"
 // Voltage range names for an input hardware type; empty string when out of range,
 // "illegal" for an unknown hardware type.
 const char* VoltageRangeName(int inputHardware, int range);

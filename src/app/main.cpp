@@ -109,7 +109,9 @@ int main(int argc, char** argv) {
             demo->Attach(shell.Document());
         }
         kvr::app::CommandLine run = cl;
-        if (cl.benchSeconds > 0) {
+        if (cl.benchSeconds > 0 || !cl.screenshot.empty()) {
+            // The start-up picture pauses the reading; a picture or a benchmark of the
+            // program at work would show or measure nothing behind it.
             run.splash = false;
         }
         if (!shell.InitInstance(run)) {

@@ -81,7 +81,7 @@ CQRLView::CQRLView(CQRLDoc& doc, CMainFrame& frame)
     display_ = new MonitorDisplay(doc_, viewState_, this);
     layout->addWidget(display_);
     monitorConfig_.onUpdateViews = [this] { display_->UpdateView(); };
-    timer_.setInterval(100);
+    timer_.setInterval(static_cast<int>(kMonitorTimerMs));
     connect(&timer_, &QTimer::timeout, this, &CQRLView::OnTimer);
 }
 

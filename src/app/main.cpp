@@ -28,7 +28,7 @@ class TimerBench : public QObject {
   public:
     TimerBench(int seconds, qint64 firstWindowMs) : firstWindowMs_(firstWindowMs) {
         timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(100);
+        timer_.setInterval(static_cast<int>(kvr::kMonitorTimerMs));
         QObject::connect(&timer_, &QTimer::timeout, this, &TimerBench::Tick);
         QTimer::singleShot(seconds * 1000, this, &TimerBench::Finish);
         clock_.start();

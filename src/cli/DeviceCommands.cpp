@@ -71,7 +71,7 @@ bool ParseBoardArgs(std::vector<std::string> args, bool allowUpload, BoardArgs& 
 }
 
 std::string BoardTitle(int board, int address) {
-    return board == 3
+    return board == kMainBoard
                ? "Board 3 (main board, address 3)"
                : "Board " + std::to_string(board) + " (channel " + std::to_string(board + 1) +
                      ", address " + std::to_string(address) + ")";

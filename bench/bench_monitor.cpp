@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "BenchSim.h"
+#include "base/Clock.h"
+#include "base/Settings.h"
 #include "document/QRLDoc.h"
-#include "document/Settings.h"
-#include "link/Clock.h"
 #include "monitor/ReadingThread.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "base/Files.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
+#include "base/Registry.h"
+#include "base/Settings.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <string>
 
 #include "BenchSim.h"
+#include "base/IniFile.h"
+#include "base/Registry.h"
+#include "base/UserSeam.h"
 #include "document/Password.h"
 #include "document/QRLDoc.h"
-#include "document/Registry.h"
 #include "document/Transfer.h"
-#include "link/IniFile.h"
 #include "link/TalkLink.h"
-#include "link/UserSeam.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
 #include "link/PortMap.h"
 #include "measure/EntityChannel.h"
 #include "measure/MeasuredEntity.h"

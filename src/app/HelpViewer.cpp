@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr::app {
 

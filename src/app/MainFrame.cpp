@@ -17,7 +17,7 @@
 #include "app/QRLView.h"
 #include "app/ShellRules.h"
 #include "app/StatusBar.h"
-#include "document/Settings.h"
+#include "base/Settings.h"
 
 namespace kvr::app {
 

@@ -13,7 +13,7 @@
 #include <QString>
 #include <vector>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr::app {
 

@@ -16,8 +16,8 @@
 
 #include "app/Pictures.h"
 #include "app/ShellRules.h"
-#include "document/Settings.h"
-#include "link/UserSeam.h"
+#include "base/Settings.h"
+#include "base/UserSeam.h"
 
 namespace kvr::app {
 

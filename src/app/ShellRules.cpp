@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/CommandTable.h"
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr::app {
 

@@ -6,8 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/Settings.h"
 #include "document/QRLDoc.h"
-#include "document/Settings.h"
 
 namespace kvr::app {
 

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
+#include "base/Registry.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
 #include "document/SetupJson.h"
 
 namespace kvr::cli {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr::cli {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "document/SetupFile.h"
 #include "document/SetupJson.h"
 #include "link/ChannelLink.h"
 #include "link/RecordText.h"
-#include "link/UserSeam.h"
 #include "measure/EntityChannel.h"
 
 namespace kvr::cli {

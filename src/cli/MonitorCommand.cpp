@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/Clock.h"
+#include "base/Settings.h"
+#include "base/Text.h"
 #include "cli/CliCommon.h"
 #include "document/QRLDoc.h"
-#include "document/Settings.h"
 #include "document/UnitAddressing.h"
-#include "link/Clock.h"
-#include "link/Text.h"
 #include "measure/EntityChannel.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"

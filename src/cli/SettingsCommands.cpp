@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "base/IniFile.h"
+#include "base/Registry.h"
+#include "base/Settings.h"
+#include "base/Text.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
-#include "link/IniFile.h"
-#include "link/Text.h"
 
 namespace kvr::cli {
 

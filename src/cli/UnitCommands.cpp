@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Registry.h"
 #include "cli/CliCommon.h"
 #include "document/QRLDoc.h"
-#include "document/Registry.h"
 #include "document/UnitAddressing.h"
 
 namespace kvr::cli {

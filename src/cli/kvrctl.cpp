@@ -6,11 +6,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Trace.h"
+#include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "link/PortMap.h"
-#include "link/Trace.h"
-#include "link/UserSeam.h"
 
 namespace kvr::cli {
 

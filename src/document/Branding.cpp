@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "document/Settings.h"
-#include "link/IniFile.h"
+#include "base/IniFile.h"
+#include "base/Settings.h"
 
 namespace kvr {
 

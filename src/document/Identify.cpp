@@ -1,7 +1,7 @@
 #include "document/Identify.h"
 
+#include "base/UserSeam.h"
 #include "document/Transfer.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

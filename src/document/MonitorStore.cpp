@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "document/Settings.h"
-#include "link/UserSeam.h"
+#include "base/Settings.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "document/Registry.h"
-#include "link/UserSeam.h"
+#include "base/Registry.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "document/Registry.h"
+#include "base/Registry.h"
 
 namespace kvr {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cassert>
 
+#include "base/Clock.h"
+#include "base/UserSeam.h"
 #include "document/PortSetup.h"
-#include "link/Clock.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

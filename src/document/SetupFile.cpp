@@ -10,10 +10,10 @@
 #include <cstring>
 #include <utility>
 
+#include "base/Bytes.h"
+#include "base/UserSeam.h"
 #include "document/PortSetup.h"
 #include "document/SetupJson.h"
-#include "link/Bytes.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

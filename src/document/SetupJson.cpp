@@ -1,6 +1,6 @@
 #include "document/SetupJson.h"
 
-#include "link/Text.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <array>

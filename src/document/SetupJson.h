@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/Text.h"  // ToHex, FromHex
+#include "base/Text.h"  // ToHex, FromHex
 
 #include "document/SetupFile.h"
 

@@ -4,13 +4,13 @@
 #include <bit>
 #include <cstdio>
 
+#include "base/Clock.h"
+#include "base/IniFile.h"
+#include "base/Settings.h"
 #include "document/Identify.h"
 #include "document/MonitorStore.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Settings.h"
-#include "link/Clock.h"
-#include "link/IniFile.h"
 
 namespace kvr {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/UserSeam.h"
 #include "document/QRLDoc.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

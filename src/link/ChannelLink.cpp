@@ -1,6 +1,6 @@
 #include "link/ChannelLink.h"
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 #include "link/EntityScale.h"
 
 namespace kvr {

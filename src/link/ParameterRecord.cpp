@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 #include "link/EntityScale.h"
 
 namespace kvr {

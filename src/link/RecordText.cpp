@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Text.h"
 #include "link/EntityScale.h"
-#include "link/Text.h"
 
 namespace kvr {
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "link/Clock.h"
+#include "base/Clock.h"
+#include "base/Trace.h"
+#include "base/UserSeam.h"
 #include "link/PortMap.h"
-#include "link/Trace.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

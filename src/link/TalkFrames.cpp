@@ -1,6 +1,6 @@
 #include "link/TalkFrames.h"
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 
 namespace kvr::talk {
 

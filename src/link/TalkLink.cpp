@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "link/Bytes.h"
-#include "link/Clock.h"
-#include "link/IniFile.h"
+#include "base/Bytes.h"
+#include "base/Clock.h"
+#include "base/IniFile.h"
+#include "base/UserSeam.h"
 #include "link/TalkFrames.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/Trace.h"
 #include "link/SerialLine.h"
-#include "link/Trace.h"
 
 namespace kvr {
 

@@ -1,6 +1,6 @@
 #include "measure/ChooseEntity.h"
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -1,6 +1,6 @@
 #include "measure/FormExchange.h"
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -1,5 +1,5 @@
 #include "measure/MeasuredValue.h"
-#include "link/Text.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <charconv>

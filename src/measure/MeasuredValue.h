@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/Text.h"  // FormatFixed
+#include "base/Text.h"  // FormatFixed
 #include "measure/MeasuredEntity.h"
 
 namespace kvr {

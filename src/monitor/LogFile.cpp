@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 #include "measure/EntityChannel.h"
 #include "measure/MeasuredValue.h"
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/Clock.h"
+#include "base/UserSeam.h"
 #include "document/MonitorStore.h"
-#include "link/Clock.h"
 #include "link/TalkLink.h"
-#include "link/UserSeam.h"
 #include "measure/EntityChannel.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "link/Clock.h"
-#include "link/UserSeam.h"
+#include "base/Clock.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "link/Clock.h"
-#include "link/UserSeam.h"
+#include "base/Clock.h"
+#include "base/UserSeam.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 #include "link/TalkFrames.h"
 #include "sim/SimModel.h"
 #include "sim/SimStateFile.h"

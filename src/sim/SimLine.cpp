@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/Clock.h"
+#include "base/Clock.h"
 
 namespace kvr::sim {
 

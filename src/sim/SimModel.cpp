@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 #include "link/EntityScale.h"
 #include "sim/SimBoards.h"
 

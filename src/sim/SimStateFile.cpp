@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/Text.h"
 #include "link/ParameterRecord.h"
-#include "link/Text.h"
 #include "sim/SimBoards.h"
 
 namespace kvr::sim {

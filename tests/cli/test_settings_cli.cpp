@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "document/Registry.h"
+#include "base/Registry.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <thread>
 
-#include "document/Registry.h"
+#include "base/Registry.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Registry.h"
 #include "document/Password.h"
-#include "document/Registry.h"
 #include "document/Transfer.h"
 #include "support/SimDocument.h"
 

@@ -2,9 +2,9 @@
 // loading clamps the count and, with a KVR 100 attached, offers to drop other channels.
 #include <gtest/gtest.h>
 
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "document/MonitorStore.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
 #include "support/SimDocument.h"
 
 namespace kvr {

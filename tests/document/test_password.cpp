@@ -1,8 +1,8 @@
 // The configuration password: checks, the entry form's rules and the password command.
 #include <gtest/gtest.h>
 
+#include "base/Registry.h"
 #include "document/Password.h"
-#include "document/Registry.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 

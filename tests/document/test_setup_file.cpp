@@ -14,9 +14,9 @@
 #include <random>
 #include <tuple>
 
+#include "base/Bytes.h"
 #include "document/PortSetup.h"
 #include "document/SetupFile.h"
-#include "link/Bytes.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 

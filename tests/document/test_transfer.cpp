@@ -11,11 +11,11 @@
 #include <functional>
 #include <thread>
 
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "document/Identify.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
 #include "document/Transfer.h"
 #include "document/TransferFixture.h"
 

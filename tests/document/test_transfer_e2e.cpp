@@ -5,10 +5,10 @@
 #include <fstream>
 #include <memory>
 
+#include "base/Clock.h"
+#include "base/Registry.h"
 #include "document/Password.h"
-#include "document/Registry.h"
 #include "document/Transfer.h"
-#include "link/Clock.h"
 #include "sim/PtyHost.h"
 #include "sim/SimUnits.h"
 #include "support/ScriptedUser.h"

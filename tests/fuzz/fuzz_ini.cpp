@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/IniFile.h"
+#include "base/IniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kvr;

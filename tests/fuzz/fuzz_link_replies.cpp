@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "FuzzLine.h"
+#include "base/Clock.h"
 #include "link/ChannelLink.h"
-#include "link/Clock.h"
 #include "link/RecordText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

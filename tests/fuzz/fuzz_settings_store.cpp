@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "document/Registry.h"
-#include "document/Settings.h"
-#include "link/Text.h"
+#include "base/Registry.h"
+#include "base/Settings.h"
+#include "base/Text.h"
 
 namespace {
 

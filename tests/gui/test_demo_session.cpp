@@ -13,11 +13,11 @@
 
 #include "app/DemoSession.h"
 #include "app/HelpViewer.h"
+#include "base/Clock.h"
+#include "base/Registry.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
 #include "document/Transfer.h"
-#include "link/Clock.h"
 #include "link/PortMap.h"
 #include "measure/EntityChannel.h"
 #include "sim/SimUnits.h"

@@ -3,8 +3,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "base/Clock.h"
 #include "gui/GuiTestUtil.h"
-#include "link/Clock.h"
 #include "measure/forms/ChooseEntityDlg.h"
 #include "monitor/MonitorTestUtil.h"
 #include "sim/SimLine.h"

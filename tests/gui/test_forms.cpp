@@ -9,10 +9,10 @@
 
 #include "app/CommandTable.h"
 #include "app/ShellForms.h"
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
 #include "document/forms/PasswordForms.h"
 #include "document/forms/PortSettingsForm.h"
 #include "document/forms/UnitAddressForms.h"

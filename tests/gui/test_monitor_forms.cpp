@@ -10,8 +10,8 @@
 #include <QToolButton>
 #include <fstream>
 
+#include "base/Clock.h"
 #include "gui/GuiTestUtil.h"
-#include "link/Clock.h"
 #include "measure/forms/ChooseEntityDlg.h"
 #include "monitor/LogFile.h"
 #include "monitor/MonitorTestUtil.h"

@@ -13,7 +13,7 @@
 #include "app/CommandTable.h"
 #include "app/MainFrame.h"
 #include "app/QRLView.h"
-#include "document/Settings.h"
+#include "base/Settings.h"
 #include "gui/GuiTestUtil.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorDisplay.h"

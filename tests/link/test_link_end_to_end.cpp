@@ -7,9 +7,9 @@
 #include <chrono>
 #include <memory>
 
+#include "base/Clock.h"
+#include "base/IniFile.h"
 #include "link/ChannelLink.h"
-#include "link/Clock.h"
-#include "link/IniFile.h"
 #include "support/ScriptedUser.h"
 #include "support/SimOnPty.h"
 

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <thread>
 
+#include "base/Trace.h"
 #include "link/PortMap.h"
 #include "link/SerialPort.h"
-#include "link/Trace.h"
 #include "support/TempDir.h"
 
 namespace kvr {

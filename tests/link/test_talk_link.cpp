@@ -5,9 +5,9 @@
 #include <fstream>
 #include <functional>
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
+#include "base/IniFile.h"
 #include "link/ChannelLink.h"
-#include "link/IniFile.h"
 #include "link/TalkFrames.h"
 #include "support/RecordingLine.h"
 #include "support/ScriptedUser.h"

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Clock.h"
 #include "document/QRLDoc.h"
-#include "link/Clock.h"
 #include "sim/SimLine.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"

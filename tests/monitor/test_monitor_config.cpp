@@ -4,8 +4,8 @@
 #include <atomic>
 #include <thread>
 
-#include "document/Registry.h"
-#include "document/Settings.h"
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "link/TalkLink.h"
 #include "measure/EntityChannel.h"
 #include "monitor/LogFile.h"

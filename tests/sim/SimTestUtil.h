@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/Bytes.h"
+#include "base/Bytes.h"
 #include "link/TalkFrames.h"
 #include "sim/SimUnits.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "SimTestUtil.h"
-#include "link/Clock.h"
+#include "base/Clock.h"
 #include "sim/SimLine.h"
 
 namespace kvr::sim::test {

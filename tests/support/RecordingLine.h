@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "link/Clock.h"
+#include "base/Clock.h"
 #include "link/SerialLine.h"
 #include "link/SerialPort.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr::test {
 

@@ -6,8 +6,8 @@
 
 #include <memory>
 
+#include "base/Clock.h"
 #include "document/QRLDoc.h"
-#include "link/Clock.h"
 #include "sim/SimLine.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"

@@ -14,8 +14,8 @@
 #include <iterator>
 #include <string>
 
+#include "base/UserSeam.h"
 #include "document/PortSetup.h"
-#include "link/UserSeam.h"
 
 namespace kvr {
 

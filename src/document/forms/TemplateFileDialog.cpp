@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -10,8 +10,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "document/Settings.h"
-#include "link/UserSeam.h"
+#include "base/Settings.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

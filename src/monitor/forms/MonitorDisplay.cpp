@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 #include "measure/EntityChannel.h"
 
 namespace kvr {

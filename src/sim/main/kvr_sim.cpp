@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/Text.h"
+#include "base/Text.h"
 #include "sim/PtyHost.h"
 #include "sim/SimUnits.h"
 

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/Registry.h"
+#include "base/Settings.h"
 #include "document/PortSetup.h"
-#include "document/Registry.h"
-#include "document/Settings.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 

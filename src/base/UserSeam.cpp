@@ -1,4 +1,4 @@
-#include "link/UserSeam.h"
+#include "base/UserSeam.h"
 
 #include <atomic>
 #include <cstdio>

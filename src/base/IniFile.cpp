@@ -1,5 +1,5 @@
-#include "link/IniFile.h"
-#include "link/Text.h"
+#include "base/IniFile.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -38,8 +38,8 @@
 // without following a link). A FIFO, device or folder in place of a store, or a store
 // beyond 16 MiB, reads as empty and is never written over. Each user action writes its
 // values in one read-modify-write (CRegistryBatch).
-#include "document/Registry.h"
-#include "link/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 
 #include <sys/stat.h>
 
@@ -58,8 +58,8 @@
 #include <vector>
 
 #include "base/Files.h"
-#include "document/Settings.h"
-#include "link/UserSeam.h"
+#include "base/Settings.h"
+#include "base/UserSeam.h"
 
 namespace kvr {
 

@@ -1,4 +1,4 @@
-#include "link/Text.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <clocale>

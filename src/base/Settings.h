@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "document/Registry.h"
+#include "base/Registry.h"
 
 namespace kvr {
 

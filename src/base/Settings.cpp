@@ -1,10 +1,10 @@
-#include "document/Settings.h"
+#include "base/Settings.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "link/Bytes.h"
-#include "link/IniFile.h"
+#include "base/Bytes.h"
+#include "base/IniFile.h"
 
 namespace kvr {
 

@@ -3,8 +3,8 @@
 
 #include <fstream>
 
-#include "document/Settings.h"
-#include "link/IniFile.h"
+#include "base/IniFile.h"
+#include "base/Settings.h"
 #include "support/TempDir.h"
 
 namespace kvr {

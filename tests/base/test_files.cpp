@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "base/Files.h"
-#include "link/IniFile.h"
+#include "base/IniFile.h"
 #include "link/PortMap.h"
 #include "support/TempDir.h"
 

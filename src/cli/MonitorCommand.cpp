@@ -28,11 +28,6 @@ namespace kvr::cli {
 
 namespace {
 
-const char kMonitorUsage[] =
-    "usage: kvrctl monitor --monitor CH:ENTITY [--monitor CH:ENTITY ...] [--secondary] "
-    "[--json | --csv] [--log FILE [--interval SECONDS]] [--duration SECONDS] "
-    "[--kvr100-address 0|1|2]";
-
 // Set by SIGINT and SIGTERM; the loop ends at its next tick.
 volatile std::sig_atomic_t g_stopSignal = 0;
 
@@ -168,12 +163,12 @@ bool ParseArgs(const std::vector<std::string>& args, MonitorArgs& out, std::stri
             }
             out.kvr100Address = v[0] - '0';
         } else {
-            error = "unexpected argument '" + a + "'\n" + kMonitorUsage;
+            error = "unexpected argument '" + a + "'";
             return false;
         }
     }
     if (out.monitors.empty()) {
-        error = std::string("no monitor given\n") + kMonitorUsage;
+        error = "no monitor given";
         return false;
     }
     if (out.monitors.size() > static_cast<size_t>(kMaxMonitors)) {

@@ -104,19 +104,7 @@ TEST_F(DocumentTest, ModifiedByMonitorsPortSettingsAndTheFlagButNotByRecords) {
 }
 
 TEST_F(DocumentTest, DeviceLockTimesOutWhileAnotherThreadHoldsIt) {
-    std::atomic<bool> held{false};
-    std::atomic<bool> release{false};
-    std::thread reader([&] {
-        DeviceLock lock(doc);
-        ASSERT_TRUE(lock.Lock());
-        held = true;
-        while (!release) {
-            std::this_thread::yield();
-        }
-    });
-    while (!held) {
-        std::this_thread::yield();
-    }
+    test::LockHeldElsewhere reader(doc);  // a reading cycle that does not end
     const uint64_t before = clock.NowMs();
     {
         DeviceLock lock;  // binds to the active document
@@ -125,8 +113,7 @@ TEST_F(DocumentTest, DeviceLockTimesOutWhileAnotherThreadHoldsIt) {
     }
     EXPECT_GE(clock.NowMs() - before, 4000u);  // waited its 4000 ms, on the virtual clock
     EXPECT_NE(DeviceLock::Owner(doc), std::this_thread::get_id());
-    release = true;
-    reader.join();
+    reader.Release();
     EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
     ASSERT_FALSE(user.busyTexts.empty());  // the wait cursor was shown
     EXPECT_EQ(user.busyDepth, 0);
@@ -161,26 +148,13 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
     doc.channelCount = 4;
     doc.monitorCount = 2;
     const ParameterRecord record = doc.Channel(1).record;
-    std::atomic<bool> held{false};
-    std::atomic<bool> release{false};
-    std::thread reader([&] {  // a reading cycle that does not end
-        DeviceLock lock(doc);
-        ASSERT_TRUE(lock.Lock());
-        held = true;
-        while (!release) {
-            std::this_thread::yield();
-        }
-    });
-    while (!held) {
-        std::this_thread::yield();
-    }
+    test::LockHeldElsewhere reader(doc);  // a reading cycle that does not end
     // Upload's reset, opening a setup file and the KVR 100 address all wait for the lock,
     // and give up without touching the document.
     EXPECT_FALSE(UploadCommand(doc));
     EXPECT_FALSE(OpenDocumentFile(doc, path));
     EXPECT_FALSE(ApplyKvr100Address(doc, 1));
-    release = true;
-    reader.join();
+    reader.Release();
     EXPECT_EQ(doc.channelCount, 4);
     EXPECT_EQ(doc.monitorCount, 2);
     EXPECT_EQ(doc.Channel(1).record, record);

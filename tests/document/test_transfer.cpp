@@ -581,25 +581,13 @@ TEST_F(TransferTest, CancelledQuestionAbandonsTheDownload) {
 
 TEST_F(TransferTest, BusyDeviceLeavesTheDownloadUndoneAndTheUploadEmpty) {
     Uploaded();
-    std::atomic<bool> held{false}, release{false};
-    std::thread reader([&] {
-        DeviceLock lock(doc);
-        ASSERT_TRUE(lock.Lock());
-        held = true;
-        while (!release) {
-            std::this_thread::yield();
-        }
-    });
-    while (!held) {
-        std::this_thread::yield();
-    }
+    test::LockHeldElsewhere reader(doc);
     const DownloadOutcome r = DownloadCommand(doc);
     EXPECT_FALSE(r.locked);
     EXPECT_TRUE(user.paneHistory.empty());
     EXPECT_FALSE(UploadCommand(doc));
     EXPECT_EQ(user.panes[StatusPane::Upload], "NO UPLOAD COMPLETE");
-    release = true;
-    reader.join();
+    reader.Release();
     EXPECT_TRUE(sent.empty());
     EXPECT_TRUE(user.messages.empty());
 }

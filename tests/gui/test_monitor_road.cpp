@@ -18,6 +18,7 @@
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorDisplay.h"
 #include "sim/SimLine.h"
+#include "support/SimDocument.h"
 
 namespace kvr::test {
 namespace {
@@ -49,15 +50,7 @@ class MonitorRoadTest : public GuiTest {
         units = std::make_unique<sim::SimUnits>(options);
         doc.Port().Settings().device = "sim";
         // Unplugged, the device is gone: every open fails until it is plugged back in.
-        doc.Port().SetLineOpener([this, open = sim::SimLineOpener(*units)](
-                                     const std::string& device, const LineSettings& settings,
-                                     std::string& error) -> std::unique_ptr<ISerialLine> {
-            if (unplugged) {
-                error = "no such device: " + device;
-                return nullptr;
-            }
-            return open(device, settings, error);
-        });
+        doc.Port().SetLineOpener(test::UnpluggableOpener(*units, unplugged));
         // Saved monitors, which the upload loads: voltage of channel 1 and the
         // three-phase frequency.
         MonitorBytes entities{};

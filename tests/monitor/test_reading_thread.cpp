@@ -10,6 +10,7 @@
 #include "monitor/LogFile.h"
 #include "monitor/MonitorTestUtil.h"
 #include "monitor/ReadingThread.h"
+#include "support/SimDocument.h"
 #include "support/SimOnPty.h"
 
 namespace kvr {
@@ -192,15 +193,7 @@ TEST_F(ReadingTest, AnUnpluggedLineIsNoContactAtOnceAndRetriedQuietly) {
     // is plugged back in; the settings form would answer OK each time it is shown.
     std::atomic<bool> unplugged{false};
     doc.Port().Close();
-    doc.Port().SetLineOpener([&, open = sim::SimLineOpener(*units)](
-                                 const std::string& device, const LineSettings& settings,
-                                 std::string& error) -> std::unique_ptr<ISerialLine> {
-        if (unplugged) {
-            error = "no such device: " + device;
-            return nullptr;
-        }
-        return open(device, settings, error);
-    });
+    doc.Port().SetLineOpener(test::UnpluggableOpener(*units, unplugged));
     std::atomic<int> formsShown{0};
     SetPortSettingsEditor([&](PortSettings&) { return ++formsShown > 0; });
     ASSERT_EQ(reading.RunPass(), Pass::Read);

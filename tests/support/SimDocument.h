@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "base/Clock.h"
 #include "document/QRLDoc.h"
@@ -13,6 +16,55 @@
 #include "support/TempDir.h"
 
 namespace kvr::test {
+
+// Holds the document's device lock on another thread, as a reading cycle that does not end
+// would, from construction until Release (or destruction).
+class LockHeldElsewhere {
+  public:
+    explicit LockHeldElsewhere(CQRLDoc& doc)
+        : holder_([this, &doc] {
+              DeviceLock lock(doc);
+              held_ = lock.Lock();
+              taken_ = true;
+              while (!release_) {
+                  std::this_thread::yield();
+              }
+          }) {
+        while (!taken_) {
+            std::this_thread::yield();
+        }
+        EXPECT_TRUE(held_) << "the device lock was not taken";
+    }
+    ~LockHeldElsewhere() { Release(); }
+    LockHeldElsewhere(const LockHeldElsewhere&) = delete;
+    LockHeldElsewhere& operator=(const LockHeldElsewhere&) = delete;
+    void Release() {
+        release_ = true;
+        if (holder_.joinable()) {
+            holder_.join();
+        }
+    }
+
+  private:
+    std::atomic<bool> held_{false};
+    std::atomic<bool> taken_{false};
+    std::atomic<bool> release_{false};
+    std::thread holder_;
+};
+
+// A line opener for the units that fails, as a vanished USB adapter does, while unplugged.
+inline CSerialPort::LineOpener UnpluggableOpener(sim::SimUnits& units,
+                                                 const std::atomic<bool>& unplugged) {
+    return [&unplugged, open = sim::SimLineOpener(units)](
+               const std::string& device, const LineSettings& settings,
+               std::string& error) -> std::unique_ptr<ISerialLine> {
+        if (unplugged) {
+            error = "no such device: " + device;
+            return nullptr;
+        }
+        return open(device, settings, error);
+    };
+}
 
 class SimDocumentTest : public ::testing::Test {
   protected:

@@ -22,6 +22,7 @@
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
+#include "measure/forms/InputSheet.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorConfigForm.h"
 #include "monitor/forms/MonitorDisplay.h"
@@ -38,7 +39,7 @@ QString FileFilter() {
 
 }  // namespace
 
-// Commands whose features are not built yet (inputs, outputs, diagnostics, display, com,
+// Commands whose features are not built yet (outputs, diagnostics, display, com,
 // calibration, print) have no handler yet: they stay in the menu and the toolbar, disabled.
 const CQRLView::Handler* CQRLView::FindHandler(int id) {
     static const Handler kHandlers[] = {
@@ -57,6 +58,7 @@ const CQRLView::Handler* CQRLView::FindHandler(int id) {
         {kCmdDownloadPreferences, &CQRLView::OnDownloadPreferences, nullptr},
         {kCmdKvr100Address, &CQRLView::OnKvr100Address, nullptr},
         {kCmdMonitors, &CQRLView::OnMonitors, nullptr},
+        {kCmdInputs, &CQRLView::OnInputs, nullptr},
         {kCmdSecondaries, &CQRLView::OnSecondaries, nullptr},
         {kCmdEnableLogging, &CQRLView::OnEnableLogging, nullptr},
         {kCmdDisableLogging, &CQRLView::OnDisableLogging, nullptr},
@@ -194,6 +196,14 @@ void CQRLView::OnMonitors() {
     RunMonitorConfigForm(
         window(), doc_, monitorConfig_, viewState_,
         [this](int count, bool columnsChanged) { LayoutMonitors(count, columnsChanged); });
+}
+
+void CQRLView::OnInputs() {
+    if (RunInputSheet(window(), doc_)) {
+        // Names, phases and the modified mark may have changed.
+        display_->UpdateView();
+        frame_.UpdateTitle();
+    }
 }
 
 void CQRLView::OnSecondaries() {

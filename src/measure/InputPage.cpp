@@ -63,6 +63,10 @@ bool ReadRating(const std::string& text, MeasuredEntity e, double& value) {
     return true;
 }
 
+std::string PageTitleOf(const ParameterRecord& r) {
+    return "Channel " + std::to_string(r.GetUnitAddress() + 1);
+}
+
 }  // namespace
 
 FieldKind KindOf(InputField f) {
@@ -116,7 +120,7 @@ std::vector<std::string> VoltageRangeItems(int inputHardware) {
 
 ChannelInputPage::ChannelInputPage(CQRLDoc& doc, int channel) : doc_(doc), channel_(channel) {
     ParameterRecord& r = Record();
-    title_ = "Channel " + std::to_string(r.GetUnitAddress() + 1);
+    title_ = PageTitleOf(r);
     if (r.GetName().empty()) {
         r.SetName(title_);
         doc_.SetModifiedFlag(true);
@@ -142,6 +146,7 @@ const InputFieldState& ChannelInputPage::Field(InputField f) const {
 
 void ChannelInputPage::Open() {
     const ParameterRecord& r = Record();
+    title_ = PageTitleOf(r);  // a loaded file may bring other unit addresses
     fields_ = {};
     F(InputField::Name).text = r.GetName();
 

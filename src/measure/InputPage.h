@@ -89,8 +89,8 @@ class ChannelInputPage {
     // the title as its name.
     ChannelInputPage(CQRLDoc& doc, int channel);
 
-    // Reads every field from the record again (after a setup file was loaded) and
-    // activates the page; the page is then unmodified.
+    // Reads the title and every field from the record again (after a setup file was
+    // loaded) and activates the page; the page is then unmodified.
     void Open();
     // Enables the controls of a live page (then the coupling and balanced rules), or
     // disables every editing control of a page that is not live.

@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -112,6 +114,17 @@ inline QPushButton* DialogButton(QWidget* dialog, QDialogButtonBox::StandardButt
         }
     }
     return nullptr;
+}
+
+// A picture of a widget as KVR_SHOT_DIR/<name>.png when that variable names a folder, to
+// look at a form at each scale and palette; nothing when it is not set.
+inline void SaveShot(QWidget* widget, const QString& name) {
+    const QString dir = qEnvironmentVariable("KVR_SHOT_DIR");
+    if (dir.isEmpty()) {
+        return;
+    }
+    QDir().mkpath(dir);
+    EXPECT_TRUE(widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
 }
 
 // On the indicator: a radio button only takes clicks on its indicator and its text.

@@ -149,6 +149,10 @@ void CInputPage::Build() {
     addRow(bottom, kBalancedRow);
     for (const ControlSpec& spec : kNumberRows) {
         addRow(bottom, spec);
+        // Room for the longest number the field takes, in the font's own measure.
+        auto* edit = static_cast<QLineEdit*>(Control(spec.field));
+        edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.000")) *
+                              2);
     }
     layout->addLayout(bottom);
     auto* buttons = new QHBoxLayout;
@@ -264,10 +268,10 @@ CInputSheet::CInputSheet(CQRLDoc& doc, QWidget* parent) : QDialog(parent), doc_(
         const char* text;
         const char* tip;
     } kTools[] = {
-        {&load_, QStyle::SP_DialogOpenButton, "&Load...", "Load a template file"},
-        {&save_, QStyle::SP_DialogSaveButton, "&Save", "Save a template file"},
-        {&saveAs_, QStyle::SP_DialogSaveButton, "Save &As...", "Save a template file as ..."},
-        {&print_, QStyle::SP_FileIcon, "&Print...", "Print the current settings."},
+        {&load_, QStyle::SP_DialogOpenButton, "Load...", "Load a template file"},
+        {&save_, QStyle::SP_DialogSaveButton, "Save", "Save a template file"},
+        {&saveAs_, QStyle::SP_DialogSaveButton, "Save As...", "Save a template file as ..."},
+        {&print_, QStyle::SP_FileIcon, "Print...", "Print the current settings."},
     };
     for (const auto& t : kTools) {
         *t.action = bar->addAction(style()->standardIcon(t.icon), Q(t.text));

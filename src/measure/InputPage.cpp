@@ -63,6 +63,14 @@ bool ReadRating(const std::string& text, MeasuredEntity e, double& value) {
     return true;
 }
 
+// A record changed: the document is modified when its configuration holds that record
+// (a KVR 100's file holds only the first).
+void RecordChanged(CQRLDoc& doc, int channel) {
+    if (channel < doc.GetChannels()) {
+        doc.SetModifiedFlag(true);
+    }
+}
+
 std::string PageTitleOf(const ParameterRecord& r) {
     return "Channel " + std::to_string(r.GetUnitAddress() + 1);
 }
@@ -123,7 +131,7 @@ ChannelInputPage::ChannelInputPage(CQRLDoc& doc, int channel) : doc_(doc), chann
     title_ = PageTitleOf(r);
     if (r.GetName().empty()) {
         r.SetName(title_);
-        doc_.SetModifiedFlag(true);
+        RecordChanged(doc_, channel_);
     }
     Open();
 }
@@ -306,7 +314,7 @@ void ChannelInputPage::SetLineToLine(bool on) {
     ParameterRecord& r = Record();
     if (r.IsLineToLine() != on) {
         r.SetLineToLine(on);
-        doc_.SetModifiedFlag(true);
+        RecordChanged(doc_, channel_);
     }
 }
 
@@ -449,7 +457,7 @@ bool ChannelInputPage::Apply() {
     r.SetBalanced(F(InputField::Balanced).checked);
     r.SetName(F(InputField::Name).text);
     if (r != before) {
-        doc_.SetModifiedFlag(true);
+        RecordChanged(doc_, channel_);
     }
     modified_ = false;
     return true;
@@ -503,7 +511,7 @@ bool ThreePhaseInputPage::Apply() {
     ParameterRecord& r = doc_.Channel(kMainBoard).record;
     if (r.IsLineToLine() != lineToLine_) {
         r.SetLineToLine(lineToLine_);
-        doc_.SetModifiedFlag(true);
+        RecordChanged(doc_, kMainBoard);
     }
     modified_ = false;
     return true;
@@ -596,9 +604,8 @@ bool DeriveThreePhaseRecord(CQRLDoc& doc) {
         m.SetPhase(true, c[0]->GetPhase(true));
     }
     const bool changed = m != before;
-    // The main board's record belongs to the configuration only on a KVR 300.
-    if (changed && doc.GetChannels() > kMainBoard) {
-        doc.SetModifiedFlag(true);
+    if (changed) {
+        RecordChanged(doc, kMainBoard);
     }
     return changed;
 }

@@ -221,6 +221,10 @@ TEST_F(InputPageTest, OnlyTheUnitsOwnChannelsAreLiveAndOthersPassUnchecked) {
         EXPECT_EQ(Rec(channel), before);
     }
     EXPECT_TRUE(ChannelInputPage(doc, 0).IsLive());
+    // A KVR 100's file holds no main board record: deriving it modifies nothing savable.
+    doc.SetModifiedFlag(false);
+    EXPECT_TRUE(DeriveThreePhaseRecord(doc));
+    EXPECT_FALSE(doc.IsModified());
     // A KVR 100 at address 2: only the page with that unit address is live.
     ASSERT_TRUE(ApplyKvr100Address(doc, 2));
     for (int channel = 0; channel < 3; ++channel) {

@@ -66,6 +66,7 @@ bool ReadRating(const std::string& text, MeasuredEntity e, double& value) {
 // A record changed: the document is modified when its configuration holds that record
 // (a KVR 100's file holds only the first).
 void RecordChanged(CQRLDoc& doc, int channel) {
+    doc.CheckDeviceLockHeld();  // the reading thread reads the records
     if (channel < doc.GetChannels()) {
         doc.SetModifiedFlag(true);
     }

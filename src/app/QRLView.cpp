@@ -22,6 +22,7 @@
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
+#include "measure/forms/OutputOverviewDlg.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorConfigForm.h"
 #include "monitor/forms/MonitorDisplay.h"
@@ -57,6 +58,7 @@ const CQRLView::Handler* CQRLView::FindHandler(int id) {
         {kCmdDownloadPreferences, &CQRLView::OnDownloadPreferences, nullptr},
         {kCmdKvr100Address, &CQRLView::OnKvr100Address, nullptr},
         {kCmdMonitors, &CQRLView::OnMonitors, nullptr},
+        {kCmdOutputs, &CQRLView::OnOutputs, nullptr},
         {kCmdSecondaries, &CQRLView::OnSecondaries, nullptr},
         {kCmdEnableLogging, &CQRLView::OnEnableLogging, nullptr},
         {kCmdDisableLogging, &CQRLView::OnDisableLogging, nullptr},
@@ -194,6 +196,16 @@ void CQRLView::OnMonitors() {
     RunMonitorConfigForm(
         window(), doc_, monitorConfig_, viewState_,
         [this](int count, bool columnsChanged) { LayoutMonitors(count, columnsChanged); });
+}
+
+void CQRLView::OnOutputs() {
+    // The forms edit the records that the reading thread reads.
+    DeviceLock lock(doc_);
+    if (!lock.Lock()) {
+        return;
+    }
+    RunOutputOverview(window(), doc_);
+    display_->UpdateView();
 }
 
 void CQRLView::OnSecondaries() {

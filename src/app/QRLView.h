@@ -87,6 +87,7 @@ class CQRLView final : public QWidget {
     void OnDownloadPreferences();
     void OnKvr100Address();
     void OnMonitors();
+    void OnOutputs();
     void OnSecondaries();
     void OnEnableLogging();
     void OnDisableLogging();

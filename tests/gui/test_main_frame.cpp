@@ -157,7 +157,6 @@ TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfigurat
     MakeFrame();
     // Only the commands of later parts (no handler yet) and Download are disabled.
     const std::set<int> disabled = {app::kCmdInputs,
-                                    app::kCmdOutputs,
                                     app::kCmdDiagnostics,
                                     app::kCmdDisplay,
                                     app::kCmdCom,

@@ -9,11 +9,14 @@
 #include <QTest>
 #include <numbers>
 
+#include "app/CommandTable.h"
+#include "base/Clock.h"
 #include "gui/GuiTestUtil.h"
 #include "measure/forms/AnalogOutputDlg.h"
 #include "measure/forms/OutputOverviewDlg.h"
 #include "measure/forms/PhasorCtrl.h"
 #include "measure/forms/RelayOutputDlg.h"
+#include "support/SimDocument.h"
 
 namespace kvr::test {
 namespace {
@@ -107,6 +110,27 @@ TEST_F(OutputFormTest, RefusedValuesKeepTheFormsOpen) {
     EXPECT_TRUE(relay.isVisible());
     EXPECT_EQ(user.Texts(), std::vector<std::string>{"The pulses setting is out of range!"});
     EXPECT_EQ(relay.PulsesSpin()->text(), QStringLiteral("100"));
+}
+
+TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
+    VirtualClock clock;
+    ScopedClock useClock{clock};
+    MakeFrame();
+    ASSERT_TRUE(Action(app::kCmdOutputs)->isEnabled());
+    ModalScript script;
+    bool live = false;
+    script.Then<COutputOverviewDlg>([&](COutputOverviewDlg* form) {
+        live = form->TypeList(11)->isEnabled();
+        form->accept();
+    });
+    frame->OnCommand(app::kCmdOutputs);
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(live);
+
+    // Another thread holds the lock: after its 4 s the command gives up and opens nothing.
+    LockHeldElsewhere holder(doc);
+    frame->OnCommand(app::kCmdOutputs);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 }  // namespace

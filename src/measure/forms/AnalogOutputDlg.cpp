@@ -75,6 +75,7 @@ CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget*
     pfLocked_ = new QCheckBox(QStringLiteral("PF locked"), this);
     phasor_ = new CPhasorCtrl(&form_.Phasors(), this);
     phasor_->Setup(kGround, kDisc, Qt::black, {Qt::red, Qt::blue}, 2, kPenWidth, kSnapDegrees);
+    phasor_->setMinimumSize(phasor_->sizeHint());
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(true);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);

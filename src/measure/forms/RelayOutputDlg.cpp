@@ -63,6 +63,7 @@ CRelayOutputDlg::CRelayOutputDlg(CQRLDoc& doc, int channel, int port, QWidget* p
     direction_->addItem(QString::fromUtf8(kFallingText));
     phasor_ = new CPhasorCtrl(&form_.Phasor(), thresholdGroup_);
     phasor_->Setup(kGround, kDisc, Qt::black, {Qt::red}, 1, kPenWidth, kSnapDegrees);
+    phasor_->setMinimumSize(phasor_->sizeHint());
     auto* thresholdForm = new QFormLayout;
     thresholdForm->addRow(QStringLiteral("Trigger at"), trigger_);
     thresholdForm->addRow(QStringLiteral("% Hysteresis"), hysteresis_);

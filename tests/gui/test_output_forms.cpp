@@ -131,6 +131,8 @@ TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
     LockHeldElsewhere holder(doc);
     frame->OnCommand(app::kCmdOutputs);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    holder.Release();
+    frame.reset();  // its reading thread waits on the clock of this test
 }
 
 }  // namespace

@@ -162,29 +162,38 @@ bool RelayOutputForm::Fail(RelayField field, const char* text) {
 }
 
 bool RelayOutputForm::TakePulse() {
-    const MeasuredEntity rate = RateEntity(entity_);
-    MeasuredValue v;
-    if (!v.ParseWithUnit(powerText_, rate) || v.GetValue() <= 0.0) {
-        return Fail(RelayField::Power, "The power setting is illegal!");
-    }
-    const double value = secondary_ ? v.GetValue() : SourceRecord().ToSecondary(rate, v.GetValue());
-    const double counts = value * EntityScale(rate);
-    if (!(counts > 0.0) || counts > kPowerCountsMax) {
-        return Fail(RelayField::Power, "The power setting is out of range!");
+    uint32_t a = a_;
+    // A power still showing what was stored keeps its exact counts: its 4 digits on screen
+    // may round past the limit (32767 counts show as 3.277 kW).
+    if (powerText_.empty() || powerText_ != shownPower_ || a_ == 0) {
+        const MeasuredEntity rate = RateEntity(entity_);
+        MeasuredValue v;
+        if (!v.ParseWithUnit(powerText_, rate) || v.GetValue() <= 0.0) {
+            return Fail(RelayField::Power, "The power setting is illegal!");
+        }
+        const double value =
+            secondary_ ? v.GetValue() : SourceRecord().ToSecondary(rate, v.GetValue());
+        const double counts = value * EntityScale(rate);
+        if (!(counts > 0.0) || counts > kPowerCountsMax) {
+            return Fail(RelayField::Power, "The power setting is out of range!");
+        }
+        a = static_cast<uint32_t>(counts + 0.5);
     }
     uint32_t pulses = 0;
     if (!ReadWholeNumber(pulsesText_, pulses) || pulses < kPulsesMin || pulses > kPulsesMax) {
         pulsesText_ = std::to_string(b_);
         return Fail(RelayField::Pulses, "The pulses setting is out of range!");
     }
-    if (powerText_ != shownPower_) {
-        a_ = static_cast<uint32_t>(counts + 0.5);
-    }
+    a_ = a;
     b_ = pulses;
     return true;
 }
 
 bool RelayOutputForm::TakeThreshold() {
+    if (!triggerText_.empty() && triggerText_ == shownTrigger_ &&
+        hysteresisText_ == shownHysteresis_ && direction_ == shownDirection_) {
+        return true;  // nothing edited: the stored levels stay exactly as they were
+    }
     MeasuredValue v;
     if (!v.ParseWithUnit(triggerText_, entity_)) {
         return Fail(RelayField::Trigger, "The trigger level is illegal!");
@@ -203,10 +212,6 @@ bool RelayOutputForm::TakeThreshold() {
     const double reset = direction_ == RelayDirection::Falling ? counts + step : counts - step;
     if (std::trunc(reset) < 0.0 || std::trunc(reset) > kResetCountsMax) {
         return Fail(RelayField::Hysteresis, "The hysteresis setting is out of range!");
-    }
-    if (triggerText_ == shownTrigger_ && hysteresisText_ == shownHysteresis_ &&
-        direction_ == shownDirection_) {
-        return true;  // nothing edited: the stored levels stay exactly as they were
     }
     a_ = static_cast<uint32_t>(counts + 0.5);
     b_ = static_cast<uint32_t>(reset + 0.5);

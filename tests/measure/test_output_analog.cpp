@@ -68,6 +68,10 @@ TEST_F(AnalogOutputTest, LimitsAndOutputsAreStoredInCounts) {
     EXPECT_EQ(form.MaxText(), "3.277 kV");
     EXPECT_EQ(form.OutMaxText(), "20 mA");
     EXPECT_EQ(form.ScaleLabels().front(), "20.0 mA");
+    // OK without an edit keeps each word exactly, though 3.277 kV would read as 32770.
+    ASSERT_TRUE(form.Ok());
+    EXPECT_EQ(Record().GetScaleMax(1), 32767);
+    EXPECT_EQ(Record().GetLevelMax(1), 1462);
 
     ASSERT_TRUE(Ok(form, "0 V", "120 V", "4 mA", "20 mA"));
     EXPECT_TRUE(user.messages.empty());

@@ -90,6 +90,13 @@ TEST_F(RelayOutputTest, PulseOutputs) {
     ASSERT_TRUE(form.Change(kActiveEnergyExport, 0));
     EXPECT_EQ(form.PowerText(), "1.000 kW");
     EXPECT_EQ(form.PulsesText(), "1000");
+
+    // A power shown rounded past the limit still keeps its stored counts on OK.
+    SetRelayWord(doc.Channel(0).record, 2, false, 32767);
+    RelayOutputForm stored = Opened();
+    EXPECT_EQ(stored.PowerText(), "3.277 kW");
+    ASSERT_TRUE(stored.Ok());
+    EXPECT_EQ(Word(false), 32767);
 }
 
 TEST_F(RelayOutputTest, ThresholdOutputs) {

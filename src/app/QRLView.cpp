@@ -23,6 +23,7 @@
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
 #include "measure/forms/InputSheet.h"
+#include "measure/forms/OutputOverviewDlg.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorConfigForm.h"
 #include "monitor/forms/MonitorDisplay.h"
@@ -59,6 +60,7 @@ const CQRLView::Handler* CQRLView::FindHandler(int id) {
         {kCmdKvr100Address, &CQRLView::OnKvr100Address, nullptr},
         {kCmdMonitors, &CQRLView::OnMonitors, nullptr},
         {kCmdInputs, &CQRLView::OnInputs, nullptr},
+        {kCmdOutputs, &CQRLView::OnOutputs, nullptr},
         {kCmdSecondaries, &CQRLView::OnSecondaries, nullptr},
         {kCmdEnableLogging, &CQRLView::OnEnableLogging, nullptr},
         {kCmdDisableLogging, &CQRLView::OnDisableLogging, nullptr},
@@ -204,134 +206,142 @@ void CQRLView::OnInputs() {
         display_->UpdateView();
         frame_.UpdateTitle();
     }
-}
-
-void CQRLView::OnSecondaries() {
-    ToggleSecondaries(shared_);
-}
-
-void CQRLView::OnEnableLogging() {
-    EnableLogging(doc_, viewState_, LogChooser());
-}
-
-void CQRLView::OnDisableLogging() {
-    DisableLogging(viewState_);
-}
-
-void CQRLView::OnNewLog() {
-    NewLog(doc_, viewState_, LogChooser());
-}
-
-void CQRLView::OnHelpTopics() {
-    ShowHelp(window(), QString());
-}
-
-void CQRLView::OnHelp() {
-    ShowHelp(window(), HelpAnchorForWindow(QApplication::activeWindow()));
-}
-
-void CQRLView::OnContextHelp() {
-    QWhatsThis::enterWhatsThisMode();
-}
-
-void CQRLView::OnNew() {
-    {
-        // The reset changes what the reading thread reads.
+    void CQRLView::OnOutputs() {
+        // The forms edit the records that the reading thread reads.
         DeviceLock lock(doc_);
         if (!lock.Lock()) {
             return;
         }
-        doc_.OnNewDocument();
+        RunOutputOverview(window(), doc_);
+        display_->UpdateView();
     }
-    LayoutMonitors(doc_.monitorCount);
-    frame_.UpdateTitle();
-}
 
-void CQRLView::OnOpen() {
-    const QString path =
-        QFileDialog::getOpenFileName(window(), QStringLiteral("Open"), QString(), FileFilter());
-    if (!path.isEmpty()) {
-        OpenDocument(path.toStdString());
+    void CQRLView::OnSecondaries() {
+        ToggleSecondaries(shared_);
     }
-}
 
-void CQRLView::OnSave() {
-    if (doc_.PathName().empty()) {
-        OnSaveAs();
-        return;
+    void CQRLView::OnEnableLogging() {
+        EnableLogging(doc_, viewState_, LogChooser());
     }
-    SaveDocumentFile(doc_, doc_.PathName());
-    frame_.UpdateTitle();
-}
 
-void CQRLView::OnSaveAs() {
-    QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
-    dialog.setObjectName(QStringLiteral("saveAs"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("kvr"));
-    dialog.selectFile(QString::fromStdString(ProposedFileName(doc_)));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+    void CQRLView::OnDisableLogging() {
+        DisableLogging(viewState_);
     }
-    SaveDocumentFile(doc_, dialog.selectedFiles().front().toStdString());
-    frame_.UpdateTitle();
-}
 
-void CQRLView::OnUpload() {
-    SetContactState(UploadCommand(doc_));
-    LayoutMonitors(doc_.monitorCount);
-    frame_.UpdateTitle();
-}
-
-void CQRLView::OnDownload() {
-    DownloadCommand(doc_);  // sets the download pane and the COMMS lamp itself
-}
-
-bool CQRLView::CanDownload() const {
-    return doc_.configurationPresent;
-}
-
-void CQRLView::OnTransmissionSetup() {
-    // The port is closed and reopened: the reading thread must not be using it meanwhile.
-    DeviceLock lock(doc_);
-    if (!lock.Lock()) {
-        return;
+    void CQRLView::OnNewLog() {
+        NewLog(doc_, viewState_, LogChooser());
     }
-    Reconfigure(doc_.Port());
-}
 
-void CQRLView::OnPassword() {
-    PasswordCommand();
-}
-
-void CQRLView::OnQueryDevice() {
-    QueryMeasuringUnit(doc_);
-}
-
-void CQRLView::OnOptions() {
-    COptionsForm form(window());
-    if (form.exec() == QDialog::Accepted) {
-        doc_.operatorName = form.OperatorName();
+    void CQRLView::OnHelpTopics() {
+        ShowHelp(window(), QString());
     }
-}
 
-void CQRLView::OnAbout() {
-    CAboutBox box(doc_, TextBrandingIndex(), window());
-    box.exec();
-}
+    void CQRLView::OnHelp() {
+        ShowHelp(window(), HelpAnchorForWindow(QApplication::activeWindow()));
+    }
 
-void CQRLView::OnUploadUntilFirstFail() {
-    doc_.stopAtFirstFailure = !doc_.stopAtFirstFailure;
-}
+    void CQRLView::OnContextHelp() {
+        QWhatsThis::enterWhatsThisMode();
+    }
 
-void CQRLView::OnDownloadPreferences() {
-    CDownloadPreferencesForm form(doc_, window());
-    form.exec();
-}
+    void CQRLView::OnNew() {
+        {
+            // The reset changes what the reading thread reads.
+            DeviceLock lock(doc_);
+            if (!lock.Lock()) {
+                return;
+            }
+            doc_.OnNewDocument();
+        }
+        LayoutMonitors(doc_.monitorCount);
+        frame_.UpdateTitle();
+    }
 
-void CQRLView::OnKvr100Address() {
-    CKvr100AddressForm form(doc_, window());
-    form.exec();
-}
+    void CQRLView::OnOpen() {
+        const QString path =
+            QFileDialog::getOpenFileName(window(), QStringLiteral("Open"), QString(), FileFilter());
+        if (!path.isEmpty()) {
+            OpenDocument(path.toStdString());
+        }
+    }
+
+    void CQRLView::OnSave() {
+        if (doc_.PathName().empty()) {
+            OnSaveAs();
+            return;
+        }
+        SaveDocumentFile(doc_, doc_.PathName());
+        frame_.UpdateTitle();
+    }
+
+    void CQRLView::OnSaveAs() {
+        QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
+        dialog.setObjectName(QStringLiteral("saveAs"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("kvr"));
+        dialog.selectFile(QString::fromStdString(ProposedFileName(doc_)));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return;
+        }
+        SaveDocumentFile(doc_, dialog.selectedFiles().front().toStdString());
+        frame_.UpdateTitle();
+    }
+
+    void CQRLView::OnUpload() {
+        SetContactState(UploadCommand(doc_));
+        LayoutMonitors(doc_.monitorCount);
+        frame_.UpdateTitle();
+    }
+
+    void CQRLView::OnDownload() {
+        DownloadCommand(doc_);  // sets the download pane and the COMMS lamp itself
+    }
+
+    bool CQRLView::CanDownload() const {
+        return doc_.configurationPresent;
+    }
+
+    void CQRLView::OnTransmissionSetup() {
+        // The port is closed and reopened: the reading thread must not be using it meanwhile.
+        DeviceLock lock(doc_);
+        if (!lock.Lock()) {
+            return;
+        }
+        Reconfigure(doc_.Port());
+    }
+
+    void CQRLView::OnPassword() {
+        PasswordCommand();
+    }
+
+    void CQRLView::OnQueryDevice() {
+        QueryMeasuringUnit(doc_);
+    }
+
+    void CQRLView::OnOptions() {
+        COptionsForm form(window());
+        if (form.exec() == QDialog::Accepted) {
+            doc_.operatorName = form.OperatorName();
+        }
+    }
+
+    void CQRLView::OnAbout() {
+        CAboutBox box(doc_, TextBrandingIndex(), window());
+        box.exec();
+    }
+
+    void CQRLView::OnUploadUntilFirstFail() {
+        doc_.stopAtFirstFailure = !doc_.stopAtFirstFailure;
+    }
+
+    void CQRLView::OnDownloadPreferences() {
+        CDownloadPreferencesForm form(doc_, window());
+        form.exec();
+    }
+
+    void CQRLView::OnKvr100Address() {
+        CKvr100AddressForm form(doc_, window());
+        form.exec();
+    }
 
 }  // namespace kvr::app

@@ -88,6 +88,7 @@ class CQRLView final : public QWidget {
     void OnKvr100Address();
     void OnMonitors();
     void OnInputs();
+    void OnOutputs();
     void OnSecondaries();
     void OnEnableLogging();
     void OnDisableLogging();

@@ -206,142 +206,145 @@ void CQRLView::OnInputs() {
         display_->UpdateView();
         frame_.UpdateTitle();
     }
-    void CQRLView::OnOutputs() {
-        // The forms edit the records that the reading thread reads.
+}
+
+void CQRLView::OnOutputs() {
+    // The forms edit the records that the reading thread reads.
+    DeviceLock lock(doc_);
+    if (!lock.Lock()) {
+        return;
+    }
+    RunOutputOverview(window(), doc_);
+    display_->UpdateView();
+    frame_.UpdateTitle();
+}
+
+void CQRLView::OnSecondaries() {
+    ToggleSecondaries(shared_);
+}
+
+void CQRLView::OnEnableLogging() {
+    EnableLogging(doc_, viewState_, LogChooser());
+}
+
+void CQRLView::OnDisableLogging() {
+    DisableLogging(viewState_);
+}
+
+void CQRLView::OnNewLog() {
+    NewLog(doc_, viewState_, LogChooser());
+}
+
+void CQRLView::OnHelpTopics() {
+    ShowHelp(window(), QString());
+}
+
+void CQRLView::OnHelp() {
+    ShowHelp(window(), HelpAnchorForWindow(QApplication::activeWindow()));
+}
+
+void CQRLView::OnContextHelp() {
+    QWhatsThis::enterWhatsThisMode();
+}
+
+void CQRLView::OnNew() {
+    {
+        // The reset changes what the reading thread reads.
         DeviceLock lock(doc_);
         if (!lock.Lock()) {
             return;
         }
-        RunOutputOverview(window(), doc_);
-        display_->UpdateView();
+        doc_.OnNewDocument();
     }
+    LayoutMonitors(doc_.monitorCount);
+    frame_.UpdateTitle();
+}
 
-    void CQRLView::OnSecondaries() {
-        ToggleSecondaries(shared_);
+void CQRLView::OnOpen() {
+    const QString path =
+        QFileDialog::getOpenFileName(window(), QStringLiteral("Open"), QString(), FileFilter());
+    if (!path.isEmpty()) {
+        OpenDocument(path.toStdString());
     }
+}
 
-    void CQRLView::OnEnableLogging() {
-        EnableLogging(doc_, viewState_, LogChooser());
+void CQRLView::OnSave() {
+    if (doc_.PathName().empty()) {
+        OnSaveAs();
+        return;
     }
+    SaveDocumentFile(doc_, doc_.PathName());
+    frame_.UpdateTitle();
+}
 
-    void CQRLView::OnDisableLogging() {
-        DisableLogging(viewState_);
+void CQRLView::OnSaveAs() {
+    QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
+    dialog.setObjectName(QStringLiteral("saveAs"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("kvr"));
+    dialog.selectFile(QString::fromStdString(ProposedFileName(doc_)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
     }
+    SaveDocumentFile(doc_, dialog.selectedFiles().front().toStdString());
+    frame_.UpdateTitle();
+}
 
-    void CQRLView::OnNewLog() {
-        NewLog(doc_, viewState_, LogChooser());
-    }
+void CQRLView::OnUpload() {
+    SetContactState(UploadCommand(doc_));
+    LayoutMonitors(doc_.monitorCount);
+    frame_.UpdateTitle();
+}
 
-    void CQRLView::OnHelpTopics() {
-        ShowHelp(window(), QString());
-    }
+void CQRLView::OnDownload() {
+    DownloadCommand(doc_);  // sets the download pane and the COMMS lamp itself
+}
 
-    void CQRLView::OnHelp() {
-        ShowHelp(window(), HelpAnchorForWindow(QApplication::activeWindow()));
-    }
+bool CQRLView::CanDownload() const {
+    return doc_.configurationPresent;
+}
 
-    void CQRLView::OnContextHelp() {
-        QWhatsThis::enterWhatsThisMode();
+void CQRLView::OnTransmissionSetup() {
+    // The port is closed and reopened: the reading thread must not be using it meanwhile.
+    DeviceLock lock(doc_);
+    if (!lock.Lock()) {
+        return;
     }
+    Reconfigure(doc_.Port());
+}
 
-    void CQRLView::OnNew() {
-        {
-            // The reset changes what the reading thread reads.
-            DeviceLock lock(doc_);
-            if (!lock.Lock()) {
-                return;
-            }
-            doc_.OnNewDocument();
-        }
-        LayoutMonitors(doc_.monitorCount);
-        frame_.UpdateTitle();
-    }
+void CQRLView::OnPassword() {
+    PasswordCommand();
+}
 
-    void CQRLView::OnOpen() {
-        const QString path =
-            QFileDialog::getOpenFileName(window(), QStringLiteral("Open"), QString(), FileFilter());
-        if (!path.isEmpty()) {
-            OpenDocument(path.toStdString());
-        }
-    }
+void CQRLView::OnQueryDevice() {
+    QueryMeasuringUnit(doc_);
+}
 
-    void CQRLView::OnSave() {
-        if (doc_.PathName().empty()) {
-            OnSaveAs();
-            return;
-        }
-        SaveDocumentFile(doc_, doc_.PathName());
-        frame_.UpdateTitle();
+void CQRLView::OnOptions() {
+    COptionsForm form(window());
+    if (form.exec() == QDialog::Accepted) {
+        doc_.operatorName = form.OperatorName();
     }
+}
 
-    void CQRLView::OnSaveAs() {
-        QFileDialog dialog(window(), QStringLiteral("Save As"), QString(), FileFilter());
-        dialog.setObjectName(QStringLiteral("saveAs"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("kvr"));
-        dialog.selectFile(QString::fromStdString(ProposedFileName(doc_)));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return;
-        }
-        SaveDocumentFile(doc_, dialog.selectedFiles().front().toStdString());
-        frame_.UpdateTitle();
-    }
+void CQRLView::OnAbout() {
+    CAboutBox box(doc_, TextBrandingIndex(), window());
+    box.exec();
+}
 
-    void CQRLView::OnUpload() {
-        SetContactState(UploadCommand(doc_));
-        LayoutMonitors(doc_.monitorCount);
-        frame_.UpdateTitle();
-    }
+void CQRLView::OnUploadUntilFirstFail() {
+    doc_.stopAtFirstFailure = !doc_.stopAtFirstFailure;
+}
 
-    void CQRLView::OnDownload() {
-        DownloadCommand(doc_);  // sets the download pane and the COMMS lamp itself
-    }
+void CQRLView::OnDownloadPreferences() {
+    CDownloadPreferencesForm form(doc_, window());
+    form.exec();
+}
 
-    bool CQRLView::CanDownload() const {
-        return doc_.configurationPresent;
-    }
-
-    void CQRLView::OnTransmissionSetup() {
-        // The port is closed and reopened: the reading thread must not be using it meanwhile.
-        DeviceLock lock(doc_);
-        if (!lock.Lock()) {
-            return;
-        }
-        Reconfigure(doc_.Port());
-    }
-
-    void CQRLView::OnPassword() {
-        PasswordCommand();
-    }
-
-    void CQRLView::OnQueryDevice() {
-        QueryMeasuringUnit(doc_);
-    }
-
-    void CQRLView::OnOptions() {
-        COptionsForm form(window());
-        if (form.exec() == QDialog::Accepted) {
-            doc_.operatorName = form.OperatorName();
-        }
-    }
-
-    void CQRLView::OnAbout() {
-        CAboutBox box(doc_, TextBrandingIndex(), window());
-        box.exec();
-    }
-
-    void CQRLView::OnUploadUntilFirstFail() {
-        doc_.stopAtFirstFailure = !doc_.stopAtFirstFailure;
-    }
-
-    void CQRLView::OnDownloadPreferences() {
-        CDownloadPreferencesForm form(doc_, window());
-        form.exec();
-    }
-
-    void CQRLView::OnKvr100Address() {
-        CKvr100AddressForm form(doc_, window());
-        form.exec();
-    }
+void CQRLView::OnKvr100Address() {
+    CKvr100AddressForm form(doc_, window());
+    form.exec();
+}
 
 }  // namespace kvr::app

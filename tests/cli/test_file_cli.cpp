@@ -168,16 +168,6 @@ TEST(FileCli, BadInputIsRefusedWithAReason) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
 
-    // A JSON document with a damaged record: refused, naming the field; nothing written.
-    r = test::Run({KVRCTL_EXE, "show", kvr, "--json"});
-    nlohmann::ordered_json j = nlohmann::ordered_json::parse(r.out);
-    j["boards"][2]["raw"] = "00";
-    WriteText(dir.File("bad.json"), j.dump());
-    r = test::Run({KVRCTL_EXE, "convert", dir.File("bad.json"), "-o", dir.File("out.kvr")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("boards[2].raw: expected 230 hex digits"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out.kvr")));
-
     // diff: 2 for trouble, as diff(1).
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr, dir.File("missing.kvr")}).status, 2);
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr}).status, 2);
@@ -235,17 +225,14 @@ TEST(FileCli, ConvertTellsOfRoundingHostileJsonAndOddFiles) {
               std::string::npos)
         << r.err;
 
-    WriteText(dir.File("huge.json"), "{\"schemaVersion\": 1e400}");
+    // Which documents are refused is the JSON reader's own test; here: refused, not
+    // aborted, naming the file and the field, and nothing written.
     WriteText(dir.File("deep.json"),
               "{\"a\": " + std::string(50000, '[') + std::string(50000, ']') + "}");
-    const std::pair<const char*, const char*> refusals[] = {
-        {"huge.json", "huge.json: schemaVersion: a number beyond the range"},
-        {"deep.json", "deep.json: (document): nested deeper than 16"}};
-    for (const auto& [name, error] : refusals) {
-        r = test::Run({KVRCTL_EXE, "convert", dir.File(name), "-o", dir.File("out.kvr")});
-        EXPECT_EQ(r.status, 1) << r.err;  // refused, not aborted
-        EXPECT_NE(r.err.find(error), std::string::npos) << r.err;
-    }
+    r = test::Run({KVRCTL_EXE, "convert", dir.File("deep.json"), "-o", dir.File("out.kvr")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("deep.json: (document): nested deeper than 16"), std::string::npos)
+        << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.kvr")));
 
     // The empty description's length in the three-byte form: loads, but cannot come back

@@ -67,17 +67,12 @@ TEST_F(SettingsCli, ShowsLocationsValuesAndDefaultsButNeverThePassword) {
     EXPECT_NE(LineWith(r.out, "\"Password\"").find("(set, empty)"), std::string::npos) << r.out;
 }
 
-TEST_F(SettingsCli, SetPortValidatesInTheFormsOrder) {
-    test::RunResult r = Kvrctl({"settings", "set-port", "0", "--baud", "12345"});
+// The order of the checks is the port rules' own test; here the options reach them.
+TEST_F(SettingsCli, SetPortValidatesThroughTheFormsRules) {
+    test::RunResult r =
+        Kvrctl({"settings", "set-port", "3", "--parity", "Mark", "--data-bits", "9"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "kvrctl: Please select a valid communications port\n");
-    // Each option reaches the form's check, in the form's order (port 33 is the form's own).
-    r = Kvrctl({"settings", "set-port", "3", "--baud", "12345", "--parity", "Mark"});
-    EXPECT_EQ(r.err, "kvrctl: Please select a valid baud rate\n");
-    r = Kvrctl({"settings", "set-port", "3", "--parity", "Mark", "--data-bits", "9"});
     EXPECT_EQ(r.err, "kvrctl: Please select a valid parity\n");
-    r = Kvrctl({"settings", "set-port", "3", "--data-bits", "9", "--stop-bits", "3"});
-    EXPECT_EQ(r.err, "kvrctl: Please select a valid number of data bits\n");
     r = Kvrctl({"settings", "set-port", "3", "--stop-bits", "1.5"});
     EXPECT_EQ(r.err, "kvrctl: Please select a valid number of stop bits\n");
     EXPECT_EQ(Stored(kValBaudRate), "<missing>");  // nothing written on a failure

@@ -249,6 +249,19 @@ TEST(UsageCli, PortsAsJsonAndTheStoredPortNamedWhenNothingAnswers) {
     EXPECT_TRUE(Has(r.out, "Board 0 (channel 1, address 0)")) << r.out;
 }
 
+TEST(UsageCli, PortsListsAndKeepsUserSettings) {
+    test::IsolatedSettings isolated;
+    test::RunResult r = test::Run({KVRCTL_EXE, "ports", "set", "4", "/tmp/kvr-tty"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::Run({KVRCTL_EXE, "ports"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string table = r.out.substr(0, r.out.find("\n\n") + 1);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 33);  // header, 1 to 32
+    EXPECT_TRUE(Has(r.out, "   4  /tmp/kvr-tty  (set by user)")) << r.out;
+    EXPECT_EQ(test::Run({KVRCTL_EXE, "ports", "clear", "4"}).status, 0);
+    EXPECT_FALSE(Has(test::Run({KVRCTL_EXE, "ports"}).out, "(set by user)"));
+}
+
 TEST(UsageCli, DownloadWithoutAStoredPasswordSaysHowToSetOne) {
     test::IsolatedSettings isolated;
     test::TempDir dir;

@@ -19,30 +19,6 @@ namespace {
 
 using DocumentTest = test::SimDocumentTest;
 
-TEST_F(DocumentTest, StartsWithTheDocumentedValues) {
-    EXPECT_EQ(doc.GetChannels(), 0);
-    EXPECT_EQ(doc.monitorCount, 0);
-    EXPECT_EQ(doc.layoutColumns, 3);
-    EXPECT_TRUE(doc.stopAtFirstFailure);
-    EXPECT_FALSE(doc.configurationPresent);
-    EXPECT_FALSE(doc.preferencesEnabled);
-    EXPECT_TRUE(doc.noDialogAfterUpload);
-    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, false}));
-    EXPECT_EQ(doc.overwriteCalibration, (std::array<bool, 4>{true, true, true, true}));
-    EXPECT_FALSE(doc.IsModified());
-    for (int i = 0; i < kChannelObjects; ++i) {
-        EXPECT_EQ(doc.Channel(i).record.GetUnitAddress(), 0);  // defaults for address 0
-        EXPECT_TRUE(doc.Channel(i).record.IsValid());
-        EXPECT_EQ(doc.Channel(i).record, doc.Channel(i).savedRecord);
-        EXPECT_DOUBLE_EQ(doc.Channel(i).talkVersion, 1.73);
-        EXPECT_EQ(doc.Channel(i).Port(), &doc.Port());
-    }
-    EXPECT_EQ(doc.ComLink().Address(), 4);
-    EXPECT_EQ(doc.DisplayLink().Address(), 5);
-    EXPECT_EQ(GetActiveDocument(), &doc);
-    EXPECT_TRUE(doc.SaveModified());
-}
-
 TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
     doc.description = "kept";
     doc.monitorCount = 2;
@@ -60,23 +36,6 @@ TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
     EXPECT_EQ(doc.monitorCount, 0);
     EXPECT_EQ(doc.channelCount, 0);
     EXPECT_EQ(doc.description, "kept");
-
-    doc.kvr100Address = 1;
-    doc.OnNewDocument();
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
-}
-
-TEST_F(DocumentTest, DeviceTypeSetsTheChannelCount) {
-    doc.SetDeviceType(1);
-    EXPECT_EQ(doc.GetChannels(), 4);
-    doc.SetDeviceType(0);
-    EXPECT_EQ(doc.GetChannels(), 1);
-    doc.SetDeviceType(7);  // not a device type: no change
-    EXPECT_EQ(doc.GetChannels(), 1);
-    doc.SetDeviceType(2);
-    EXPECT_EQ(doc.GetChannels(), 0);
 }
 
 TEST_F(DocumentTest, ModifiedByMonitorsPortSettingsAndTheFlagButNotByRecords) {
@@ -264,11 +223,7 @@ TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {
     });
     ASSERT_TRUE(doc.Channel(0).ReadParameters());  // the first device command
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].port, 0);  // nothing chosen yet: the defaults
-    EXPECT_EQ(shown[0].baud, "9600");
-    EXPECT_EQ(shown[0].parity, "None");
-    EXPECT_EQ(shown[0].dataBits, "8");
-    EXPECT_EQ(shown[0].stopBits, "1");
+    EXPECT_EQ(shown[0].port, 0);  // nothing chosen yet
     EXPECT_EQ(doc.Port().Settings().port, 3);
     EXPECT_TRUE(user.messages.empty());
 }

@@ -35,110 +35,25 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Every action of a menu in order, submenus opened in place; a submenu is listed by its
-// title as "submenu:<title>".
-std::vector<QString> Flatten(QMenu* menu, std::vector<int>& ids) {
-    std::vector<QString> out;
-    for (QAction* a : menu->actions()) {
-        if (QMenu* sub = a->menu()) {
-            out.push_back(QStringLiteral("submenu:") + sub->title());
-            for (const QString& s : Flatten(sub, ids)) {
-                out.push_back(s);
-            }
-        } else {
-            out.push_back(a->text());
-            ids.push_back(a->data().toInt());
-        }
-    }
-    return out;
-}
-
-TEST_F(GuiTest, MenuHoldsEveryItemOfTheCommandTableInOrder) {
-    MakeFrame();
-    const auto& popups = frame->PopupMenus();
-    ASSERT_EQ(popups.size(), app::Popups().size());
-    std::vector<QString> titles;
-    for (QAction* a : frame->menuBar()->actions()) {
-        titles.push_back(a->text());
-    }
-    EXPECT_EQ(titles,
-              (std::vector<QString>{QStringLiteral("&File"), QStringLiteral("&Configure"),
-                                    QStringLiteral("&KVR"), QStringLiteral("&View"),
-                                    QStringLiteral("&Help"), QStringLiteral("C&alibrate")}));
-
-    for (size_t i = 0; i < popups.size(); ++i) {
-        std::vector<QString> expected;
-        std::vector<int> expectedIds;
-        std::string submenu;
-        for (const Command& c : Commands()) {
-            if (app::Popups()[i] != c.popup) {
-                continue;
-            }
-            if (c.submenu != submenu) {
-                submenu = c.submenu;
-                if (!submenu.empty()) {
-                    expected.push_back(QStringLiteral("submenu:") + Q(submenu));
-                }
-            }
-            expected.push_back(Q(c.text));
-            expectedIds.push_back(c.id);
-        }
-        std::vector<int> ids;
-        EXPECT_EQ(Flatten(popups[i], ids), expected) << app::Popups()[i];
-        EXPECT_EQ(ids, expectedIds) << app::Popups()[i];
-    }
-}
-
-TEST_F(GuiTest, EveryCommandCarriesItsPromptToolTipShortcutAndCheckMark) {
+TEST_F(GuiTest, KeyboardCommandsLiveOnTheWindowAndEveryShortcutParses) {
     MakeFrame();
     for (const Command& c : Commands()) {
         QAction* a = Action(c.id);
         ASSERT_NE(a, nullptr) << c.id;
-        EXPECT_EQ(a->data().toInt(), c.id);
-        EXPECT_EQ(a->statusTip(), Q(app::PromptText(c))) << c.id;
-        if (*c.prompt != '\0') {
-            EXPECT_EQ(a->toolTip(), Q(app::ToolTipText(c))) << c.id;
-        }
-        EXPECT_EQ(a->shortcut(), QKeySequence(QString::fromUtf8(c.shortcut))) << c.id;
-        EXPECT_EQ(a->isCheckable(), c.checkable) << c.id;
+        // A shortcut text Qt cannot parse would give an empty sequence.
+        EXPECT_EQ(a->shortcut().isEmpty(), *c.shortcut == '\0') << c.id;
         if (*c.popup == '\0') {
             // Keyboard and toolbar commands live on the window, so their keys work.
             EXPECT_TRUE(frame->actions().contains(a)) << c.id;
         }
     }
-    // A shortcut text Qt cannot parse would give an empty sequence on both sides.
-    EXPECT_EQ(Action(app::kCmdContextHelp)->shortcut(), QKeySequence(QStringLiteral("Shift+F1")));
-}
-
-TEST_F(GuiTest, ToolbarFollowsTheLayoutWithSharpPictures) {
-    MakeFrame();
-    const QList<QAction*> actions = frame->ToolBar()->actions();
-    const std::vector<int>& layout = app::ToolbarLayout();
-    ASSERT_EQ(static_cast<size_t>(actions.size()), layout.size());
-    for (size_t i = 0; i < layout.size(); ++i) {
-        QAction* a = actions[static_cast<qsizetype>(i)];
-        if (layout[i] == app::kCmdSeparator) {
-            EXPECT_TRUE(a->isSeparator()) << i;
-            continue;
-        }
-        EXPECT_EQ(a->data().toInt(), layout[i]) << i;
-        const QIcon icon = a->icon();
-        ASSERT_FALSE(icon.isNull()) << layout[i];
-        // Drawn for ratio 2, not scaled up: 32 by 30 device pixels, not blank.
-        const QPixmap hi = icon.pixmap(app::kToolPictureSize, 2.0);
-        EXPECT_EQ(hi.size(), QSize(32, 30)) << layout[i];
-        if (i == 0) {  // one picture stands for all: drawn, not blank
-            const QImage img = hi.toImage();
-            int painted = 0;
-            for (int y = 0; y < img.height(); ++y) {
-                for (int x = 0; x < img.width(); ++x) {
-                    painted += qAlpha(img.pixel(x, y)) > 0 ? 1 : 0;
-                }
-            }
-            EXPECT_GT(painted, 40);
+    // Every toolbar picture is drawn for ratio 2, not scaled up: 32 by 30 device pixels.
+    for (QAction* a : frame->ToolBar()->actions()) {
+        if (!a->isSeparator()) {
+            EXPECT_EQ(a->icon().pixmap(app::kToolPictureSize, 2.0).size(), QSize(32, 30))
+                << a->data().toInt();
         }
     }
-    EXPECT_EQ(frame->ToolBar()->iconSize(), QSize(16, 15));
 }
 
 TEST_F(GuiTest, HighlightedMenuItemShowsItsPromptInTheMessagePane) {
@@ -206,13 +121,10 @@ TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
     app::CStatusBar* bar = frame->Bar();
     EXPECT_FALSE(bar->CommsLamp());
     const QFontMetrics fm(bar->font());
+    // The secondaries pane tells from the start which values are shown.
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOff));
     for (int pane = 1; pane < app::kPaneCount; ++pane) {
         ASSERT_NE(bar->Pane(pane), nullptr) << pane;
-        // The secondaries pane tells from the start which values are shown.
-        const QString initial = pane == app::kPaneSecondaries
-                                    ? QString::fromUtf8(kSecondariesPaneOff)
-                                    : QString::fromUtf8(app::PaneInitialText(pane));
-        EXPECT_EQ(bar->PaneText(pane), initial) << pane;
         // As wide as the longest text the pane can show.
         for (const QString& text : app::PaneTexts(pane)) {
             EXPECT_GE(bar->Pane(pane)->contentsRect().width(), fm.horizontalAdvance(text))

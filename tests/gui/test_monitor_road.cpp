@@ -5,8 +5,8 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTest>
 #include <fstream>
 #include <sstream>
 
@@ -50,7 +50,12 @@ class MonitorRoadTest : public GuiTest {
         units = std::make_unique<sim::SimUnits>(options);
         doc.Port().Settings().device = "sim";
         // Unplugged, the device is gone: every open fails until it is plugged back in.
-        doc.Port().SetLineOpener(test::UnpluggableOpener(*units, unplugged));
+        doc.Port().SetLineOpener(
+            [this, open = test::UnpluggableOpener(*units, unplugged)](
+                const std::string& device, const LineSettings& settings, std::string& error) {
+                ++opens;
+                return open(device, settings, error);
+            });
         // Saved monitors, which the upload loads: voltage of channel 1 and the
         // three-phase frequency.
         MonitorBytes entities{};
@@ -63,37 +68,32 @@ class MonitorRoadTest : public GuiTest {
         doc.noDialogAfterUpload = true;
     }
 
-    // Spins the event loop until the first value box reads something other than `not`.
-    QString WaitForValue(int cell, const QString& notThis, int ms = 5000) {
-        QElapsedTimer t;
-        t.start();
-        QString text;
-        while (t.elapsed() < ms) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            MonitorDisplay* d = frame->View()->Display();
-            if (d->CellCount() > cell) {
-                text = d->ValueBox(cell)->Text();
-                if (!text.isEmpty() && text != notThis && text != QStringLiteral("Invalid")) {
-                    return text;
-                }
-            }
-        }
-        return text;
+    // The text of a value box once it reads a value other than `notThis` (empty if none
+    // comes within the time).
+    QString WaitForValue(int cell, const QString& notThis) {
+        MonitorDisplay* d = frame->View()->Display();
+        const auto text = [&] {
+            return d->CellCount() > cell ? d->ValueBox(cell)->Text() : QString();
+        };
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                const QString t = text();
+                return !t.isEmpty() && t != notThis && t != QStringLiteral("Invalid");
+            },
+            5000);
+        return shown ? text() : QString();
     }
-
-    // Spins the event loop until the first value box shows the colour.
-    bool WaitForColour(const QColor& colour, int ms = 15000) {
-        QElapsedTimer t;
-        t.start();
-        MonitorDisplay* display = frame->View()->Display();
-        while (t.elapsed() < ms && display->ValueBox(0)->TextColour() != colour) {
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return display->ValueBox(0)->TextColour() == colour;
+    bool WaitForRed() {
+        return QTest::qWaitFor(
+            [&] {
+                return frame->View()->Display()->ValueBox(0)->TextColour() == QColor(255, 0, 0);
+            },
+            15000);
     }
 
     std::unique_ptr<sim::SimUnits> units;
     std::atomic<bool> unplugged{false};
+    std::atomic<int> opens{0};  // attempts to open the line
 };
 
 TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale) {
@@ -133,26 +133,15 @@ TEST_F(MonitorRoadTest, UploadShowsLiveValuesInGreenAndSecondariesSwitchTheScale
     Action(app::kCmdNewLog)->trigger();
     ASSERT_TRUE(script.Done());
     const std::string log = isolated.dir.File("road.log");
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 5000 && !LastLine(log).ends_with(" ;")) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return LastLine(log).ends_with(" ;"); }, 5000));
 
     // The unit goes quiet: the values turn red, and the log does not repeat the last ones.
     units->GetFaults().silent = true;
-    t.restart();
-    while (t.elapsed() < 15000 && display->ValueBox(0)->TextColour() != QColor(255, 0, 0)) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    EXPECT_EQ(display->ValueBox(0)->TextColour(), QColor(255, 0, 0)) << t.elapsed() << " ms";
+    EXPECT_TRUE(WaitForRed());
     EXPECT_FALSE(display->ValueBox(0)->Text().isEmpty());  // the last value, in red
-    t.restart();
-    while (t.elapsed() < 500) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    const std::string last = LastLine(log);
-    EXPECT_EQ(last.substr(last.find(" ; ")), " ; Invalid; Invalid; ") << last;
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return LastLine(log).ends_with(" ; Invalid; Invalid; "); }, 5000))
+        << LastLine(log);
     const std::string text = ReadFile(log);
     EXPECT_NE(text.find(" ;\r\n"), std::string::npos) << text;  // values while it answered
     std::lock_guard<std::mutex> lock(user.mutex);
@@ -166,12 +155,10 @@ TEST_F(MonitorRoadTest, UnpluggingTurnsTheValuesRedWithoutAnyBoxAndTheWindowStil
     ASSERT_FALSE(WaitForValue(0, QString()).isEmpty());
     unplugged = true;
     units->GetFaults().hangUp = true;
-    EXPECT_TRUE(WaitForColour(QColor(255, 0, 0)));
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 500) {  // the thread keeps trying to open the line meanwhile
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    EXPECT_TRUE(WaitForRed());
+    // The thread keeps trying to open the line meanwhile, each try a failure of its own.
+    const int tries = opens;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opens > tries + 3; }));
     {
         std::lock_guard<std::mutex> lock(user.mutex);
         EXPECT_FALSE(user.lamp.back());

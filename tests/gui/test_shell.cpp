@@ -262,15 +262,8 @@ TEST(ShellRules, SaveAsProposesTheFileOrANameFromTheDescription) {
     EXPECT_EQ(app::ProposedFileName(doc), "/data/site.kvr");
 }
 
-TEST_F(GuiTest, FileMenuSavesAsAProposedNameAndEveryToolbarCommandIsInAMenu) {
+TEST_F(GuiTest, SaveAsProposesANameAndEveryToolbarCommandIsInAMenu) {
     MakeFrame();
-    std::vector<int> file;
-    for (QAction* a : frame->PopupMenus()[0]->actions()) {
-        file.push_back(a->data().toInt());
-    }
-    EXPECT_EQ(file, (std::vector<int>{app::kCmdNew, app::kCmdOpen, app::kCmdSave, app::kCmdSaveAs,
-                                      app::kCmdExit}));
-    EXPECT_EQ(Action(app::kCmdSaveAs)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     std::set<int> inMenus;
     for (QMenu* menu : frame->PopupMenus()) {
         for (QAction* a : menu->actions()) {

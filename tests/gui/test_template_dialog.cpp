@@ -1,5 +1,6 @@
 // The template file form: its preview of the selected file and the OK button it allows.
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,12 +26,16 @@ class TemplateDialogTest : public ::testing::Test {
         std::string bytes = {'\x77', '\x27', static_cast<char>(description.size())};
         return bytes + description + std::string(8, '\0');
     }
-    // As the user types the file's name.
-    void Select(CTemplateFileDialog& form, const std::string& path) {
+    // As the user types the file's name; the preview then shows `shown`, and the OK button
+    // follows it.
+    void Select(CTemplateFileDialog& form, const std::string& path, const char* shown) {
         auto* name = form.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(name, nullptr);
         name->setText(QFileInfo(QString::fromStdString(path)).fileName());
-        QTest::qWait(50);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return form.Description() == QString::fromUtf8(shown) &&
+                   form.AcceptButton()->isEnabled() == form.PreviewAllowsOk();
+        })) << form.Description().toStdString();
     }
 
     IsolatedSettings isolated;
@@ -53,26 +58,25 @@ TEST_F(TemplateDialogTest, OpenFormPreviewsEachSelectionAndRefusesANonSetupFile)
     const std::string bad = Write("bad.kvr", "xx");
     CTemplateFileDialog form(true, "KVR 100/300 files (*.kvr)|*.kvr||");
     form.setNameFilter(QStringLiteral("All (*)"));
-    form.setDirectory(QString::fromStdString(isolated.dir.Path()));
+    const QString folder = QString::fromStdString(isolated.dir.Path());
+    form.setDirectory(folder);
     form.show();
-    QTest::qWait(100);
+    auto* files = form.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);  // the folder is listed before a name is typed
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files->rowCount(files->index(folder)) == 3; }));
 
-    Select(form, good);
-    EXPECT_EQ(form.Description(), QStringLiteral("Substation 4 feeder"));
+    Select(form, good, "Substation 4 feeder");
     ASSERT_NE(form.AcceptButton(), nullptr);
     EXPECT_TRUE(form.AcceptButton()->isEnabled());
 
-    Select(form, text);
-    EXPECT_EQ(form.Description(), QStringLiteral("Not a valid KVR View file"));
+    Select(form, text, "Not a valid KVR View file");
     EXPECT_FALSE(form.PreviewAllowsOk());
     EXPECT_FALSE(form.AcceptButton()->isEnabled());
     form.accept();  // a key press that got past the button
     EXPECT_TRUE(form.isVisible());
 
-    Select(form, bad);
-    EXPECT_EQ(form.Description(), QStringLiteral("Not a valid KVR file"));
-
-    Select(form, good);
+    Select(form, bad, "Not a valid KVR file");
+    Select(form, good, "Substation 4 feeder");
     EXPECT_TRUE(form.AcceptButton()->isEnabled());
     form.accept();
     EXPECT_EQ(form.result(), QDialog::Accepted);

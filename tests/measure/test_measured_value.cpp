@@ -20,8 +20,6 @@ TEST(MeasuredEntity, TextsAndMappings) {
     const MeasuredEntity rates[] = {0, 1, 2, 0, 0, 0, 0, 7, 3, 4, 5, 3, 5, 0, 0, 0};
     for (MeasuredEntity e = -1; e <= 15; ++e) {
         EXPECT_EQ(RateEntity(e), e < 0 ? 0 : rates[e]) << e;
-        EXPECT_EQ(IsEnergy(e), e >= 8 && e <= 12) << e;
-        EXPECT_EQ(IsPower(e), e >= 3 && e <= 5) << e;
     }
     EXPECT_STREQ(EntityUnit(-1), "??");
     EXPECT_STREQ(EntityUnit(15), "??");

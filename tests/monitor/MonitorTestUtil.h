@@ -2,20 +2,13 @@
 // tests: the records uploaded as an upload would leave them.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "base/Clock.h"
-#include "document/QRLDoc.h"
-#include "sim/SimLine.h"
-#include "support/ScriptedUser.h"
-#include "support/TempDir.h"
+#include "support/SimDocument.h"
 
 namespace kvr::test {
 
@@ -26,17 +19,14 @@ inline std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-class SimDocTest : public ::testing::Test {
+class SimDocTest : public SimDocumentTest {
   protected:
     // Units of the given kind, their boards uploaded; the channel count as an upload
     // leaves it (4 for a KVR 300, 1 for a KVR 100).
     void Attach(sim::UnitKind kind = sim::UnitKind::Kvr300) {
         sim::SimOptions options;
         options.kind = kind;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
-        doc.Port().Settings().device = "/dev/kvr-sim";
+        StartUnits(options);
         doc.OnNewDocument();
         const int boards = kind == sim::UnitKind::Kvr300 ? 4 : 1;
         for (int b = 0; b < boards; ++b) {
@@ -53,15 +43,6 @@ class SimDocTest : public ::testing::Test {
             doc.monitorEntities[i] = static_cast<uint8_t>(monitors[i].second);
         }
     }
-
-    IsolatedSettings isolated;
-    VirtualClock clock;
-    ScopedClock useClock{clock};
-    ScriptedUser user;
-    ScopedUserSeam useUser{user};
-    std::unique_ptr<sim::SimUnits> units;
-    CQRLDoc doc;
-    ScopedActiveDocument active{doc};
 };
 
 }  // namespace kvr::test

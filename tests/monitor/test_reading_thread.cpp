@@ -72,27 +72,19 @@ TEST_F(ReadingTest, ACycleFormatsEveryMonitorAndFlagsNewValues) {
     EXPECT_TRUE(user.messages.empty());
 }
 
+// One lost and one regained contact is the fault matrix's test; here contact that stays
+// lost, or stays, beeps only once.
 TEST_F(ReadingTest, ContactBeepsOncePerChange) {
     Attach();
     SetMonitors({{0, entity::kVoltage}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     ASSERT_EQ(reading.RunPass(), Pass::Read);
-    EXPECT_EQ(user.beeps, (std::vector<Beep>{{2000, 100}}));
     const std::string before = Texts(1)[0];
-
-    shared.newValues = false;
     units->GetFaults().silent = true;
     EXPECT_EQ(reading.RunPass(), Pass::NoContact);
-    EXPECT_EQ(reading.RunPass(), Pass::NoContact);  // no second beep
-    EXPECT_FALSE(shared.contact);
-    EXPECT_FALSE(shared.newValues);
+    EXPECT_EQ(reading.RunPass(), Pass::NoContact);
     EXPECT_EQ(Texts(1)[0], before);  // the last texts stay
     EXPECT_EQ(user.beeps, (std::vector<Beep>{{2000, 100}, {2000, 1000}}));
-
-    units->GetFaults().silent = false;
-    EXPECT_EQ(reading.RunPass(), Pass::Read);
-    EXPECT_EQ(reading.RunPass(), Pass::Read);
-    EXPECT_EQ(user.beeps, (std::vector<Beep>{{2000, 100}, {2000, 1000}, {2000, 100}}));
 }
 
 TEST_F(ReadingTest, SecondariesShowTheInputValue) {
@@ -324,11 +316,7 @@ TEST_F(ReadingTest, TheThreadReadsUntilStoppedWithinTheLimit) {
     SetMonitors({{0, entity::kVoltage}, {3, entity::kFrequency}});
     reading.Start(0);
     EXPECT_TRUE(reading.Running());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (reading.Cycles() < 5 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_GE(reading.Cycles(), 5u);
+    EXPECT_TRUE(Eventually([&] { return reading.Cycles() >= 5; }));
     const uint64_t stopAt = clock.NowMs();
     EXPECT_TRUE(reading.Stop());
     EXPECT_LT(clock.NowMs() - stopAt, kReadingStopWaitMs);
@@ -340,11 +328,8 @@ TEST_F(ReadingTest, TheThreadReadsUntilStoppedWithinTheLimit) {
     // Started again (as after a new first showing of the view), it goes on reading.
     const uint64_t before = reading.Cycles();
     reading.Start(0);
-    while (reading.Cycles() == before && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    EXPECT_TRUE(Eventually([&] { return reading.Cycles() > before; }));
     EXPECT_TRUE(reading.Stop());
-    EXPECT_GT(reading.Cycles(), before);
 }
 
 }  // namespace

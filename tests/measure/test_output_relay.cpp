@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "document/TransferFixture.h"
+#include "measure/AnalogOutput.h"
+#include "measure/OutputOverview.h"
+#include "measure/RelayOutput.h"
+#include "support/ScriptedUser.h"
+
+namespace kvr {
+namespace {
+
+using namespace entity;
+using Texts = std::vector<std::string>;
+
+class RelayOutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        doc.OnNewDocument();
+        doc.SetDeviceType(1);
+        for (int c = 0; c < 3; ++c) {
+            doc.Channel(c).record.SetPhase(false, phase::kA + c);
+            doc.Channel(c).record.SetPhase(true, phase::kA + c);
+        }
+    }
+    RelayOutputForm Opened() {
+        RelayOutputForm form(doc, 0, 2);
+        form.Open();
+        return form;
+    }
+    bool Threshold(RelayOutputForm& form, const std::string& trigger, const std::string& hyst,
+                   RelayDirection d = RelayDirection::Rising) {
+        user.messages.clear();
+        form.SetTriggerText(trigger);
+        form.SetHysteresisText(hyst);
+        form.SetDirection(d);
+        return form.Ok();
+    }
+    bool Pulse(RelayOutputForm& form, const std::string& power, const std::string& pulses) {
+        user.messages.clear();
+        form.SetPowerText(power);
+        form.SetPulsesText(pulses);
+        return form.Ok();
+    }
+    Texts Shown() const {
+        Texts out;
+        for (const auto& m : user.messages) {
+            out.push_back(m.text);
+        }
+        return out;
+    }
+    uint16_t Word(bool reset) const {
+        return doc.Channel(0).record.GetU16(
+            (reset ? ParameterRecord::kOutputScaleMax : ParameterRecord::kOutputScaleMin) + 4);
+    }
+
+    CQRLDoc doc;
+    test::ScriptedUser user;
+    ScopedUserSeam seam{user};
+};
+
+TEST_F(RelayOutputTest, PulseOutputs) {
+    RelayOutputForm form = Opened();
+    EXPECT_FALSE(form.Valid());
+    EXPECT_FALSE(form.Ok());
+    EXPECT_EQ(Shown(), Texts{"Select a Valid Entity First"});
+
+    ASSERT_TRUE(form.Change(kActiveEnergyImport, 0));  // nominal 110 W at 100 pulses
+    EXPECT_TRUE(form.IsPulseOutput());
+    EXPECT_EQ(form.FocusField(), RelayField::Power);
+    EXPECT_EQ(form.PowerText(), "110.0 W");
+    EXPECT_EQ(form.PulsesText(), "100");
+    EXPECT_FALSE(Pulse(form, "1 kW", "3601"));
+    EXPECT_EQ(Shown(), Texts{"The pulses setting is out of range!"});
+    EXPECT_EQ(form.PulsesText(), "100");  // the previous value again
+    EXPECT_EQ(form.FailedField(), RelayField::Pulses);
+    EXPECT_FALSE(Pulse(form, "1 kW", "0"));
+    EXPECT_FALSE(Pulse(form, "0 W", "10"));
+    EXPECT_EQ(Shown(), Texts{"The power setting is illegal!"});
+    EXPECT_FALSE(Pulse(form, "4 kW", "10"));
+    EXPECT_EQ(Shown(), Texts{"The power setting is out of range!"});
+
+    ASSERT_TRUE(Pulse(form, "1 kW", "1000"));
+    EXPECT_EQ(Word(false), 10000);  // Active Power counts
+    EXPECT_EQ(Word(true), 1000);
+    EXPECT_EQ(doc.Channel(0).record.GetLevelMax(2), 0);
+    // From one energy to another the settings stay.
+    ASSERT_TRUE(form.Change(kActiveEnergyExport, 0));
+    EXPECT_EQ(form.PowerText(), "1.000 kW");
+    EXPECT_EQ(form.PulsesText(), "1000");
+}
+
+TEST_F(RelayOutputTest, ThresholdOutputs) {
+    RelayOutputForm form = Opened();
+    ASSERT_TRUE(form.Change(kVoltage, 0));
+    EXPECT_EQ(form.FocusField(), RelayField::Trigger);
+    EXPECT_EQ(form.TriggerText(), "110.0 V");
+    EXPECT_EQ(form.HysteresisText(), "5.00%");
+
+    ASSERT_TRUE(Threshold(form, "120 V", "5%"));
+    EXPECT_EQ(Word(false), 1200);
+    EXPECT_EQ(Word(true), 1140);
+    RelayOutputForm rising = Opened();
+    EXPECT_EQ(rising.HysteresisText(), "5.00%");
+    EXPECT_EQ(rising.Direction(), RelayDirection::Rising);
+    ASSERT_TRUE(Threshold(form, "120 V", "5 %", RelayDirection::Falling));
+    EXPECT_EQ(Word(true), 1260);
+    EXPECT_EQ(Opened().Direction(), RelayDirection::Falling);
+
+    // Checks in order: the first failure is the only message.
+    EXPECT_FALSE(Threshold(form, "120 A", "5"));
+    EXPECT_EQ(Shown(), Texts{"The trigger level is illegal!"});
+    EXPECT_FALSE(Threshold(form, "120 V", "5"));
+    EXPECT_EQ(Shown(), Texts{"The hysteresis setting is illegal or out of range!"});
+    EXPECT_EQ(form.FailedField(), RelayField::Hysteresis);
+    EXPECT_FALSE(Threshold(form, "120 V", "101%"));
+    EXPECT_EQ(Shown(), Texts{"The hysteresis setting is illegal or out of range!"});
+    EXPECT_FALSE(Threshold(form, "-1 V", "5%"));
+    EXPECT_EQ(Shown(), Texts{"The trigger level is out of range!"});
+    EXPECT_FALSE(Threshold(form, "6 kV", "100%", RelayDirection::Falling));
+    EXPECT_EQ(Shown(), Texts{"The hysteresis setting is out of range!"});
+    EXPECT_EQ(Word(true), 1260);  // nothing written
+
+    // A new entity gets its nominal trigger and a reset 5 % below.
+    ASSERT_TRUE(form.Change(kFrequency, 0));
+    ASSERT_TRUE(form.Ok());
+    EXPECT_EQ(Word(false), 5500);
+    EXPECT_EQ(Word(true), 5225);
+
+    // Levels above 32767 counts are kept whole.
+    ASSERT_TRUE(form.Change(kCycleCurrentMax, 0));
+    ASSERT_TRUE(Threshold(form, "50 A", "10%"));
+    EXPECT_EQ(Word(false), 50000);
+    EXPECT_EQ(Word(true), 45000);
+    EXPECT_EQ(Opened().TriggerText(), "50.00 A");
+}
+
+TEST_F(RelayOutputTest, PrimaryValuesPowerRuleAndPowerFactor) {
+    ParameterRecord& r = doc.Channel(0).record;
+    r.SetDirect(false, false);
+    r.SetPrimary(false, false, 11000);  // VT 11 kV : 110 V
+    RelayOutputForm form = Opened();
+    ASSERT_TRUE(form.Change(kVoltage, 0));
+    ASSERT_TRUE(form.SetSecondary(false));
+    EXPECT_EQ(form.TriggerText(), "11.00 kV");
+    ASSERT_TRUE(Threshold(form, "13.2 kV", "5%"));
+    EXPECT_EQ(Word(false), 1320);
+
+    r.SetRanges(0, 1);  // power words are stored divided by 10
+    ASSERT_TRUE(form.Change(kActivePower, 0));
+    ASSERT_TRUE(form.SetSecondary(true));
+    EXPECT_EQ(form.TriggerText(), "110.0 W");
+    ASSERT_TRUE(Threshold(form, "1 kW", "10%"));
+    EXPECT_EQ(Word(false), 1000);
+    EXPECT_EQ(Word(true), 900);
+    EXPECT_EQ(Opened().TriggerText(), "1.000 kW");
+
+    ASSERT_TRUE(form.Change(kPowerFactor, 0));
+    form.SetTriggerText("0.5");
+    EXPECT_NEAR(form.Phasor().GetPowerFactor(0), 0.5, 1e-12);
+    ASSERT_TRUE(form.Phasor().SetAngle(0, 0.0));
+    form.PhasorMoved();
+    EXPECT_EQ(form.TriggerText(), "1.000 ");
+}
+
+// Outputs configured through the forms' rules survive a download and an upload whole.
+class OutputRoadTest : public test::TransferTest {};
+
+TEST_F(OutputRoadTest, AnalogAndRelayPortsRoundTripThroughTheUnit) {
+    Uploaded();
+    ParameterRecord& r = doc.Channel(1).record;
+    r.SetPhase(false, phase::kB);
+    r.SetPhase(true, phase::kB);
+    OutputOverview overview(doc);
+    overview.Fill();
+    ASSERT_TRUE(overview.Select(4, 2));  // Output 5: channel 1, port 0, analog
+    ASSERT_TRUE(overview.Select(5, 4));  // Output 6: relay
+    ASSERT_EQ(overview.Configure(4), OutputForm::Analog);
+
+    AnalogOutputForm analog(doc, 1, 0);
+    analog.Open();
+    ASSERT_TRUE(analog.Change(kVoltage, 1));
+    ASSERT_TRUE(analog.SelectRange(12));  // "10mA"
+    analog.SetMinText("0 V");
+    analog.SetMaxText("120 V");
+    analog.SetOutMinText("2 mA");
+    analog.SetOutMaxText("10 mA");
+    ASSERT_TRUE(analog.Ok());
+    RelayOutputForm relay(doc, 1, 1);
+    relay.Open();
+    ASSERT_TRUE(relay.Change(kCurrent, 1));
+    relay.SetTriggerText("0.8 A");
+    relay.SetHysteresisText("2.5%");
+    relay.SetDirection(RelayDirection::Falling);
+    ASSERT_TRUE(relay.Ok());
+    EXPECT_TRUE(user.messages.empty());
+    const ParameterRecord configured = r;
+    EXPECT_EQ(configured.GetLevelMin(0), 292);
+    EXPECT_EQ(configured.GetU16(ParameterRecord::kOutputScaleMax + 2), 820);
+
+    ASSERT_TRUE(DownloadCommand(doc).complete);
+    EXPECT_EQ(UnitRecord(1), configured);
+    doc.OnNewDocument();
+    Uploaded();
+    EXPECT_EQ(doc.Channel(1).record, configured);
+}
+
+}  // namespace
+}  // namespace kvr

@@ -748,7 +748,7 @@ class QuietSeam final : public IUserSeam {
 };
 
 void Line(const char* name, const std::string& value) {
-    std::printf("  %-24s %s\n", name, TerminalText(value).c_str());
+    std::printf("  %-24s %s\n", name, TerminalText(Trim(value)).c_str());
 }
 
 // "secondary (primary: primary)" when the two differ.
@@ -760,7 +760,7 @@ std::string BothValues(const std::string& secondary, const std::string& primary)
 void PrintAnalog(CQRLDoc& doc, int output) {
     AnalogOutputForm f(doc, OutputChannel(output), OutputPort(output));
     f.Open();
-    Line("Entity", Trim(f.EntityLabel()));
+    Line("Entity", f.EntityLabel());
     if (!f.Valid()) {
         return;
     }
@@ -778,7 +778,7 @@ void PrintAnalog(CQRLDoc& doc, int output) {
 void PrintRelay(CQRLDoc& doc, int output) {
     RelayOutputForm f(doc, OutputChannel(output), OutputPort(output));
     f.Open();
-    Line("Entity", Trim(f.EntityLabel()));
+    Line("Entity", f.EntityLabel());
     if (!f.Valid()) {
         return;
     }

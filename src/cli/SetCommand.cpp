@@ -19,6 +19,7 @@
 #include "measure/InputPage.h"
 #include "measure/MeasuredValue.h"
 #include "measure/OutputOverview.h"
+#include "measure/Phasor.h"
 #include "measure/RelayOutput.h"
 
 namespace kvr::cli {
@@ -216,6 +217,26 @@ bool AnalogReady(const Target& t, std::string& why) {
     return true;
 }
 
+// A power factor with its side, "0.85 lag" or "0.9 lead": the phasor control's choice,
+// which a typed number alone cannot make. False for any other text.
+bool ReadSidedPowerFactor(const std::string& text, double& angle) {
+    const std::string t = Trim(text);
+    for (const auto& [word, side] : {std::pair{"lag", -1.0}, std::pair{"lead", 1.0}}) {
+        const std::string w = word;
+        if (t.size() <= w.size() || !EqualNoCase(t.substr(t.size() - w.size()), w)) {
+            continue;
+        }
+        MeasuredValue pf;
+        if (!pf.ParseWithUnit(Trim(t.substr(0, t.size() - w.size())), entity::kPowerFactor) ||
+            pf.GetValue() < -1.0 || pf.GetValue() > 1.0) {
+            return false;
+        }
+        angle = AngleOfPowerFactor(pf.GetValue(), side);
+        return true;
+    }
+    return false;
+}
+
 bool ApplyAnalog(const KeyRow& row, Target& t, const Value& v, std::string& why) {
     if (!AnalogReady(t, why)) {
         return false;
@@ -224,6 +245,12 @@ bool ApplyAnalog(const KeyRow& row, Target& t, const Value& v, std::string& why)
     const std::string name = row.name;
     if (name == "range") {
         return f.SelectRange(v.number);
+    }
+    double angle = 0.0;
+    if ((name == "min" || name == "max") && f.IsPowerFactor() &&
+        ReadSidedPowerFactor(v.text, angle)) {
+        f.MovePhasor(name == "min" ? 0 : 1, angle);  // as the phasor is placed with the mouse
+        return true;
     }
     if (name == "secondary") {
         f.SetSecondary(v.on);
@@ -342,7 +369,8 @@ const KeyRow kKeys[] = {
     {Scope::Output, "secondary", ValueKind::YesNo, kNoField, ApplyRelay,
      "yes (values typed as input values, the default) or no (as primary values)"},
     {Scope::Output, "min", ValueKind::Text, kNoField, ApplyAnalog,
-     "analog: the entity's value at the minimum output, e.g. 0 or 0 V"},
+     "analog: the entity's value at the minimum output, e.g. 0 V; a power factor may take "
+     "its side: 0.85 lag or 0.9 lead"},
     {Scope::Output, "max", ValueKind::Text, kNoField, ApplyAnalog,
      "analog: the entity's value at the maximum output, e.g. 120 V or 500 W"},
     {Scope::Output, "out-min", ValueKind::Text, kNoField, ApplyAnalog,
@@ -769,8 +797,12 @@ void PrintAnalog(CQRLDoc& doc, int output) {
     const std::string min = f.MinText();
     const std::string max = f.MaxText();
     f.SetSecondary(false);
-    Line("Minimum", BothValues(min, f.MinText()));
-    Line("Maximum", BothValues(max, f.MaxText()));
+    // A power factor's side is bit 0 of its limit: set for lagging.
+    const auto side = [&f](int k) {
+        return !f.IsPowerFactor() ? "" : f.SideValue(k) < 0 ? " lag" : " lead";
+    };
+    Line("Minimum", BothValues(Trim(min) + side(0), Trim(f.MinText()) + side(0)));
+    Line("Maximum", BothValues(Trim(max) + side(1), Trim(f.MaxText()) + side(1)));
     Line("Output at minimum", f.OutMinText());
     Line("Output at maximum", f.OutMaxText());
 }

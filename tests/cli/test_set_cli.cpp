@@ -51,11 +51,12 @@ class SetCli : public ::testing::Test {
 
 TEST_F(SetCli, InputAndOutputKeysWriteTheRecordsAsTheFormsDo) {
     const SetupImage before = Decode(file);
-    test::RunResult r = Set({"ch1.vt-primary=6553.5 kV", "ch1.phase-correction=-1.234",
-                             "ch2.voltage-phase=Reversed V[ab]", "ch3.current-range=1",
-                             "ch3.name=Feeder 3", "out1.range=10.0V", "out1.max=600W",
-                             "out2.card=relay+", "out2.entity=v", "out2.trigger=120 V",
-                             "out2.hysteresis=5%", "out2.direction=falling", "out5.card=none"});
+    test::RunResult r =
+        Set({"ch1.vt-primary=6553.5 kV", "ch1.phase-correction=-1.234",
+             "ch2.voltage-phase=Reversed V[ab]", "ch3.current-range=1", "ch3.name=Feeder 3",
+             "out1.range=10.0V", "out1.max=600W", "out2.card=relay+", "out2.entity=v",
+             "out2.trigger=120 V", "out2.hysteresis=5%", "out2.direction=falling", "out5.card=none",
+             "out3.card=analog", "out3.entity=pf", "out3.min=0.5 lag"});
     ASSERT_EQ(r.status, 0) << r.err;
     const SetupImage after = Decode(file);
     const ParameterRecord& c1 = after.records[0];
@@ -78,11 +79,12 @@ TEST_F(SetCli, InputAndOutputKeysWriteTheRecordsAsTheFormsDo) {
     EXPECT_EQ(c1.GetU16(ParameterRecord::kOutputScaleMin + 2), 1200);
     EXPECT_EQ(c1.GetU16(ParameterRecord::kOutputScaleMax + 2), 1260);
     EXPECT_EQ(after.records[1].GetCardType(0), 0);
+    EXPECT_EQ(c1.GetScaleMin(2), 16385);  // 0.5, lagging: bit 0 set
     // Untouched: the other outputs of board 0 and the output calibration.
     for (size_t k = ParameterRecord::kDacOffset; k < ParameterRecord::kFirmwareVersion; ++k) {
         EXPECT_EQ(c1.Bytes()[k], before.records[0].Bytes()[k]) << k;
     }
-    EXPECT_EQ(c1.GetOutputEntity(2), before.records[0].GetOutputEntity(2));
+    EXPECT_EQ(c1.GetOutputEntity(3), before.records[0].GetOutputEntity(3));
 
     r = Kvrctl({"show", file});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -132,6 +134,20 @@ TEST_F(SetCli, ARefusalLeavesTheFileAsItWas) {
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
         EXPECT_EQ(ReadFile(file), original) << c.keys.front();
     }
+    // A KVR 100's file: the pages and outputs of channels it lacks are not offered.
+    SetupImage kvr100;
+    kvr100.channelCount = 1;
+    kvr100.records[0].ResetToDefaults(0);
+    const std::string single = dir.File("kvr100.kvr");
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(single, EncodeSetup(kvr100), error)) << error;
+    for (const char* key : {"ch2.name=x", "out5.card=relay"}) {
+        const test::RunResult r = Kvrctl({"set", single, key});
+        EXPECT_EQ(r.status, 1) << key;
+        EXPECT_NE(r.err.find("is not a"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFile(single), EncodeSetup(kvr100));
+
     const test::RunResult r = Kvrctl({"set", "--keys"});
     EXPECT_EQ(r.status, 0);
     for (const char* key : {"chN.vt-primary ", "line-to-line ", "outN.card ", "outN.direction "}) {

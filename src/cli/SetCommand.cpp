@@ -668,6 +668,12 @@ int Set(const Options&, const std::vector<std::string>& args) {
             "set", args.empty() ? "no setup file given" : "unexpected argument '" + args[0] + "'");
     }
     const std::string path = args[0];
+    const KeyRow* row = nullptr;
+    int index = 0;
+    if (path.find('=') != std::string::npos &&
+        FindKey(path.substr(0, path.find('=')), row, index)) {
+        return UsageError("set", "no setup file given before " + path);
+    }
     std::vector<Setting> settings;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -1,10 +1,15 @@
 // Shared pieces of the kvrctl commands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "link/SerialPort.h"
+
+namespace kvr {
+class CQRLDoc;
+}
 
 namespace kvr::cli {
 
@@ -51,6 +56,12 @@ bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string
 int StoredKvr100Address();
 bool StoreKvr100Address(int address);
 
+// An entity as the monitor command takes it: a code 1 to 14 or a name such as voltage,
+// pf or active-energy (any case).
+bool ParseEntityWord(const std::string& word, int32_t& entity);
+// The outputs of a loaded setup file decoded as the output forms show them ('show').
+void PrintOutputs(CQRLDoc& doc);
+
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);
 int Values(const Options& options, const std::vector<std::string>& args);
@@ -64,5 +75,6 @@ int Diff(const Options& options, const std::vector<std::string>& args);
 int Monitor(const Options& options, const std::vector<std::string>& args);
 int Address(const Options& options, const std::vector<std::string>& args);
 int Ports(const Options& options, const std::vector<std::string>& args);
+int Set(const Options& options, const std::vector<std::string>& args);
 
 }  // namespace kvr::cli

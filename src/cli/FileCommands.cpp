@@ -143,6 +143,7 @@ int ShowText(const std::string& path, const LoadedSetup& file) {
             std::printf("  %-24s %s\n", name.c_str(), TerminalText(value).c_str());
         }
     }
+    PrintOutputs(*file.doc);
     return 0;
 }
 

@@ -99,6 +99,12 @@ bool ParseMonitor(const std::string& text, int& channel, MeasuredEntity& e) {
     } else {
         return false;
     }
+    return ParseEntityWord(word, e);
+}
+
+}  // namespace
+
+bool ParseEntityWord(const std::string& word, int32_t& e) {
     double code = 0;
     if (ParseWholeNumber(word, code)) {
         if (code < 1 || code > entity::kLast || code != static_cast<int>(code)) {
@@ -115,6 +121,8 @@ bool ParseMonitor(const std::string& text, int& channel, MeasuredEntity& e) {
     }
     return false;
 }
+
+namespace {
 
 bool ParseArgs(const std::vector<std::string>& args, MonitorArgs& out, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {

@@ -141,6 +141,20 @@ const Command kCommands[] = {
      "\n"
      "Prints everything a setup file holds, decoded.\n"
      "  --json   a JSON document that 'kvrctl convert' turns back into the file\n"},
+    {"set", Set, "edit a setup file's inputs and outputs as the forms would",
+     "usage: kvrctl set FILE.kvr KEY=VALUE [KEY=VALUE ...]\n"
+     "       kvrctl set --keys\n"
+     "\n"
+     "Edits a setup file in place through the rules of the input sheet and the output\n"
+     "forms: each value is what a user would type or pick there (\"ch1.vt-primary=11 kV\",\n"
+     "\"ch1.voltage-phase=V[an]\" or its list index, yes or no for a check box). The keys of\n"
+     "one channel are applied as one Apply of its page, those of one output as one OK of its\n"
+     "form (after its card: out5.card=relay); the three-phase record is then derived as\n"
+     "after the input sheet, and the file is saved in one step.\n"
+     "  --keys   every key with the values it takes (chN: channel 1 to 3; outN: output 1\n"
+     "           to 12, on board (N-1)/4, port (N-1) mod 4)\n"
+     "The first refusal prints the form's message; the file is then left exactly as it was\n"
+     "(status 1). An unknown key or a value that no control offers is status 2.\n"},
     {"convert", Convert, "a setup file to JSON, or JSON to a setup file",
      "usage: kvrctl convert FILE.kvr -o FILE.json\n"
      "       kvrctl convert FILE.json -o FILE.kvr\n"

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "document/Branding.h"
+#include "document/QRLDoc.h"
 #include "support/TempDir.h"
 
 namespace kvr {
@@ -19,20 +20,20 @@ TEST(Branding, IndexFollowsTheCountryText) {
 TEST(Branding, DocumentTextsAndTheSplashDefault) {
     test::IsolatedSettings settings;
     CQRLDoc doc;
-    LoadBranding(doc);  // no "QRL.ini": the texts take "us", the splash "za"
-    EXPECT_EQ(doc.productTitle, "Corvane KVR View\nVersion 1.22");
-    EXPECT_EQ(doc.systemName, "Corvane Velquist");
+    doc.Brand() = LoadBranding();  // no "QRL.ini": the texts take "us", the splash "za"
+    EXPECT_EQ(doc.Brand().productTitle, "Corvane KVR View\nVersion 1.22");
+    EXPECT_EQ(doc.Brand().systemName, "Corvane Velquist");
     EXPECT_EQ(SplashBrandingIndex(), 2);
 
     std::ofstream(settings.dir.File("QRL.ini")) << "[Country]\nCountry=ZA\n";
-    LoadBranding(doc);
-    EXPECT_EQ(doc.systemName, "Halvery Velquist");
-    EXPECT_FALSE(doc.contactText.empty());
+    doc.Brand() = LoadBranding();
+    EXPECT_EQ(doc.Brand().systemName, "Halvery Velquist");
+    EXPECT_FALSE(doc.Brand().contactText.empty());
 
     std::ofstream(settings.dir.File("QRL.ini")) << "[Country]\nCountry=de\n";
-    LoadBranding(doc);
-    EXPECT_EQ(doc.productTitle, "");
-    EXPECT_EQ(doc.streetAddress, "");
+    doc.Brand() = LoadBranding();
+    EXPECT_EQ(doc.Brand().productTitle, "");
+    EXPECT_EQ(doc.Brand().streetAddress, "");
     EXPECT_EQ(SplashBrandingIndex(), 0);  // no splash picture at all
 }
 

@@ -59,8 +59,8 @@ class MonitorRoadTest : public GuiTest {
         entities[1] = 7;
         channels[1] = 3;
         ASSERT_TRUE(WriteMonitorList(2, entities, channels));
-        doc.preferencesEnabled = true;  // no summary box after the upload
-        doc.noDialogAfterUpload = true;
+        doc.Preferences().enabled = true;  // no summary box after the upload
+        doc.Preferences().noDialogAfterUpload = true;
     }
 
     // Spins the event loop until the first value box reads something other than `not`.

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 2:
             board.SetDeviceCode(mode >> 6 == 2 ? 1u : 0u);
             if (board.ReadValues()) {
-                for (int e = 0; e <= 15; ++e) {
+                for (int code = 0; code <= 15; ++code) {
+                    const MeasuredEntity e = EntityFromCode(code);
                     for (Winding winding : {Winding::Primary, Winding::Secondary}) {
                         double v = 0;
                         if (board.GetValue(e, winding, v) && !std::isfinite(v)) {

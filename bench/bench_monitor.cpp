@@ -49,13 +49,13 @@ bool Run(unsigned baud, double seconds, std::vector<Figure>& out) {
         }
         doc.Channel(b).UpdateExtendedFromFirmware();
     }
-    doc.channelCount = kvr::kChannelObjects;
+    doc.SetChannels(kvr::kChannelObjects);
     // Sixty monitors spread over the four boards and the measured entities.
     const int entities[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13};
-    doc.monitorCount = kvr::kMaxMonitors;
+    doc.Monitors().count = kvr::kMaxMonitors;
     for (int i = 0; i < kvr::kMaxMonitors; ++i) {
-        doc.monitorChannels[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 4);
-        doc.monitorEntities[static_cast<size_t>(i)] = static_cast<uint8_t>(entities[i % 11]);
+        doc.Monitors().channels[static_cast<size_t>(i)] = static_cast<uint8_t>(i % 4);
+        doc.Monitors().entities[static_cast<size_t>(i)] = static_cast<uint8_t>(entities[i % 11]);
     }
 
     kvr::MonitorShared shared;

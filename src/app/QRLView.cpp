@@ -116,8 +116,8 @@ void CQRLView::showEvent(QShowEvent* event) {
 }
 
 void CQRLView::OnInitialUpdate() {
-    LoadBranding(doc_);
-    frame_.SetTitlePart(doc_.systemName);
+    doc_.Brand() = LoadBranding();
+    frame_.SetTitlePart(doc_.Brand().systemName);
     LayoutMonitors(0);
     reader_ = std::make_unique<ReadingThread>(doc_, shared_);
     reader_->Start(MonitorReadIntervalMs());
@@ -159,7 +159,7 @@ bool CQRLView::IsCommandChecked(int id) const {
     if (id == kCmdSecondaries) {
         return shared_.secondaries;
     }
-    return id == kCmdUploadUntilFirstFail && doc_.stopAtFirstFailure;
+    return id == kCmdUploadUntilFirstFail && doc_.StopAtFirstFailure();
 }
 
 void CQRLView::OnTalkPaneDoubleClick() {
@@ -168,7 +168,7 @@ void CQRLView::OnTalkPaneDoubleClick() {
 
 bool CQRLView::OpenDocument(const std::string& path) {
     const bool ok = OpenDocumentFile(doc_, path);
-    LayoutMonitors(doc_.monitorCount);
+    LayoutMonitors(doc_.Monitors().count);
     frame_.UpdateTitle();
     return ok;
 }
@@ -256,7 +256,7 @@ void CQRLView::OnNew() {
         }
         doc_.OnNewDocument();
     }
-    LayoutMonitors(doc_.monitorCount);
+    LayoutMonitors(doc_.Monitors().count);
     frame_.UpdateTitle();
 }
 
@@ -292,7 +292,7 @@ void CQRLView::OnSaveAs() {
 
 void CQRLView::OnUpload() {
     SetContactState(UploadCommand(doc_));
-    LayoutMonitors(doc_.monitorCount);
+    LayoutMonitors(doc_.Monitors().count);
     frame_.UpdateTitle();
 }
 
@@ -301,7 +301,7 @@ void CQRLView::OnDownload() {
 }
 
 bool CQRLView::CanDownload() const {
-    return doc_.configurationPresent;
+    return doc_.ConfigurationPresent();
 }
 
 void CQRLView::OnTransmissionSetup() {
@@ -324,7 +324,7 @@ void CQRLView::OnQueryDevice() {
 void CQRLView::OnOptions() {
     COptionsForm form(window());
     if (form.exec() == QDialog::Accepted) {
-        doc_.operatorName = form.OperatorName();
+        doc_.SetOperatorName(form.OperatorName());
     }
 }
 
@@ -334,7 +334,7 @@ void CQRLView::OnAbout() {
 }
 
 void CQRLView::OnUploadUntilFirstFail() {
-    doc_.stopAtFirstFailure = !doc_.stopAtFirstFailure;
+    doc_.SetStopAtFirstFailure(!doc_.StopAtFirstFailure());
 }
 
 void CQRLView::OnDownloadPreferences() {

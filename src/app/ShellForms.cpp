@@ -74,7 +74,7 @@ CAboutBox::CAboutBox(const CQRLDoc& doc, int branding, QWidget* parent) : QDialo
 
     auto* texts = new QVBoxLayout;
     top->addLayout(texts, 1);
-    product_ = TextLabel(doc.productTitle, this, QStringLiteral("productTitle"));
+    product_ = TextLabel(doc.Brand().productTitle, this, QStringLiteral("productTitle"));
     const QFileInfo program(QCoreApplication::applicationFilePath());
     build_ = TextLabel(BuildText(program.lastModified().toSecsSinceEpoch()), this,
                        QStringLiteral("build"));
@@ -99,9 +99,11 @@ CAboutBox::CAboutBox(const CQRLDoc& doc, int branding, QWidget* parent) : QDialo
     contact_ = new QGroupBox(this);
     contact_->setObjectName(QStringLiteral("contactGroup"));
     auto* address = new QVBoxLayout(contact_);
-    address->addWidget(TextLabel(doc.streetAddress, contact_, QStringLiteral("streetAddress")));
-    address->addWidget(TextLabel(doc.postalAddress, contact_, QStringLiteral("postalAddress")));
-    address->addWidget(TextLabel(doc.contactText, contact_, QStringLiteral("contactText")));
+    address->addWidget(
+        TextLabel(doc.Brand().streetAddress, contact_, QStringLiteral("streetAddress")));
+    address->addWidget(
+        TextLabel(doc.Brand().postalAddress, contact_, QStringLiteral("postalAddress")));
+    address->addWidget(TextLabel(doc.Brand().contactText, contact_, QStringLiteral("contactText")));
     layout->addWidget(contact_);
     contact_->hide();  // the box opens ending above the group
     connect(contactButton_, &QPushButton::clicked, contact_, &QWidget::show);

@@ -48,7 +48,7 @@ std::string ProposedFileName(const CQRLDoc& doc) {
         return doc.PathName();
     }
     std::string name;
-    for (char c : doc.description) {
+    for (char c : doc.Description()) {
         if (c == '\n' || c == '\r') {
             break;  // the first line says enough
         }
@@ -88,8 +88,8 @@ WindowPlacement ExitPlacement(int left, int top, int right, int bottom, bool max
 
 std::string TalkSupportText() {
     char text[48];
-    std::snprintf(text, sizeof text, "Supports KVR Talk V%d.%02d", kSupportedTalkMajor,
-                  kSupportedTalkMinor);
+    std::snprintf(text, sizeof text, "Supports KVR Talk V%d.%02d", talk::kTalkMajor,
+                  talk::kTalkMinor);
     return text;
 }
 

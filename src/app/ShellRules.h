@@ -49,8 +49,6 @@ WindowPlacement ExitPlacement(int left, int top, int right, int bottom, bool max
                               bool minimized);
 
 // About box texts.
-inline constexpr int kSupportedTalkMajor = 1;
-inline constexpr int kSupportedTalkMinor = 73;
 std::string TalkSupportText();  // "Supports KVR Talk V1.73"
 // "Build : " with the local date "%d %b, %Y", "; " and the time "%H:%M:%S".
 std::string BuildText(std::time_t modified);

@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
             int delay = kScreenshotDelayMs;
             if (demo) {
                 // A picture of the demo shows it at work: uploaded, with live values.
-                shell.Document().preferencesEnabled = true;
-                shell.Document().noDialogAfterUpload = true;
+                shell.Document().Preferences().enabled = true;
+                shell.Document().Preferences().noDialogAfterUpload = true;
                 QTimer::singleShot(kScreenshotDelayMs, frame,
                                    [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
                 delay = kDemoScreenshotDelayMs;
@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
             bench = std::make_unique<TimerBench>(cl.benchSeconds, sinceStart.elapsed());
             // Upload at once (without the summary box), so the reading thread has boards
             // and monitors to read.
-            shell.Document().preferencesEnabled = true;
-            shell.Document().noDialogAfterUpload = true;
+            shell.Document().Preferences().enabled = true;
+            shell.Document().Preferences().noDialogAfterUpload = true;
             QTimer::singleShot(0, frame,
                                [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
         }

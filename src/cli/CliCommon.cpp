@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/Registry.h"
+#include "document/Kvr100Address.h"
 #include "document/PortSetup.h"
 #include "document/SetupJson.h"
 
@@ -131,11 +132,10 @@ bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string
             continue;
         }
         const std::string v = i + 1 < args.size() ? args[i + 1] : "";
-        if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
-            error = "--kvr100-address needs 0, 1 or 2";
+        if (!ParseKvr100Address(v, address)) {
+            error = std::string("--kvr100-address needs ") + kKvr100AddressChoices;
             return false;
         }
-        address = v[0] - '0';
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                    args.begin() + static_cast<std::ptrdiff_t>(i + 2));
         --i;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/EntityScale.h"
 #include "link/SerialPort.h"
 
 namespace kvr {
@@ -58,7 +59,7 @@ bool StoreKvr100Address(int address);
 
 // An entity as the monitor command takes it: a code 1 to 14 or a name such as voltage,
 // pf or active-energy (any case).
-bool ParseEntityWord(const std::string& word, int32_t& entity);
+bool ParseEntityWord(const std::string& word, MeasuredEntity& entity);
 // The outputs of a loaded setup file decoded as the output forms show them ('show').
 void PrintOutputs(CQRLDoc& doc);
 

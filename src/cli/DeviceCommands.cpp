@@ -169,14 +169,14 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     CliUser user;
     user.quiet = true;  // only errors go to standard error
     ScopedUserSeam seam(user);
-    doc.stopAtFirstFailure = !ba.keepGoing;
+    doc.SetStopAtFirstFailure(!ba.keepGoing);
     // The summary goes to standard output below instead of a message.
-    doc.preferencesEnabled = true;
-    doc.noDialogAfterUpload = true;
+    doc.Preferences().enabled = true;
+    doc.Preferences().noDialogAfterUpload = true;
     const UploadOutcome uploaded = RunUploadCommand(doc);
     std::string error;
     for (int b = 0; b < kBoards; ++b) {
-        if ((doc.lastUploadMask & (1u << b)) == 0) {
+        if ((doc.LastUploadMask() & (1u << b)) == 0) {
             continue;
         }
         PrintBoard(b, doc.Channel(b).record);
@@ -187,7 +187,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     // The summary's first line; the boards not read are named below instead.
     const std::string summary = uploaded.text.substr(0, uploaded.text.find('\n'));
     std::printf("%s\nStatus: %s\n", TerminalText(summary).c_str(),
-                TransferPaneText(false, doc.lastUploadMask, uploaded.unitBoards == 0xFu).c_str());
+                TransferPaneText(false, doc.LastUploadMask(), uploaded.unitBoards == 0xFu).c_str());
     if (uploaded.mask == 0 && uploaded.unitBoards == 0) {
         // Nothing to save: a file of default records would only replace a good one.
         return NoBoard(doc.Port(), -1);
@@ -279,7 +279,14 @@ int Values(const Options& options, const std::vector<std::string>& args) {
     if (!first->Sample()) {
         return Fail("the sample command could not be sent");
     }
-    static const int kEntities[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13};
+    // Every entity the values reply carries.
+    static constexpr MeasuredEntity kEntities[] = {
+        entity::kVoltage,        entity::kCurrent,
+        entity::kActivePower,    entity::kApparentPower,
+        entity::kReactivePower,  entity::kPowerFactor,
+        entity::kFrequency,      entity::kActiveEnergyImport,
+        entity::kApparentEnergy, entity::kReactiveEnergyLag,
+        entity::kCycleCurrentMax};
     nlohmann::ordered_json json = nlohmann::ordered_json::array();
     int read = 0;
     for (int b = 0; b < kBoards; ++b) {
@@ -306,11 +313,11 @@ int Values(const Options& options, const std::vector<std::string>& args) {
         }
         ++read;
         nlohmann::ordered_json values = nlohmann::ordered_json::array();
-        for (int e : kEntities) {
+        for (MeasuredEntity e : kEntities) {
             double value = 0;
-            const bool ok = channel->GetValue(e, false, value);
+            const bool ok = channel->GetValue(e, Winding::Primary, value);
             const double primary = ok ? channel->record.ToPrimary(e, value) : 0;
-            values.push_back({{"entity", e},
+            values.push_back({{"entity", EntityCode(e)},
                               {"name", EntityLongName(e)},
                               {"unit", EntityUnit(e)},
                               {"secondary", ok ? nlohmann::ordered_json(value) : nullptr},

@@ -8,6 +8,7 @@
 
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
+#include "document/Kvr100Address.h"
 #include "document/SetupFile.h"
 #include "document/SetupJson.h"
 #include "link/ChannelLink.h"
@@ -76,7 +77,7 @@ void NoteShortFile(const std::string& path, const SetupReadInfo& info) {
 
 std::string MonitorLabel(const CQRLDoc& doc, int entity, int channel) {
     std::string label;
-    DescribeEntityChannel(doc, entity, channel, label, true, false);
+    DescribeEntityChannel(doc, EntityFromCode(entity), channel, label, true, false);
     return label;
 }
 
@@ -88,8 +89,8 @@ std::string LabelOf(const SetupImage& image, int entity, int channel) {
 }
 
 std::string MonitorText(const CQRLDoc& doc, int i) {
-    const int e = doc.monitorEntities[static_cast<size_t>(i)];
-    const int c = doc.monitorChannels[static_cast<size_t>(i)];
+    const int e = doc.Monitors().entities[static_cast<size_t>(i)];
+    const int c = doc.Monitors().channels[static_cast<size_t>(i)];
     return TerminalText(MonitorLabel(doc, e, c)) + " (entity " + std::to_string(e) + ", channel " +
            std::to_string(c) + ")";
 }
@@ -127,17 +128,17 @@ int ShowText(const std::string& path, const LoadedSetup& file) {
     const char* indent = "                  ";
     std::printf("File              %s\n", TerminalText(path).c_str());
     std::printf("Signature         %u\n", file.info.signature);
-    std::printf("Description       %s\n", Indented(doc.description, indent).c_str());
-    std::printf("Boards            %u%s\n", doc.channelCount, UnitKind(doc.channelCount).c_str());
-    std::printf("Monitors          %u\n", doc.monitorCount);
-    std::printf("Layout columns    %u\n", doc.layoutColumns);
-    if (doc.monitorCount > 0) {
+    std::printf("Description       %s\n", Indented(doc.Description(), indent).c_str());
+    std::printf("Boards            %u%s\n", doc.GetChannels(), UnitKind(doc.GetChannels()).c_str());
+    std::printf("Monitors          %u\n", doc.Monitors().count);
+    std::printf("Layout columns    %u\n", doc.Monitors().columns);
+    if (doc.Monitors().count > 0) {
         std::printf("\n");
     }
-    for (int i = 0; i < doc.monitorCount; ++i) {
+    for (int i = 0; i < doc.Monitors().count; ++i) {
         std::printf("Monitor %-2d        %s\n", i + 1, MonitorText(doc, i).c_str());
     }
-    for (int b = 0; b < doc.channelCount; ++b) {
+    for (int b = 0; b < doc.GetChannels(); ++b) {
         std::printf("\n%s\n", BoardTitle(b).c_str());
         for (const auto& [name, value] : DescribeRecord(doc.Channel(b).record)) {
             std::printf("  %-24s %s\n", name.c_str(), TerminalText(value).c_str());
@@ -238,42 +239,43 @@ std::vector<std::string> DiffFiles(const LoadedSetup& a, const LoadedSetup& b) {
         }
     };
     header("Signature", std::to_string(a.info.signature), std::to_string(b.info.signature));
-    if (x.description != y.description) {
-        std::string from = "\"" + TerminalText(x.description) + "\"";
-        std::string to = "\"" + TerminalText(y.description) + "\"";
+    if (x.Description() != y.Description()) {
+        std::string from = "\"" + TerminalText(x.Description()) + "\"";
+        std::string to = "\"" + TerminalText(y.Description()) + "\"";
         if (from == to) {  // different bytes that read alike: show the bytes
             from += " (" +
-                    ToHex(reinterpret_cast<const uint8_t*>(x.description.data()),
-                          x.description.size()) +
+                    ToHex(reinterpret_cast<const uint8_t*>(x.Description().data()),
+                          x.Description().size()) +
                     ")";
             to += " (" +
-                  ToHex(reinterpret_cast<const uint8_t*>(y.description.data()),
-                        y.description.size()) +
+                  ToHex(reinterpret_cast<const uint8_t*>(y.Description().data()),
+                        y.Description().size()) +
                   ")";
         }
         lines.push_back("Description: " + from + " -> " + to);
     }
-    header("Boards", std::to_string(x.channelCount), std::to_string(y.channelCount));
-    header("Monitors", std::to_string(x.monitorCount), std::to_string(y.monitorCount));
-    header("Layout columns", std::to_string(x.layoutColumns), std::to_string(y.layoutColumns));
-    const int monitors = std::max(x.monitorCount, y.monitorCount);
+    header("Boards", std::to_string(x.GetChannels()), std::to_string(y.GetChannels()));
+    header("Monitors", std::to_string(x.Monitors().count), std::to_string(y.Monitors().count));
+    header("Layout columns", std::to_string(x.Monitors().columns),
+           std::to_string(y.Monitors().columns));
+    const int monitors = std::max(x.Monitors().count, y.Monitors().count);
     for (int i = 0; i < monitors; ++i) {
-        const std::string from = i < x.monitorCount ? MonitorText(x, i) : "(none)";
-        const std::string to = i < y.monitorCount ? MonitorText(y, i) : "(none)";
+        const std::string from = i < x.Monitors().count ? MonitorText(x, i) : "(none)";
+        const std::string to = i < y.Monitors().count ? MonitorText(y, i) : "(none)";
         const auto at = static_cast<size_t>(i);
-        const bool same = i < x.monitorCount && i < y.monitorCount &&
-                          x.monitorEntities[at] == y.monitorEntities[at] &&
-                          x.monitorChannels[at] == y.monitorChannels[at];
+        const bool same = i < x.Monitors().count && i < y.Monitors().count &&
+                          x.Monitors().entities[at] == y.Monitors().entities[at] &&
+                          x.Monitors().channels[at] == y.Monitors().channels[at];
         if (!same) {
             lines.push_back("Monitor " + std::to_string(i + 1) + ": " + from + " -> " + to);
         }
     }
-    const int boards = std::max(x.channelCount, y.channelCount);
+    const int boards = std::max(x.GetChannels(), y.GetChannels());
     for (int i = 0; i < boards; ++i) {
         const std::string title = "Board " + std::to_string(i);
-        if (i >= x.channelCount || i >= y.channelCount) {
-            lines.push_back(title + ": " + (i < x.channelCount ? "present" : "(absent)") + " -> " +
-                            (i < y.channelCount ? "present" : "(absent)"));
+        if (i >= x.GetChannels() || i >= y.GetChannels()) {
+            lines.push_back(title + ": " + (i < x.GetChannels() ? "present" : "(absent)") + " -> " +
+                            (i < y.GetChannels() ? "present" : "(absent)"));
             continue;
         }
         DiffRecords(title, x.Channel(i).record, y.Channel(i).record, lines);
@@ -298,11 +300,11 @@ int DiffUnit(const Options& options, const std::string& path, int kvr100Address)
     }
     NoteShortFile(path, file.info);
     const CQRLDoc& doc = *file.doc;
-    if (doc.channelCount == 0) {
+    if (doc.GetChannels() == 0) {
         Fail(path + " holds no board to compare with the unit");
         return kDiffError;
     }
-    if (kvr100Address >= 0 && doc.channelCount != 1) {
+    if (kvr100Address >= 0 && doc.GetChannels() != 1) {
         UsageError("diff", "--kvr100-address applies to a file of a single KVR 100 (one board)");
         return kDiffError;
     }
@@ -311,7 +313,7 @@ int DiffUnit(const Options& options, const std::string& path, int kvr100Address)
         return kDiffError;
     }
     std::vector<std::string> lines;
-    for (int b = 0; b < doc.channelCount; ++b) {
+    for (int b = 0; b < doc.GetChannels(); ++b) {
         const ParameterRecord& mine = doc.Channel(b).record;
         // The board is asked at the address its record in the file gives.
         const uint8_t address =
@@ -473,11 +475,10 @@ int Diff(const Options& options, const std::vector<std::string>& args) {
     for (size_t i = 0; i + 1 < rest.size(); ++i) {
         const std::string& v = rest[i + 1];
         if (rest[i] == "--kvr100-address") {
-            if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
-                UsageError("diff", "--kvr100-address needs 0, 1 or 2");
+            if (!ParseKvr100Address(v, kvr100Address)) {
+                UsageError("diff", std::string("--kvr100-address needs ") + kKvr100AddressChoices);
                 return kDiffError;
             }
-            kvr100Address = v[0] - '0';
             rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i),
                        rest.begin() + static_cast<std::ptrdiff_t>(i + 2));
             break;

@@ -104,13 +104,13 @@ bool ParseMonitor(const std::string& text, int& channel, MeasuredEntity& e) {
 
 }  // namespace
 
-bool ParseEntityWord(const std::string& word, int32_t& e) {
+bool ParseEntityWord(const std::string& word, MeasuredEntity& e) {
     double code = 0;
     if (ParseWholeNumber(word, code)) {
-        if (code < 1 || code > entity::kLast || code != static_cast<int>(code)) {
+        if (code < 1 || code > kEntityMax || code != static_cast<int>(code)) {
             return false;
         }
-        e = static_cast<MeasuredEntity>(code);
+        e = EntityFromCode(static_cast<int>(code));
         return true;
     }
     for (const EntityWord& w : kEntityWords) {
@@ -164,12 +164,10 @@ bool ParseArgs(const std::vector<std::string>& args, MonitorArgs& out, std::stri
             }
             out.durationSeconds = seconds;
         } else if (a == "--kvr100-address" && hasValue) {
-            const std::string& v = args[++i];
-            if (v.size() != 1 || v[0] < '0' || v[0] > '2') {
-                error = "--kvr100-address needs 0, 1 or 2";
+            if (!ParseKvr100Address(args[++i], out.kvr100Address)) {
+                error = std::string("--kvr100-address needs ") + kKvr100AddressChoices;
                 return false;
             }
-            out.kvr100Address = v[0] - '0';
         } else {
             error = "unexpected argument '" + a + "'";
             return false;
@@ -421,8 +419,8 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     if (!OpenPort(options, doc.Port())) {
         return 1;
     }
-    doc.channelCount = static_cast<uint16_t>(UploadBoards(doc));
-    if (doc.channelCount == 0) {
+    doc.SetChannels(static_cast<uint16_t>(UploadBoards(doc)));
+    if (doc.GetChannels() == 0) {
         const std::string& reason = doc.Port().LastError();
         return Fail(!doc.Port().IsOpen() && !reason.empty()
                         ? reason
@@ -444,10 +442,10 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
                         ": Active Demand Power is not in the values a unit reports");
         }
         labels.push_back(TrimRight(label));
-        doc.monitorChannels[i] = static_cast<uint8_t>(channel);
-        doc.monitorEntities[i] = static_cast<uint8_t>(e);
+        doc.Monitors().channels[i] = static_cast<uint8_t>(channel);
+        doc.Monitors().entities[i] = static_cast<uint8_t>(e);
     }
-    doc.monitorCount = static_cast<uint16_t>(ma.monitors.size());
+    doc.Monitors().count = static_cast<uint16_t>(ma.monitors.size());
 
     MonitorShared shared;
     shared.secondaries = ma.secondary;

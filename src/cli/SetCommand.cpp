@@ -445,8 +445,14 @@ bool ParseValue(ValueKind kind, const std::string& text, Value& v) {
         case ValueKind::Card:
             v.number = CardEntry(text);
             return v.number >= 0;
-        case ValueKind::Entity:
-            return ParseEntityWord(text, v.number);
+        case ValueKind::Entity: {
+            MeasuredEntity e{};
+            if (!ParseEntityWord(text, e)) {
+                return false;
+            }
+            v.number = EntityCode(e);
+            return true;
+        }
         case ValueKind::Source:
             v.number = text == "1" || text == "2" || text == "3" ? text[0] - '1'
                        : EqualNoCase(text, "3ph")                ? kThreePhaseChannel
@@ -630,7 +636,9 @@ int ApplyOutput(CQRLDoc& doc, OutputOverview& overview, int output,
             k + 1 == settings.size() || (settings[k + 1]->row->apply != TakeEntity &&
                                          settings[k + 1]->row->apply != TakeSource);
         if ((t.entity || t.source) && lastChoice) {
-            const int e = t.entity.value_or(analog ? analog->Entity() : relay->Entity());
+            const MeasuredEntity e = t.entity ? EntityFromCode(*t.entity)
+                                     : analog ? analog->Entity()
+                                              : relay->Entity();
             const int source = t.source.value_or(analog ? analog->Source() : relay->Source());
             t.entity.reset();
             t.source.reset();
@@ -639,7 +647,7 @@ int ApplyOutput(CQRLDoc& doc, OutputOverview& overview, int output,
                 if (seam.shown == before) {
                     Fail(caption + ": " + kNoEntityText);
                 }
-                return Refuse(s.key, "the chooser refused entity " + std::to_string(e) +
+                return Refuse(s.key, "the chooser refused entity " + std::to_string(EntityCode(e)) +
                                          " on source " + SourceWord(source));
             }
         }

@@ -200,7 +200,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
     if (!OpenPort(options, doc.Port())) {
         return kExitFailed;
     }
-    doc.stopAtFirstFailure = !keepGoing;
+    doc.SetStopAtFirstFailure(!keepGoing);
     if (!CheckPassword()) {
         // Only asked for when the run would need it.
         user.password = ReadPassword("Configuration password: ");

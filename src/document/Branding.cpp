@@ -58,13 +58,9 @@ int SplashBrandingIndex() {
     return BrandingIndex(SplashCountry());
 }
 
-void LoadBranding(CQRLDoc& doc) {
+Branding LoadBranding() {
     const BrandingTexts& b = kBrandings[TextBrandingIndex()];
-    doc.productTitle = b.productTitle;
-    doc.systemName = b.systemName;
-    doc.streetAddress = b.streetAddress;
-    doc.postalAddress = b.postalAddress;
-    doc.contactText = b.contactText;
+    return Branding{b.productTitle, b.systemName, b.streetAddress, b.postalAddress, b.contactText};
 }
 
 }  // namespace kvr

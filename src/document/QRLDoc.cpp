@@ -5,6 +5,7 @@
 
 #include "base/Clock.h"
 #include "base/UserSeam.h"
+#include "document/Kvr100Address.h"
 #include "document/PortSetup.h"
 
 namespace kvr {
@@ -52,31 +53,23 @@ bool CQRLDoc::OnNewDocument() {
     CheckDeviceLockHeld();
     pathName_.clear();
     modified_ = false;
-    monitorCount = 0;
-    channelCount = 0;
+    monitors_.count = 0;
+    channelCount_ = 0;
     for (int i = 0; i < kChannelObjects; ++i) {
         Channel(i).ResetToDefaults(static_cast<uint8_t>(i));
     }
     // The unit answering at the KVR 100's address is always handled by channel object 0.
-    static const uint8_t kAddresses[3][3] = {{0, 1, 2}, {1, 0, 2}, {2, 1, 0}};
-    const uint8_t* row = kAddresses[kvr100Address <= 2 ? kvr100Address : 0];
+    const auto& row = kKvr100ChannelAddresses[IsKvr100Address(kvr100Address_) ? kvr100Address_ : 0];
     for (int i = 0; i < 3; ++i) {
-        Channel(i).record.SetUnitAddress(row[i]);
-        Channel(i).savedRecord.SetUnitAddress(row[i]);
+        Channel(i).record.SetUnitAddress(row[static_cast<size_t>(i)]);
+        Channel(i).savedRecord.SetUnitAddress(row[static_cast<size_t>(i)]);
     }
     return true;
 }
 
 bool CQRLDoc::IsModified() const {
-    if (monitorCount != savedMonitorCount || layoutColumns != savedLayoutColumns) {
+    if (!monitors_.SameList(savedMonitors_)) {
         return true;
-    }
-    const size_t n = std::min<size_t>(monitorCount, kMaxMonitors);
-    for (size_t i = 0; i < n; ++i) {
-        if (monitorEntities[i] != savedMonitorEntities[i] ||
-            monitorChannels[i] != savedMonitorChannels[i]) {
-            return true;
-        }
     }
     if (port_->Settings().changed) {
         return true;
@@ -88,34 +81,31 @@ void CQRLDoc::SetDeviceType(int type) {
     CheckDeviceLockHeld();
     switch (type) {
         case static_cast<int>(DeviceType::Kvr100):
-            channelCount = 1;
+            channelCount_ = 1;
             break;
         case static_cast<int>(DeviceType::Kvr300):
-            channelCount = 4;
+            channelCount_ = 4;
             break;
         case static_cast<int>(DeviceType::KvrCom):
         case static_cast<int>(DeviceType::KvrDisplay):
-            channelCount = 0;
+            channelCount_ = 0;
             break;
         default:
             break;
     }
 }
 
+void CQRLDoc::SetChannels(uint16_t count) {
+    channelCount_ = count;
+}
+
 void CQRLDoc::QueryDeviceCodes() {
-    const int n = std::min<int>(channelCount, kChannelObjects);
+    const int n = std::min<int>(channelCount_, kChannelObjects);
     for (int i = 0; i < n; ++i) {
         Channel(i).QueryDevice();
     }
     comLink_->QueryDevice();
     displayLink_->QueryDevice();
-}
-
-void CQRLDoc::SnapshotMonitors() {
-    savedMonitorCount = monitorCount;
-    savedLayoutColumns = layoutColumns;
-    savedMonitorEntities = monitorEntities;
-    savedMonitorChannels = monitorChannels;
 }
 
 CQRLDoc* GetActiveDocument() {

@@ -14,6 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "document/Branding.h"
+#include "document/DownloadPreferences.h"
+#include "document/MonitorList.h"
 #include "link/ChannelLink.h"
 #include "link/SerialPort.h"
 #include "link/TalkLink.h"
@@ -21,14 +24,20 @@
 namespace kvr {
 
 inline constexpr int kChannelObjects = 4;  // index 0-2 measuring channels, 3 main board
-inline constexpr int kMainBoard = 3;
-inline constexpr int kMaxMonitors = 60;
+inline constexpr int kMainBoard = talk::kMainBoardAddress;  // at its own address
 inline constexpr uint8_t kComAddress = 4;
 inline constexpr uint8_t kDisplayAddress = 5;
 inline constexpr unsigned kDeviceLockTimeoutMs = 4000;
 
 // The kind of attached unit; the document keeps only the matching channel count.
 enum class DeviceType { Kvr100 = 0, Kvr300 = 1, KvrCom = 2, KvrDisplay = 3 };
+
+// The files the document was last read from or written to, beside its own path.
+struct FilePaths {
+    std::string displaySetupPath;   // the KVR Display's setup file
+    std::string setupFilePath;      // the setup file of the template commands
+    std::string suggestedFileName;  // the template form's first file name
+};
 
 class CQRLDoc {
   public:
@@ -48,13 +57,49 @@ class CQRLDoc {
     const std::string& PathName() const { return pathName_; }
     void SetPathName(const std::string& path) { pathName_ = path; }
 
-    uint16_t GetChannels() const { return channelCount; }
+    uint16_t GetChannels() const { return channelCount_; }
     // KVR 100: 1, KVR 300: 4, KVR Com and KVR Display: 0; other values change nothing.
     void SetDeviceType(int type);
+    // The boards an upload or a loaded file left in the document (0 to 4).
+    void SetChannels(uint16_t count);
     // QueryDevice to channel objects 0 to channelCount - 1, then to addresses 4 and 5.
     void QueryDeviceCodes();
+
+    // --- the document's values ----------------------------------------------------------
+    // The monitor list; changed only by the monitor form, a loaded file or the store.
+    MonitorList& Monitors() { return monitors_; }
+    const MonitorList& Monitors() const { return monitors_; }
+    // The list as last saved with the configuration.
+    const MonitorList& SavedMonitors() const { return savedMonitors_; }
     // Makes the saved monitor copies equal to the live ones.
-    void SnapshotMonitors();
+    void SnapshotMonitors() { savedMonitors_ = monitors_; }
+
+    DownloadPreferences& Preferences() { return preferences_; }
+    const DownloadPreferences& Preferences() const { return preferences_; }
+    FilePaths& Paths() { return paths_; }
+    const FilePaths& Paths() const { return paths_; }
+    Branding& Brand() { return brand_; }
+    const Branding& Brand() const { return brand_; }
+
+    // The configuration's own description, kept in its setup file.
+    const std::string& Description() const { return description_; }
+    void SetDescription(const std::string& text) { description_ = text; }
+    // The name given in the Options form.
+    const std::string& OperatorName() const { return operatorName_; }
+    void SetOperatorName(const std::string& name) { operatorName_ = name; }
+    // The address (0 to 2) a single KVR 100 answers at; a new document addresses channel
+    // objects 0 to 2 by it.
+    uint8_t Kvr100Address() const { return kvr100Address_; }
+    void SetKvr100Address(uint8_t address) { kvr100Address_ = address; }
+    // Upload and download stop at the first board that fails ("Upload until first fail").
+    bool StopAtFirstFailure() const { return stopAtFirstFailure_; }
+    void SetStopAtFirstFailure(bool stop) { stopAtFirstFailure_ = stop; }
+    // An upload or a template load has put a configuration in the document.
+    bool ConfigurationPresent() const { return configurationPresent_; }
+    void SetConfigurationPresent(bool present) { configurationPresent_ = present; }
+    // Bit i: channel object i was read by the last upload.
+    uint8_t LastUploadMask() const { return lastUploadMask_; }
+    void SetLastUploadMask(uint8_t mask) { lastUploadMask_ = mask; }
 
     CSerialPort& Port() { return *port_; }
     CChannelLink& Channel(int index) { return *channels_.at(static_cast<size_t>(index)); }
@@ -76,38 +121,6 @@ class CQRLDoc {
     // the reading thread then hands the port over at its next exchange boundary.
     bool CommandWaiting() const { return lockWaiters_.load() > 0; }
 
-    // --- members, with their start values ----------------------------------------------
-    std::string description;
-    std::string productTitle;
-    std::string streetAddress;
-    std::string postalAddress;
-    std::string contactText;
-    std::string systemName;
-    uint16_t monitorCount = 0;
-    uint16_t layoutColumns = 3;
-    std::array<uint8_t, kMaxMonitors> monitorEntities{};
-    std::array<uint8_t, kMaxMonitors> monitorChannels{};
-    std::string operatorName;
-    bool configurationPresent = false;
-    bool stopAtFirstFailure = true;
-    std::string displaySetupPath;
-    std::string setupFilePath;
-    uint16_t channelCount = 0;
-    uint16_t savedMonitorCount = 0;
-    uint16_t savedLayoutColumns = 3;
-    std::array<uint8_t, kMaxMonitors> savedMonitorEntities{};
-    std::array<uint8_t, kMaxMonitors> savedMonitorChannels{};
-    std::string suggestedFileName;
-    // Download preferences (not stored anywhere; a new run starts with these values).
-    bool noDialogAfterUpload = true;
-    bool noDialogAfterDownload = true;
-    uint8_t kvr100Address = 0;
-    bool preferencesEnabled = false;
-    std::array<bool, 4> overwriteCalibration{true, true, true, true};
-    std::array<bool, 4> overwriteSerialNumber{false, false, false, false};
-    std::array<bool, 4> downloadToDifferentUnit{true, true, true, true};
-    uint8_t lastUploadMask = 0;
-
   private:
     friend class DeviceLock;
 
@@ -127,6 +140,19 @@ class CQRLDoc {
     std::atomic<int> readersRunning_{0};
     bool modified_ = false;
     std::string pathName_;
+
+    uint16_t channelCount_ = 0;
+    MonitorList monitors_;
+    MonitorList savedMonitors_;
+    DownloadPreferences preferences_;
+    FilePaths paths_;
+    Branding brand_;
+    std::string description_;
+    std::string operatorName_;
+    uint8_t kvr100Address_ = 0;
+    bool stopAtFirstFailure_ = true;
+    bool configurationPresent_ = false;
+    uint8_t lastUploadMask_ = 0;
 };
 
 // The one document of the program; null before one exists. The program (or a test) puts

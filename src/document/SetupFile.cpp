@@ -155,12 +155,9 @@ bool GetArchiveString(const uint8_t* data, size_t size, size_t& pos, std::string
 SetupImage CaptureSetup(const CQRLDoc& doc, uint16_t signature) {
     SetupImage image;
     image.signature = signature;
-    image.description = doc.description;
-    image.channelCount = doc.channelCount;
-    image.monitorCount = doc.monitorCount;
-    image.layoutColumns = doc.layoutColumns;
-    image.monitorEntities = doc.monitorEntities;
-    image.monitorChannels = doc.monitorChannels;
+    image.description = doc.Description();
+    image.channelCount = doc.GetChannels();
+    image.monitors = doc.Monitors();
     for (int i = 0; i < kChannelObjects; ++i) {
         image.records[static_cast<size_t>(i)] = doc.Channel(i).record;
     }
@@ -171,7 +168,7 @@ std::vector<uint8_t> EncodeSetup(const SetupImage& image) {
     const uint16_t signature =
         IsSetupSignature(image.signature) ? image.signature : kSetupSignature;
     const uint16_t channels = std::min(image.channelCount, kSetupMaxChannels);
-    const uint16_t monitors = std::min<uint16_t>(image.monitorCount, kMaxMonitors);
+    const uint16_t monitors = static_cast<uint16_t>(image.monitors.Size());
     std::vector<uint8_t> out;
     out.reserve(16 + image.description.size() + 2u * monitors + ParameterRecord::kSize * channels);
     PutU16To(out, signature);
@@ -179,10 +176,12 @@ std::vector<uint8_t> EncodeSetup(const SetupImage& image) {
     PutU16To(out, channels);
     PutU16To(out, monitors);
     if (signature != kSetupSignature10101) {
-        PutU16To(out, image.layoutColumns);
+        PutU16To(out, image.monitors.columns);
     }
-    out.insert(out.end(), image.monitorEntities.begin(), image.monitorEntities.begin() + monitors);
-    out.insert(out.end(), image.monitorChannels.begin(), image.monitorChannels.begin() + monitors);
+    const auto& entities = image.monitors.entities;
+    const auto& channelBytes = image.monitors.channels;
+    out.insert(out.end(), entities.begin(), entities.begin() + monitors);
+    out.insert(out.end(), channelBytes.begin(), channelBytes.begin() + monitors);
     for (size_t i = 0; i < channels; ++i) {
         const auto& bytes = image.records[i].Bytes();
         out.insert(out.end(), bytes.begin(), bytes.end());
@@ -219,10 +218,10 @@ SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image, Set
     image.signature = signature;
     image.description = std::move(description);
     image.channelCount = channels;
-    image.monitorCount = monitors;
-    image.layoutColumns = columns;
-    image.monitorEntities.fill(0);
-    image.monitorChannels.fill(0);
+    image.monitors.count = monitors;
+    image.monitors.columns = columns;
+    image.monitors.entities.fill(0);
+    image.monitors.channels.fill(0);
     // From here a short file fills what it holds and keeps the rest of the block.
     auto fill = [&](uint8_t* out, size_t want, const std::string& where) {
         if (in.Fill(out, want) < want && !found.truncated) {
@@ -230,8 +229,8 @@ SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image, Set
             found.truncatedIn = where;
         }
     };
-    fill(image.monitorEntities.data(), monitors, "the monitor entities");
-    fill(image.monitorChannels.data(), monitors, "the monitor channels");
+    fill(image.monitors.entities.data(), monitors, "the monitor entities");
+    fill(image.monitors.channels.data(), monitors, "the monitor channels");
     for (size_t i = 0; i < channels; ++i) {
         fill(image.records[i].Data(), ParameterRecord::kSize, "board " + std::to_string(i));
     }
@@ -241,16 +240,11 @@ SetupStatus DecodeSetup(const uint8_t* data, size_t size, SetupImage& image, Set
 
 void ApplySetup(CQRLDoc& doc, const SetupImage& image) {
     doc.CheckDeviceLockHeld();
-    doc.description = image.description;
-    doc.channelCount = image.channelCount;
-    doc.layoutColumns = image.layoutColumns;
+    doc.SetDescription(image.description);
+    doc.SetChannels(image.channelCount);
     // A file without monitors (as a headless upload saves one) says nothing about them:
     // the monitors being watched and logged stay.
-    if (image.monitorCount > 0) {
-        doc.monitorCount = image.monitorCount;
-        doc.monitorEntities = image.monitorEntities;
-        doc.monitorChannels = image.monitorChannels;
-    }
+    doc.Monitors().TakeFromFile(image.monitors);
     const int channels = std::min<int>(image.channelCount, kChannelObjects);
     for (int i = 0; i < channels; ++i) {
         doc.Channel(i).record = image.records[static_cast<size_t>(i)];
@@ -260,7 +254,7 @@ void ApplySetup(CQRLDoc& doc, const SetupImage& image) {
 
 void MarkSetupSaved(CQRLDoc& doc) {
     doc.SnapshotMonitors();
-    const int channels = std::min<int>(doc.channelCount, kChannelObjects);
+    const int channels = std::min<int>(doc.GetChannels(), kChannelObjects);
     for (int i = 0; i < channels; ++i) {
         doc.Channel(i).savedRecord = doc.Channel(i).record;
     }
@@ -375,8 +369,8 @@ bool RunTemplateFileDialog(bool open, const std::string& filter, std::string& pa
 }
 
 bool LoadSetupFile(CQRLDoc& doc) {
-    doc.suggestedFileName.clear();
-    std::string path = doc.suggestedFileName;
+    doc.Paths().suggestedFileName.clear();
+    std::string path = doc.Paths().suggestedFileName;
     std::string description;
     if (!RunTemplateFileDialog(true, kSetupFilter, path, description)) {
         return false;
@@ -386,34 +380,34 @@ bool LoadSetupFile(CQRLDoc& doc) {
     if (OpenSetupFile(doc, path, true) != SetupStatus::Loaded) {
         return false;
     }
-    doc.setupFilePath = path;
-    doc.configurationPresent = true;
+    doc.Paths().setupFilePath = path;
+    doc.SetConfigurationPresent(true);
     return true;
 }
 
 bool SaveSetupFile(CQRLDoc& doc) {
-    if (!EndsWithKvr(doc.setupFilePath) || doc.PathName().empty()) {
+    if (!EndsWithKvr(doc.Paths().setupFilePath) || doc.PathName().empty()) {
         return SaveSetupFileAs(doc);
     }
     return SaveDocumentFile(doc, doc.PathName(), true);
 }
 
 bool SaveSetupFileAs(CQRLDoc& doc) {
-    std::string path = doc.suggestedFileName;
+    std::string path = doc.Paths().suggestedFileName;
     // The box starts with the document's description, so Save As keeps it unless the
     // user changes it.
-    std::string description = doc.description;
+    std::string description = doc.Description();
     if (!RunTemplateFileDialog(false, kSetupFilter, path, description)) {
         return false;
     }
-    doc.description = description;
+    doc.SetDescription(description);
     if (!SaveDocumentFile(doc, path, true)) {
         return false;
     }
     if (OpenSetupFile(doc, path, true) != SetupStatus::Loaded) {
         return false;
     }
-    doc.setupFilePath = path;
+    doc.Paths().setupFilePath = path;
     return true;
 }
 

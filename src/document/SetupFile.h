@@ -23,7 +23,7 @@ inline constexpr uint16_t kSetupSignature10101 = 10101;  // no layoutColumns fie
 inline constexpr uint16_t kSetupSignature10102 = 10102;
 inline constexpr uint16_t kSetupSignature = 10103;  // the one this program writes
 inline constexpr uint16_t kSetupMaxChannels = 4;
-inline constexpr uint16_t kSetupDefaultColumns = 3;
+inline constexpr uint16_t kSetupDefaultColumns = kDefaultLayoutColumns;
 inline constexpr const char* kInvalidSignatureText =
     "Not a valid KVR setup file - invalid signature!";
 inline constexpr const char* kInvalidDataText = "Not a valid KVR setup file - invalid data!";
@@ -44,10 +44,7 @@ struct SetupImage {
     uint16_t signature = kSetupSignature;
     std::string description;
     uint16_t channelCount = 0;
-    uint16_t monitorCount = 0;
-    uint16_t layoutColumns = kSetupDefaultColumns;
-    std::array<uint8_t, kMaxMonitors> monitorEntities{};
-    std::array<uint8_t, kMaxMonitors> monitorChannels{};
+    MonitorList monitors;  // count, layout columns and the monitors
     // Only the first channelCount are part of the file.
     std::array<ParameterRecord, kChannelObjects> records{};
 

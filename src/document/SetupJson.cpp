@@ -30,8 +30,8 @@ struct Refusal : std::runtime_error {
 };
 
 bool PowerRule(const ParameterRecord& r, int slot) {
-    const int e = r.GetOutputEntity(slot);
-    return e >= 3 && e <= 5 && r.GetCurrentRange() > 0;
+    const EntityInfo* info = FindEntity(r.GetOutputEntity(slot));
+    return info != nullptr && info->currentRanged && r.GetCurrentRange() > 0;
 }
 
 // Where the parser is in the document, so that a value it refuses is named by its field
@@ -97,7 +97,7 @@ Json OutputSettings(const ParameterRecord& r, int o) {
     Json out;
     out["card"] = r.GetCardType(o);
     out["plus"] = r.IsPlusCard(o);
-    out["entity"] = r.GetOutputEntity(o);
+    out["entity"] = EntityCode(r.GetOutputEntity(o));
     out["currentOutput"] = current;
     out["range"] = range;
     out["source"] = r.GetOutputSource(o);
@@ -115,16 +115,16 @@ Json Settings(const ParameterRecord& r) {
     s["name"] = DisplayText(r.GetName());
     s["serialNumber"] = r.GetSerialNumber();
     s["unitAddress"] = r.GetUnitAddress();
-    s["voltageDirect"] = r.IsDirect(false);
+    s["voltageDirect"] = r.IsDirect(InputKind::Voltage);
     s["vtPrimaryV"] = static_cast<int64_t>(r.GetU16(Rec::kVtPrimary)) * 100;
     s["vtSecondaryV"] = r.GetU16(Rec::kVtSecondary) / 10.0;
     s["voltageRange"] = r.GetVoltageRange();
-    s["voltagePhase"] = r.GetPhase(false);
-    s["currentDirect"] = r.IsDirect(true);
+    s["voltagePhase"] = r.GetPhase(InputKind::Voltage);
+    s["currentDirect"] = r.IsDirect(InputKind::Current);
     s["ctPrimaryA"] = r.GetU16(Rec::kCtPrimary);
     s["ctSecondaryA"] = r.GetU16(Rec::kCtSecondary) / 1000.0;
     s["currentRange"] = r.GetCurrentRange();
-    s["currentPhase"] = r.GetPhase(true);
+    s["currentPhase"] = r.GetPhase(InputKind::Current);
     s["ctPhaseCorrectionDeg"] = r.GetS16(Rec::kCtPhaseCorrection) / 100.0;
     s["currentThresholdPercent"] = r.GetU8(Rec::kCurrentThreshold) / 10.0;
     s["balanced"] = r.IsBalanced();
@@ -252,7 +252,7 @@ void ApplyOutputs(const Json& in, const Json& raw, ParameterRecord& r, const std
         IfEdited(out, was, "plus", p,
                  [&](const Json& v, const std::string& f) { r.SetPlusCard(o, Boolean(v, f)); });
         IfEdited(out, was, "entity", p, [&](const Json& v, const std::string& f) {
-            r.SetOutputEntity(o, static_cast<int>(Integer(v, 0, kEntityMax, f)));
+            r.SetOutputEntity(o, EntityFromCode(static_cast<int>(Integer(v, 0, kEntityMax, f))));
         });
         bool current = false;
         int range = 0;
@@ -344,22 +344,25 @@ void ApplySettings(const Json& in, ParameterRecord& r, const std::string& path,
     IfEdited(in, raw, "unitAddress", path, [&](const Json& v, const std::string& f) {
         r.SetUnitAddress(static_cast<uint8_t>(Integer(v, 0, 255, f)));
     });
-    IfEdited(in, raw, "voltageDirect", path,
-             [&](const Json& v, const std::string& f) { r.SetDirect(false, Boolean(v, f)); });
-    IfEdited(in, raw, "currentDirect", path,
-             [&](const Json& v, const std::string& f) { r.SetDirect(true, Boolean(v, f)); });
+    IfEdited(in, raw, "voltageDirect", path, [&](const Json& v, const std::string& f) {
+        r.SetDirect(InputKind::Voltage, Boolean(v, f));
+    });
+    IfEdited(in, raw, "currentDirect", path, [&](const Json& v, const std::string& f) {
+        r.SetDirect(InputKind::Current, Boolean(v, f));
+    });
     // Each transformer value must fit its unsigned 16-bit field after scaling.
     IfEdited(in, raw, "vtPrimaryV", path, [&](const Json& v, const std::string& f) {
-        r.SetPrimary(false, false, Number(v, 0, 6553549, "V", f));
+        r.SetPrimary(InputKind::Voltage, Winding::Primary, Number(v, 0, 6553549, "V", f));
     });
     IfEdited(in, raw, "vtSecondaryV", path, [&](const Json& v, const std::string& f) {
-        r.SetPrimary(false, true, Number(v, 0, 6553.54, "V", f));
+        r.SetPrimary(InputKind::Voltage, Winding::Secondary, Number(v, 0, 6553.54, "V", f));
     });
     IfEdited(in, raw, "ctPrimaryA", path, [&](const Json& v, const std::string& f) {
-        r.SetPrimary(true, false, static_cast<double>(Integer(v, 0, 65535, f)));
+        r.SetPrimary(InputKind::Current, Winding::Primary,
+                     static_cast<double>(Integer(v, 0, 65535, f)));
     });
     IfEdited(in, raw, "ctSecondaryA", path, [&](const Json& v, const std::string& f) {
-        r.SetPrimary(true, true, Number(v, 0, 65.535, "A", f));
+        r.SetPrimary(InputKind::Current, Winding::Secondary, Number(v, 0, 65.535, "A", f));
     });
     int voltageRange = r.GetVoltageRange();
     int currentRange = r.GetCurrentRange();
@@ -371,10 +374,10 @@ void ApplySettings(const Json& in, ParameterRecord& r, const std::string& path,
     });
     r.SetRanges(voltageRange, currentRange);
     IfEdited(in, raw, "voltagePhase", path, [&](const Json& v, const std::string& f) {
-        r.SetPhase(false, static_cast<int>(Integer(v, -1, 14, f)));
+        r.SetPhase(InputKind::Voltage, static_cast<int>(Integer(v, -1, 14, f)));
     });
     IfEdited(in, raw, "currentPhase", path, [&](const Json& v, const std::string& f) {
-        r.SetPhase(true, static_cast<int>(Integer(v, -1, 14, f)));
+        r.SetPhase(InputKind::Current, static_cast<int>(Integer(v, -1, 14, f)));
     });
     IfEdited(in, raw, "ctPhaseCorrectionDeg", path, [&](const Json& v, const std::string& f) {
         r.SetCtPhaseCorrection(static_cast<float>(Number(v, -180, 180, "degrees", f)));
@@ -424,14 +427,14 @@ std::string ReadDescription(const Json& root, std::vector<std::string>& notes) {
 }
 
 void ReadMonitors(const Json& root, SetupImage& image) {
-    image.monitorCount = static_cast<uint16_t>(
+    image.monitors.count = static_cast<uint16_t>(
         Integer(Member(root, "monitorCount", ""), 0, kMaxMonitors, "monitorCount"));
     const Json& monitors = Member(root, "monitors", "");
     if (!monitors.is_array()) {
         throw Refusal("monitors", "expected an array");
     }
-    if (monitors.size() != image.monitorCount) {
-        throw Refusal("monitors", "expected " + std::to_string(image.monitorCount) +
+    if (monitors.size() != image.monitors.count) {
+        throw Refusal("monitors", "expected " + std::to_string(image.monitors.count) +
                                       " entries (monitorCount), found " +
                                       std::to_string(monitors.size()));
     }
@@ -442,9 +445,9 @@ void ReadMonitors(const Json& root, SetupImage& image) {
             throw Refusal(p, "expected an object");
         }
         OnlyKnownKeys(m, {"entity", "channel", "label"}, p);
-        image.monitorEntities[i] =
+        image.monitors.entities[i] =
             static_cast<uint8_t>(Integer(Member(m, "entity", p), 0, 255, p + ".entity"));
-        image.monitorChannels[i] =
+        image.monitors.channels[i] =
             static_cast<uint8_t>(Integer(Member(m, "channel", p), 0, 255, p + ".channel"));
     }
 }
@@ -517,8 +520,8 @@ void NoteEditedLabels(const Json& root, const SetupImage& image, const SetupImag
         if (label == monitors[i].end()) {
             continue;
         }
-        const int e = image.monitorEntities[i];
-        const int c = image.monitorChannels[i];
+        const int e = image.monitors.entities[i];
+        const int c = image.monitors.channels[i];
         if (*label != DisplayText(labeler(image, e, c)) &&
             *label != DisplayText(labeler(rawImage, e, c))) {
             notes.push_back("monitors[" + std::to_string(i) +
@@ -549,9 +552,9 @@ void ReadDocument(const Json& root, SetupImage& image, std::vector<std::string>&
     }
     image.signature = static_cast<uint16_t>(signature);
     image.description = ReadDescription(root, notes);
-    image.layoutColumns = static_cast<uint16_t>(
+    image.monitors.columns = static_cast<uint16_t>(
         Integer(Member(root, "layoutColumns", ""), 0, 0xFFFF, "layoutColumns"));
-    if (image.signature == kSetupSignature10101 && image.layoutColumns != kSetupDefaultColumns) {
+    if (image.signature == kSetupSignature10101 && image.monitors.columns != kSetupDefaultColumns) {
         throw Refusal("layoutColumns",
                       "a 10101 file has no columns field and always gives 3 (use signature "
                       "10103 for other values)");
@@ -575,18 +578,18 @@ std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler) 
                                        image.description.size());
     }
     const uint16_t channels = std::min(image.channelCount, kSetupMaxChannels);
-    const uint16_t monitors = std::min<uint16_t>(image.monitorCount, kMaxMonitors);
+    const uint16_t monitors = static_cast<uint16_t>(image.monitors.Size());
     root["channelCount"] = channels;
     root["monitorCount"] = monitors;
-    root["layoutColumns"] = image.layoutColumns;
+    root["layoutColumns"] = image.monitors.columns;
     Json list = Json::array();
     for (size_t i = 0; i < monitors; ++i) {
         Json m;
-        m["entity"] = image.monitorEntities[i];
-        m["channel"] = image.monitorChannels[i];
+        m["entity"] = image.monitors.entities[i];
+        m["channel"] = image.monitors.channels[i];
         if (labeler) {
             m["label"] =
-                DisplayText(labeler(image, image.monitorEntities[i], image.monitorChannels[i]));
+                DisplayText(labeler(image, image.monitors.entities[i], image.monitors.channels[i]));
         }
         list.push_back(std::move(m));
     }

@@ -120,7 +120,7 @@ BoardReport DownloadBoard(CQRLDoc& doc, int index, bool skipEqual) {
                                       std::to_string(unit.GetSerialNumber()) +
                                       ", the configuration's " +
                                       std::to_string(channel.record.GetSerialNumber()) + ")";
-            if (!doc.preferencesEnabled) {
+            if (!doc.Preferences().enabled) {
                 const Answer a =
                     Ask(kDifferentUnitText, Printf("Download warning - Channel %i", address));
                 if (a == Answer::Cancelled) {
@@ -129,7 +129,7 @@ BoardReport DownloadBoard(CQRLDoc& doc, int index, bool skipEqual) {
                 if (a != Answer::Yes) {
                     return failed(other + " and writing to it was refused");
                 }
-            } else if (!AddressFlag(doc.downloadToDifferentUnit, address)) {
+            } else if (!AddressFlag(doc.Preferences().downloadToDifferentUnit, address)) {
                 return failed(other + " and the download preferences do not allow writing to it");
             }
         }
@@ -140,9 +140,9 @@ BoardReport DownloadBoard(CQRLDoc& doc, int index, bool skipEqual) {
         // The unit keeps its own serial number unless replacing it was agreed.
         Answer serial = Answer::No;
         if (differentUnit) {
-            if (!doc.preferencesEnabled) {
+            if (!doc.Preferences().enabled) {
                 serial = Ask(kOverwriteSerialText, warning);
-            } else if (AddressFlag(doc.overwriteSerialNumber, address)) {
+            } else if (AddressFlag(doc.Preferences().overwriteSerialNumber, address)) {
                 serial = Answer::Yes;
             }
         }
@@ -156,9 +156,9 @@ BoardReport DownloadBoard(CQRLDoc& doc, int index, bool skipEqual) {
         // Likewise its calibration: one question at most.
         Answer calibration = Answer::No;
         if (CalibrationDiffers(unit, channel.record)) {
-            if (!doc.preferencesEnabled) {
+            if (!doc.Preferences().enabled) {
                 calibration = Ask(kOverwriteCalibrationText, warning);
-            } else if (AddressFlag(doc.overwriteCalibration, address)) {
+            } else if (AddressFlag(doc.Preferences().overwriteCalibration, address)) {
                 calibration = Answer::Yes;
             }
         }
@@ -353,7 +353,8 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
     }
     out.portOpened = true;
 
-    doc.channelCount = 0;
+    uint16_t count = 0;
+    doc.SetChannels(0);
     unsigned mask = 0;
     int tried = 0;
     bool lineLost = false;
@@ -366,13 +367,13 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
             lineLost = true;
             break;
         }
-        if (!ok && doc.stopAtFirstFailure) {
+        if (!ok && doc.StopAtFirstFailure()) {
             break;
         }
         if (ok) {
             mask |= 1u << i;
         }
-        ++doc.channelCount;
+        ++count;
     }
 
     // Which boards the unit has. A KVR 300 answers at every address; a KVR 100 at channel
@@ -395,15 +396,16 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
         // In continue mode every board is counted; when none answered there is no
         // configuration, and saying "Uploaded from KVR 300" would report a failure as
         // success.
-        doc.channelCount = 0;
+        count = 0;
     } else if (unit == 1) {
-        doc.channelCount = 1;  // a KVR 100, in either mode
-    } else if (!doc.stopAtFirstFailure) {
-        doc.channelCount = kChannelObjects;  // continue mode: every board of a KVR 300
+        count = 1;  // a KVR 100, in either mode
+    } else if (!doc.StopAtFirstFailure()) {
+        count = kChannelObjects;  // continue mode: every board of a KVR 300
     }
-    doc.configurationPresent = doc.channelCount != 0;
+    doc.SetChannels(count);
+    doc.SetConfigurationPresent(count != 0);
 
-    out.count = doc.channelCount;
+    out.count = count;
     out.mask = mask;
     out.unitBoards = unit;
     out.complete = unit != 0 && (mask & unit) == unit;
@@ -423,15 +425,15 @@ UploadOutcome UploadBoards(CQRLDoc& doc) {
             out.text += "\nThe line went away during the upload.";
         }
     }
-    if (!(doc.noDialogAfterUpload && doc.preferencesEnabled)) {
+    if (doc.Preferences().UploadDialog()) {
         AppMessageBox(out.text, out.complete ? MsgIcon::Information : MsgIcon::Error,
                       MsgButtons::Ok, kAppTitle);
     }
     SetUploadPaneText(mask, unit == 0xFu);
-    if (doc.configurationPresent && doc.monitorCount == 0) {
+    if (doc.ConfigurationPresent() && doc.Monitors().count == 0) {
         LoadMonitors(doc);
     }
-    doc.lastUploadMask = static_cast<uint8_t>(mask);
+    doc.SetLastUploadMask(static_cast<uint8_t>(mask));
     return out;
 }
 
@@ -454,8 +456,8 @@ UploadOutcome RunUploadCommand(CQRLDoc& doc) {
         SetUploadPaneText(0);
         return out;
     }
-    doc.setupFilePath.clear();
-    doc.displaySetupPath.clear();
+    doc.Paths().setupFilePath.clear();
+    doc.Paths().displaySetupPath.clear();
     doc.OnNewDocument();
     return UploadBoards(doc);
 }
@@ -497,7 +499,7 @@ DownloadOutcome DownloadCommand(CQRLDoc& doc, BoardWrites writes) {
             }
             // A line that went away would fail every further board, each after asking
             // for the port settings.
-            if (doc.stopAtFirstFailure || !doc.Port().IsOpen()) {
+            if (doc.StopAtFirstFailure() || !doc.Port().IsOpen()) {
                 break;
             }
             continue;
@@ -530,7 +532,7 @@ DownloadOutcome DownloadCommand(CQRLDoc& doc, BoardWrites writes) {
         GetClock().SleepMs(delay);
         UploadChannel(doc.Channel(kMainBoard));
     }
-    if (!(doc.noDialogAfterDownload && doc.preferencesEnabled)) {
+    if (doc.Preferences().DownloadDialog()) {
         AppMessageBox(out.text + Joined(out.failures) + Joined(out.notes),
                       out.complete ? MsgIcon::Information : MsgIcon::Error, MsgButtons::Ok,
                       kAppTitle);

@@ -7,8 +7,7 @@
 namespace kvr {
 
 bool ApplyKvr100Address(CQRLDoc& doc, int address) {
-    static const uint8_t kTable[3][3] = {{0, 1, 2}, {1, 0, 2}, {2, 1, 0}};
-    if (address < 0 || address > 2) {
+    if (!IsKvr100Address(address)) {
         return false;
     }
     // The reading thread addresses the boards through these records.
@@ -17,49 +16,22 @@ bool ApplyKvr100Address(CQRLDoc& doc, int address) {
         return false;
     }
     for (int i = 0; i < 3; ++i) {
-        doc.Channel(i).record.SetUnitAddress(kTable[address][i]);
+        doc.Channel(i).record.SetUnitAddress(
+            kKvr100ChannelAddresses[static_cast<size_t>(address)][static_cast<size_t>(i)]);
     }
-    doc.kvr100Address = static_cast<uint8_t>(address);
+    doc.SetKvr100Address(static_cast<uint8_t>(address));
     return true;
 }
 
 int Kvr100AddressOnOpen(const CQRLDoc& doc) {
     const int address = doc.Channel(0).record.GetUnitAddress();
-    if (address > 2) {
+    if (!IsKvr100Address(address)) {
         char text[64];
         std::snprintf(text, sizeof text, "Value of Chan is %i, Chan", address);
         AppMessageBox(text, MsgIcon::Warning);
         return -1;
     }
     return address;
-}
-
-DownloadPreferences DownloadPreferences::FromDocument(const CQRLDoc& doc) {
-    DownloadPreferences p;
-    p.enabled = doc.preferencesEnabled;
-    p.downloadToDifferentUnit = doc.downloadToDifferentUnit;
-    p.overwriteSerialNumber = doc.overwriteSerialNumber;
-    p.overwriteCalibration = doc.overwriteCalibration;
-    p.noDialogAfterUpload = doc.noDialogAfterUpload;
-    p.noDialogAfterDownload = doc.noDialogAfterDownload;
-    return p;
-}
-
-void DownloadPreferences::Factory() {
-    downloadToDifferentUnit.fill(true);
-    overwriteCalibration.fill(true);
-    overwriteSerialNumber.fill(false);
-    noDialogAfterUpload = true;
-    noDialogAfterDownload = true;
-}
-
-void DownloadPreferences::ApplyTo(CQRLDoc& doc) const {
-    doc.preferencesEnabled = enabled;
-    doc.downloadToDifferentUnit = downloadToDifferentUnit;
-    doc.overwriteSerialNumber = overwriteSerialNumber;
-    doc.overwriteCalibration = overwriteCalibration;
-    doc.noDialogAfterUpload = noDialogAfterUpload;
-    doc.noDialogAfterDownload = noDialogAfterDownload;
 }
 
 }  // namespace kvr

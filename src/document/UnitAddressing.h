@@ -1,8 +1,9 @@
-// The "KVR100 Address" and "Download Preferences" forms as logic.
+// The "KVR100 Address" form as logic (the "Download Preferences" are
+// document/DownloadPreferences.h).
 #pragma once
 
-#include <array>
-
+#include "document/DownloadPreferences.h"
+#include "document/Kvr100Address.h"
 #include "document/QRLDoc.h"
 
 namespace kvr {
@@ -14,23 +15,5 @@ bool ApplyKvr100Address(CQRLDoc& doc, int address);
 // What the form shows on opening: the choice matching channel 0's address, or -1 (no
 // choice) after the message "Value of Chan is %i, Chan" for an address outside 0 to 2.
 int Kvr100AddressOnOpen(const CQRLDoc& doc);
-
-// The fifteen values of the "Download Preferences" form, edited on a copy.
-struct DownloadPreferences {
-    bool enabled = false;
-    std::array<bool, 4> downloadToDifferentUnit{};
-    std::array<bool, 4> overwriteSerialNumber{};
-    std::array<bool, 4> overwriteCalibration{};
-    bool noDialogAfterUpload = false;
-    bool noDialogAfterDownload = false;
-
-    static DownloadPreferences FromDocument(const CQRLDoc& doc);
-    // "Factory", on the form only; "Enable Download Preferences" stays as it is.
-    void Factory();
-    // The twelve grid boxes and the two "No Dialog" boxes follow the enable box.
-    bool DetailsEnabled() const { return enabled; }
-    // OK: all fifteen values to the document.
-    void ApplyTo(CQRLDoc& doc) const;
-};
 
 }  // namespace kvr

@@ -16,7 +16,7 @@ void CChannelLink::ResetToDefaults(uint8_t address) {
 
 bool CChannelLink::ReadValues() {
     size_t length = 0;
-    if (!CTalkLink::ReadValues(values.data(), length)) {
+    if (!CTalkLink::ReadValues(values, length)) {
         return false;
     }
     valuesLength = length;
@@ -31,49 +31,36 @@ void CChannelLink::UpdateExtendedFromFirmware() {
     SetDeviceCode(code);
 }
 
-bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentRange, double& raw) {
+bool DecodeRawValue(std::span<const uint8_t> data, MeasuredEntity entity, int currentRange,
+                    double& raw) {
     raw = 0;
-    if (entity < 1 || entity > 13 || entity == 11 || entity == 12 || length < 30) {
+    const EntityInfo* info = FindEntity(entity);
+    if (info == nullptr || info->slot.width == 0 || data.size() < talk::kValuesData) {
         return false;
     }
-    const uint16_t mask = GetU16(data + 2);
-    if ((mask & (1u << (entity - 1))) == 0) {
+    const uint16_t mask = GetU16(data.data() + 2);
+    if ((mask & (1u << (EntityCode(entity) - 1))) == 0) {
         return false;
     }
-    switch (entity) {
-        case 1:
-            raw = GetS16(data + 4);
-            break;
-        case 2:
-        case 13:
-            raw = GetS16(data + 6);
-            break;
-        case 3:
-        case 4:
-        case 5:
-            raw = GetS16(data + 8 + 2 * (entity - 3)) * (currentRange > 0 ? 10.0 : 1.0);
-            break;
-        case 6:
-            raw = GetS16(data + 14);
-            break;
-        case 7:
-            raw = GetS16(data + 16);
-            break;
-        default:  // 8, 9, 10: the energies
-            raw = GetS32(data + 18 + 4 * (entity - 8));
-            break;
+    const ValuesSlot& slot = info->slot;
+    if (slot.width == 4) {
+        raw = GetS32(data.data() + slot.offset);
+    } else {
+        raw = GetS16(data.data() + slot.offset) *
+              (info->currentRanged && currentRange > 0 ? 10.0 : 1.0);
     }
     return true;
 }
 
-bool CChannelLink::GetValue(int entity, bool secondary, double& value) const {
+bool CChannelLink::GetValue(MeasuredEntity entity, Winding winding, double& value) const {
     double raw = 0;
-    if (!DecodeRawValue(values.data(), valuesLength, entity, record.GetCurrentRange(), raw)) {
+    if (!DecodeRawValue(std::span(values.data(), valuesLength), entity, record.GetCurrentRange(),
+                        raw)) {
         value = 0;
         return false;
     }
     value = raw / EntityScale(entity);
-    if (secondary) {
+    if (winding == Winding::Secondary) {
         value = record.ToSecondary(entity, value);
     }
     return true;

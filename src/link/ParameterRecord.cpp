@@ -140,10 +140,10 @@ void ParameterRecord::SetName(const std::string& name) {
 
 // --- calibration ------------------------------------------------------------------------
 
-void ParameterRecord::ApplyGainFactor(double factor, bool current) {
+void ParameterRecord::ApplyGainFactor(double factor, InputKind input) {
     double gv = GetVoltageGain() / kGainUnit;
     double gi = GetCurrentGain() / kGainUnit;
-    if (current) {
+    if (input == InputKind::Current) {
         gi *= factor;
     } else {
         gv *= factor;
@@ -204,17 +204,19 @@ bool ParameterRecord::SetCtPhaseCorrection(float degrees) {
 
 // --- inputs -----------------------------------------------------------------------------
 
-double ParameterRecord::GetPrimary(bool current, bool secondary) const {
-    if (current) {
+double ParameterRecord::GetPrimary(InputKind input, Winding winding) const {
+    const bool secondary = winding == Winding::Secondary;
+    if (input == InputKind::Current) {
         return secondary ? GetU16(kCtSecondary) * 0.001 : GetU16(kCtPrimary);
     }
     return secondary ? GetU16(kVtSecondary) * 0.1 : GetU16(kVtPrimary) * 100.0;
 }
 
-void ParameterRecord::SetPrimary(bool current, bool secondary, double value) {
+void ParameterRecord::SetPrimary(InputKind input, Winding winding, double value) {
     // The fields are unsigned 16-bit; a negative or oversized entry is clamped to 0 or
     // 65535 rather than wrapped into an unrelated ratio.
-    if (current) {
+    const bool secondary = winding == Winding::Secondary;
+    if (input == InputKind::Current) {
         const size_t offset = secondary ? kCtSecondary : kCtPrimary;
         SetU16(offset, ClampU16(ScaleRound(value, secondary ? 1000.0 : 1.0)));
     } else {
@@ -223,21 +225,21 @@ void ParameterRecord::SetPrimary(bool current, bool secondary, double value) {
     }
 }
 
-bool ParameterRecord::IsDirect(bool current) const {
-    return (bytes_[current ? kCurrentDirect : kVoltageDirect] & 0x01) != 0;
+bool ParameterRecord::IsDirect(InputKind input) const {
+    return (bytes_[input == InputKind::Current ? kCurrentDirect : kVoltageDirect] & 0x01) != 0;
 }
 
-void ParameterRecord::SetDirect(bool current, bool direct) {
-    uint8_t& b = bytes_[current ? kCurrentDirect : kVoltageDirect];
+void ParameterRecord::SetDirect(InputKind input, bool direct) {
+    uint8_t& b = bytes_[input == InputKind::Current ? kCurrentDirect : kVoltageDirect];
     b = WithBits(b, 0x01, direct ? 0x01 : 0x00);
 }
 
-int ParameterRecord::GetPhase(bool current) const {
-    return (bytes_[current ? kCurrentInput : kVoltageInput] & 0x0F) - 1;
+int ParameterRecord::GetPhase(InputKind input) const {
+    return (bytes_[input == InputKind::Current ? kCurrentInput : kVoltageInput] & 0x0F) - 1;
 }
 
-void ParameterRecord::SetPhase(bool current, int phaseIndex) {
-    uint8_t& b = bytes_[current ? kCurrentInput : kVoltageInput];
+void ParameterRecord::SetPhase(InputKind input, int phaseIndex) {
+    uint8_t& b = bytes_[input == InputKind::Current ? kCurrentInput : kVoltageInput];
     b = WithBits(b, 0x0F, static_cast<uint8_t>((phaseIndex + 1) & 0x0F));
 }
 
@@ -277,7 +279,7 @@ void ParameterRecord::SetLineToLine(bool on) {
 
 double ParameterRecord::VtRatio() const {
     const uint16_t secondary = GetU16(kVtSecondary);
-    if (IsDirect(false) || secondary == 0) {
+    if (IsDirect(InputKind::Voltage) || secondary == 0) {
         return 1.0;
     }
     return GetU16(kVtPrimary) * 1000.0 / secondary;
@@ -285,13 +287,13 @@ double ParameterRecord::VtRatio() const {
 
 double ParameterRecord::CtRatio() const {
     const uint16_t secondary = GetU16(kCtSecondary);
-    if (IsDirect(true) || secondary == 0) {
+    if (IsDirect(InputKind::Current) || secondary == 0) {
         return 1.0;
     }
     return GetU16(kCtPrimary) * 1000.0 / secondary;
 }
 
-double ParameterRecord::ToPrimary(int entity, double value) const {
+double ParameterRecord::ToPrimary(MeasuredEntity entity, double value) const {
     switch (EntityRatioGroup(entity)) {
         case RatioGroup::Voltage:
             return value * VtRatio();
@@ -305,8 +307,8 @@ double ParameterRecord::ToPrimary(int entity, double value) const {
     return value;
 }
 
-double ParameterRecord::ToSecondary(int entity, double value) const {
-    if (entity < 1 || entity > kEntityMax) {
+double ParameterRecord::ToSecondary(MeasuredEntity entity, double value) const {
+    if (EntityCode(entity) < 1 || EntityCode(entity) > kEntityMax) {
         return -1.0;
     }
     double divisor = 1.0;
@@ -331,28 +333,27 @@ double ParameterRecord::ToSecondary(int entity, double value) const {
     return value / divisor;
 }
 
-double ParameterRecord::NominalRaw(int entity, bool threePhase) const {
+double ParameterRecord::NominalRaw(MeasuredEntity entity, bool threePhase) const {
     const double vs = GetU16(kVtSecondary) * 0.1;
     const double is = GetU16(kCtSecondary) * 0.001;
     const double k = threePhase ? 3.0 : 1.0;
     const double s = EntityScale(entity);
-    switch (entity) {
-        case 1:
+    const EntityInfo* info = FindEntity(entity);
+    switch (info ? info->nominal : NominalBase::None) {
+        case NominalBase::VtSecondary:
             return vs * s;
-        case 2:
+        case NominalBase::CtSecondary:
             return is * s;
-        case 3:
-        case 4:
-        case 5:
-        case 14:
+        case NominalBase::Power:
             return vs * is * k * s;
-        case 6:
+        case NominalBase::Unity:
             return s;
-        case 7:
+        case NominalBase::Frequency:
             return 55.0 * s;
-        default:
-            return 0.0;
+        case NominalBase::None:
+            break;
     }
+    return 0.0;
 }
 
 // --- outputs ----------------------------------------------------------------------------
@@ -381,16 +382,16 @@ void ParameterRecord::SetPlusCard(int slot, bool plus) {
     b = WithBits(b, 0x80, plus ? 0x80 : 0x00);
 }
 
-int ParameterRecord::GetOutputEntity(int slot) const {
-    return ValidSlot(slot) ? bytes_[Slot8(kOutputEntity, slot)] & 0x0F : 0;
+MeasuredEntity ParameterRecord::GetOutputEntity(int slot) const {
+    return EntityFromCode(ValidSlot(slot) ? bytes_[Slot8(kOutputEntity, slot)] & 0x0F : 0);
 }
 
-void ParameterRecord::SetOutputEntity(int slot, int entity) {
+void ParameterRecord::SetOutputEntity(int slot, MeasuredEntity entity) {
     if (!ValidSlot(slot)) {
         return;
     }
     uint8_t& b = bytes_[Slot8(kOutputEntity, slot)];
-    b = WithBits(b, 0x0F, static_cast<uint8_t>(entity & 0x0F));
+    b = WithBits(b, 0x0F, static_cast<uint8_t>(EntityCode(entity) & 0x0F));
 }
 
 void ParameterRecord::GetOutputRange(int slot, bool& current, int& range) const {
@@ -426,8 +427,8 @@ void ParameterRecord::SetOutputSource(int slot, int channel) {
 }
 
 bool ParameterRecord::PowerRuleApplies(int slot) const {
-    const int entity = GetOutputEntity(slot);
-    return (entity == 3 || entity == 4 || entity == 5) && GetCurrentRange() > 0;
+    const EntityInfo* info = FindEntity(GetOutputEntity(slot));
+    return info != nullptr && info->currentRanged && GetCurrentRange() > 0;
 }
 
 int32_t ParameterRecord::GetScaleMin(int slot) const {
@@ -500,14 +501,14 @@ void ParameterRecord::ResetToDefaults(uint8_t address) {
     }
     SetName("Not Available");
     SetBalanced(address == kMainboardAddress);
-    SetPhase(false, 0);
-    SetPhase(true, 0);
+    SetPhase(InputKind::Voltage, 0);
+    SetPhase(InputKind::Current, 0);
     SetU16(kVtPrimary, kDefaultVt);
     SetU16(kVtSecondary, kDefaultVt);
     SetU16(kCtPrimary, kDefaultCt);
     SetU16(kCtSecondary, kDefaultCt);
-    SetDirect(false, true);
-    SetDirect(true, true);
+    SetDirect(InputKind::Voltage, true);
+    SetDirect(InputKind::Current, true);
     SetSignature(kSignature);
 }
 

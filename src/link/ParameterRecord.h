@@ -8,7 +8,14 @@
 #include <cstdint>
 #include <string>
 
+#include "link/EntityScale.h"
+
 namespace kvr {
+
+// The two inputs of a measuring channel.
+enum class InputKind { Voltage, Current };
+// The two windings of a transformer; values are shown referred to either.
+enum class Winding { Primary, Secondary };
 
 class ParameterRecord {
   public:
@@ -92,7 +99,7 @@ class ParameterRecord {
     int16_t GetPowerGain() const { return GetS16(kPowerGain); }
     // Input calibration: multiplies the voltage (or current) gain by factor and stores the
     // five gains, each value x 4096 + 0.5 truncated toward zero.
-    void ApplyGainFactor(double factor, bool current);
+    void ApplyGainFactor(double factor, InputKind input);
     void GetDacCalibration(int slot, int16_t& offset, uint16_t& span) const;
     void SetDacCalibration(int slot, int16_t offset, uint16_t span);
     uint8_t GetFirmwareVersion() const { return bytes_[kFirmwareVersion]; }
@@ -107,12 +114,12 @@ class ParameterRecord {
     // --- inputs ---------------------------------------------------------------------
     // Transformer primary or secondary of the voltage (current = false) or current input,
     // in volts or amperes.
-    double GetPrimary(bool current, bool secondary) const;
-    void SetPrimary(bool current, bool secondary, double value);
-    bool IsDirect(bool current) const;
-    void SetDirect(bool current, bool direct);
-    int GetPhase(bool current) const;  // low nibble - 1 (-1 when the nibble is 0)
-    void SetPhase(bool current, int phaseIndex);
+    double GetPrimary(InputKind input, Winding winding) const;
+    void SetPrimary(InputKind input, Winding winding, double value);
+    bool IsDirect(InputKind input) const;
+    void SetDirect(InputKind input, bool direct);
+    int GetPhase(InputKind input) const;  // low nibble - 1 (-1 when the nibble is 0)
+    void SetPhase(InputKind input, int phaseIndex);
     void GetRanges(int& voltageRange, int& currentRange) const;
     void SetRanges(int voltageRange, int currentRange);
     int GetVoltageRange() const { return bytes_[kVoltageInput] >> 6; }
@@ -130,18 +137,18 @@ class ParameterRecord {
     double CtRatio() const;
     // Secondary to primary and back for a measured entity (codes 1 to 14); ToSecondary
     // gives -1 for a code outside 1 to 14.
-    double ToPrimary(int entity, double value) const;
-    double ToSecondary(int entity, double value) const;
+    double ToPrimary(MeasuredEntity entity, double value) const;
+    double ToSecondary(MeasuredEntity entity, double value) const;
     // Nominal full-scale raw value of an entity, for the output pages.
-    double NominalRaw(int entity, bool threePhase) const;
+    double NominalRaw(MeasuredEntity entity, bool threePhase) const;
 
     // --- outputs --------------------------------------------------------------------
     int GetCardType(int slot) const;       // bits 0-1
     void SetCardType(int slot, int type);  // clears bits 2-3, keeps bits 4-7
     bool IsPlusCard(int slot) const;
     void SetPlusCard(int slot, bool plus);
-    int GetOutputEntity(int slot) const;
-    void SetOutputEntity(int slot, int entity);
+    MeasuredEntity GetOutputEntity(int slot) const;
+    void SetOutputEntity(int slot, MeasuredEntity entity);
     void GetOutputRange(int slot, bool& current, int& range) const;
     void SetOutputRange(int slot, bool current, int range);
     int GetOutputSource(int slot) const;

@@ -59,22 +59,26 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
     add("Name", r.GetName());
     add("Firmware version", r.GetFirmwareVersionText());
     add("Input hardware", std::to_string(r.GetInputHardware()));
-    if (r.IsDirect(false)) {
+    if (r.IsDirect(InputKind::Voltage)) {
         add("Voltage input", "Coupled Directly");
     } else {
-        add("Voltage input", "VT " + Engineering(r.GetPrimary(false, false), "V") + " : " +
-                                 Engineering(r.GetPrimary(false, true), "V"));
+        add("Voltage input",
+            "VT " + Engineering(r.GetPrimary(InputKind::Voltage, Winding::Primary), "V") + " : " +
+                Engineering(r.GetPrimary(InputKind::Voltage, Winding::Secondary), "V"));
     }
     add("Voltage range", VoltageRangeName(r.GetInputHardware(), r.GetVoltageRange()));
-    add("Voltage phase", PhaseText(r.GetPhase(false), VoltagePhaseName(r.GetPhase(false))));
-    if (r.IsDirect(true)) {
+    add("Voltage phase", PhaseText(r.GetPhase(InputKind::Voltage),
+                                   VoltagePhaseName(r.GetPhase(InputKind::Voltage))));
+    if (r.IsDirect(InputKind::Current)) {
         add("Current input", "Coupled Directly");
     } else {
-        add("Current input", "CT " + Engineering(r.GetPrimary(true, false), "A") + " : " +
-                                 Engineering(r.GetPrimary(true, true), "A"));
+        add("Current input",
+            "CT " + Engineering(r.GetPrimary(InputKind::Current, Winding::Primary), "A") + " : " +
+                Engineering(r.GetPrimary(InputKind::Current, Winding::Secondary), "A"));
     }
     add("Current range", CurrentRangeName(r.GetCurrentRange()));
-    add("Current phase", PhaseText(r.GetPhase(true), CurrentPhaseName(r.GetPhase(true))));
+    add("Current phase", PhaseText(r.GetPhase(InputKind::Current),
+                                   CurrentPhaseName(r.GetPhase(InputKind::Current))));
     add("CT phase correction", Printf("%.2f", r.GetCtPhaseCorrection()) + " deg");
     add("Current threshold", Printf("%.1f", r.GetCurrentThreshold()) + " %");
     add("Balanced 3-phase", r.IsBalanced() ? "yes" : "no");
@@ -88,12 +92,12 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
         std::string p = "Output " + std::to_string(o + 1) + " ";
         std::string card = CardTypeName(r.GetCardType(o));
         add(p + "card", card + (r.IsPlusCard(o) ? " (Plus)" : ""));
-        int entity = r.GetOutputEntity(o);
+        const MeasuredEntity entity = r.GetOutputEntity(o);
         // Code 0 is an output with nothing assigned; a code beyond the table is no entity.
-        const char* entityName = entity == 0                     ? "(none)"
+        const char* entityName = entity == MeasuredEntity::None  ? "(none)"
                                  : FindEntity(entity) != nullptr ? EntityLongName(entity)
                                                                  : "(unknown)";
-        add(p + "entity", std::to_string(entity) + " " + entityName);
+        add(p + "entity", std::to_string(EntityCode(entity)) + " " + entityName);
         bool current = false;
         int range = 0;
         r.GetOutputRange(o, current, range);
@@ -102,7 +106,7 @@ std::vector<std::pair<std::string, std::string>> DescribeRecord(const ParameterR
         add(p + "source",
             source == 3 ? std::string("3 Phase") : "Channel " + std::to_string(source + 1));
         auto point = [&](int32_t raw) {
-            if (entity < 1 || entity > kEntityMax) {
+            if (EntityCode(entity) < 1 || EntityCode(entity) > kEntityMax) {
                 return std::to_string(raw);  // no entity: the raw number is all there is
             }
             return Engineering(raw / EntityScale(entity), EntityUnit(entity)) + " (" +

@@ -3,11 +3,18 @@
 // simulated units.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace kvr::talk {
+
+// The KVR Talk version this program and the simulated units speak: V1.73.
+inline constexpr int kTalkMajor = 1;
+inline constexpr int kTalkMinor = 73;
+// A KVR 300's main board answers at this address.
+inline constexpr uint8_t kMainBoardAddress = 3;
 
 // Command byte bases.
 inline constexpr uint8_t kQueryDevice = 0x00;             // | (a & 7)
@@ -35,6 +42,8 @@ inline constexpr size_t kRecordReply = kRecordSize + 2;  // echo, record, checks
 inline constexpr size_t kValuesData = 30;
 inline constexpr size_t kValuesDataExtended = 42;
 inline constexpr size_t kQueryReplyMax = 32;
+// The data bytes of a values reply, room for the longer (extended) kind.
+using ValuesData = std::array<uint8_t, kValuesDataExtended>;
 
 inline constexpr uint8_t Addr7(unsigned a) {
     return static_cast<uint8_t>(a & 7);

@@ -182,7 +182,7 @@ bool CTalkLink::WriteDac(int output, uint16_t value) {
     return SendFrame(frame.data(), frame.size());
 }
 
-bool CTalkLink::ReadValues(uint8_t* data, size_t& length) {
+bool CTalkLink::ReadValues(talk::ValuesData& data, size_t& length) {
     if (!Ready()) {
         return false;
     }
@@ -193,7 +193,7 @@ bool CTalkLink::ReadValues(uint8_t* data, size_t& length) {
     if (!Exchange(command, reply, dataLength + 2)) {
         return false;
     }
-    std::copy(reply + 1, reply + 1 + dataLength, data);
+    std::copy(reply + 1, reply + 1 + dataLength, data.begin());
     length = dataLength;
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include "link/ParameterRecord.h"
 #include "link/SerialPort.h"
+#include "link/TalkFrames.h"
 
 namespace kvr {
 
@@ -54,8 +55,8 @@ class CTalkLink {
     bool RelayPulse(int output);
     bool WriteDac(int output, uint16_t value);
     // Reads the values latched by the last Sample: 30 data bytes, or 42 when the device
-    // code's bit 0 is set. `data` must hold 42 bytes; `length` gets the data count.
-    bool ReadValues(uint8_t* data, size_t& length);
+    // code's bit 0 is set; `length` gets the data count.
+    bool ReadValues(talk::ValuesData& data, size_t& length);
     // Broadcast: every unit latches its values (0xE2, or 0xE3 with device code bit 0).
     bool Sample();
     // Broadcast 0xE1, optionally followed by the 1000 ms pause.

@@ -6,13 +6,13 @@ namespace kvr {
 
 ChooseEntityLogic::ChooseEntityLogic(const CQRLDoc& doc, bool addMode)
     : doc_(doc), addMode_(addMode) {
-    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+    for (MeasuredEntity e : entity::kAll) {
         entities_[static_cast<size_t>(e)].label = EntityChoiceLabel(e);
     }
 }
 
 void ChooseEntityLogic::Open() {
-    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+    for (MeasuredEntity e : entity::kAll) {
         EntityChoice& c = entities_[static_cast<size_t>(e)];
         c.visible = true;
         c.enabled = true;
@@ -26,12 +26,14 @@ void ChooseEntityLogic::Open() {
     }
     // The values reply carries no demand power, so a monitor could never show it.
     if (addMode_) {
-        entities_[entity::kActiveDemandPower].enabled = false;
+        entities_[static_cast<size_t>(entity::kActiveDemandPower)].enabled = false;
     }
     // Channel 0's talk version tells which later entities the unit knows.
     const double version = doc_.Channel(0).talkVersion;
-    entities_[entity::kCycleCurrentMax].visible = version >= kCycleCurrentMaxVersion;
-    entities_[entity::kActiveDemandPower].visible = version >= kDemandPowerVersion;
+    entities_[static_cast<size_t>(entity::kCycleCurrentMax)].visible =
+        version >= kCycleCurrentMaxVersion;
+    entities_[static_cast<size_t>(entity::kActiveDemandPower)].visible =
+        version >= kDemandPowerVersion;
 
     // The current choices are selected even when disabled (OK then says why they do not
     // fit), but a hidden entity cannot be chosen at all.

@@ -84,7 +84,7 @@ class ChooseEntityLogic {
 
     const CQRLDoc& doc_;
     bool addMode_;
-    std::array<EntityChoice, entity::kLast + 1> entities_{};  // index 0 unused
+    std::array<EntityChoice, kEntityMax + 1> entities_{};  // index 0 unused
     std::array<ChannelChoice, kChannelObjects> channels_{};
     MeasuredEntity selectedEntity_ = entity::kNone;
     std::string message_;

@@ -26,13 +26,14 @@ bool IsThreePhaseObject(const ParameterRecord& record) {
     return record.GetUnitAddress() == kThreePhaseChannel;
 }
 
-using PhasePair = std::pair<int, int>;  // (voltage phase code, current phase code)
+using PhasePair = std::pair<PhaseCode, PhaseCode>;  // (voltage, current)
 
 // The lowest measuring channel wired (v, i), or -1.
 int FindChannel(const CQRLDoc& doc, PhasePair wiring) {
     for (int c = 0; c < kMeasuringChannels; ++c) {
         const ParameterRecord& r = doc.Channel(c).record;
-        if (r.GetPhase(false) == wiring.first && r.GetPhase(true) == wiring.second) {
+        if (PhaseOf(r, InputKind::Voltage) == wiring.first &&
+            PhaseOf(r, InputKind::Current) == wiring.second) {
             return c;
         }
     }
@@ -45,8 +46,8 @@ std::string DescribeChannelPart(const CQRLDoc& doc, int channel, MeasuredEntity 
                                 bool& available) {
     const ParameterRecord& record = doc.Channel(channel).record;
     const bool lineToLine = doc.Channel(kMainBoard).record.IsLineToLine();
-    const int v = record.GetPhase(false);
-    const int i = record.GetPhase(true);
+    const PhaseCode v = PhaseOf(record, InputKind::Voltage);
+    const PhaseCode i = PhaseOf(record, InputKind::Current);
     const std::string voltageName = PhaseName(v, lineToLine);
     const std::string currentName = PhaseName(i);
     std::string part = record.GetName();
@@ -92,8 +93,8 @@ bool DescribeEntityChannel(const CQRLDoc& doc, MeasuredEntity e, int channel, st
     }
     const ParameterRecord& record = doc.Channel(channel).record;
     const bool threePhase = IsThreePhaseObject(record);
-    const int v = record.GetPhase(false);
-    const int i = record.GetPhase(true);
+    const PhaseCode v = PhaseOf(record, InputKind::Voltage);
+    const PhaseCode i = PhaseOf(record, InputKind::Current);
     bool valid = true;
     switch (GroupOf(e)) {
         case EntityGroup::VoltagePhase:
@@ -174,7 +175,7 @@ ThreePhaseWiring ClassifyWiring(const CQRLDoc& doc, std::array<int, 3>& elements
             return ThreePhaseWiring::TwoElement;
         }
     }
-    for (int p : {kA, kB, kC, kAB, kBC, kCA}) {
+    for (PhaseCode p : {kA, kB, kC, kAB, kBC, kCA}) {
         const int c = FindChannel(doc, {p, p});
         if (c >= 0) {
             elements = {c, -1, -1};

@@ -13,7 +13,7 @@
 namespace kvr {
 
 inline constexpr uint16_t kAnyChannel = 0xFFFF;
-inline constexpr int kThreePhaseChannel = 3;
+inline constexpr int kThreePhaseChannel = kMainBoard;  // "3 Phase": the main board
 inline constexpr int kMeasuringChannels = 3;
 inline constexpr const char* kNoEntityText = "No Entity";
 inline constexpr const char* kInvalidChannelText = "Invalid Channel";

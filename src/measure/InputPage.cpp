@@ -143,8 +143,8 @@ ParameterRecord& ChannelInputPage::Record() {
 
 bool ChannelInputPage::IsLive() const {
     const uint8_t address = doc_.Channel(channel_).record.GetUnitAddress();
-    if (doc_.kvr100Address != 0) {
-        return address == doc_.kvr100Address;
+    if (doc_.Kvr100Address() != 0) {
+        return address == doc_.Kvr100Address();
     }
     return address < doc_.GetChannels();
 }
@@ -168,8 +168,8 @@ void ChannelInputPage::Open() {
         }
     };
     // A stored phase nibble of 0 reads as -1: no selection.
-    list(InputField::VoltagePhase, VoltagePhaseItems(), r.GetPhase(false));
-    list(InputField::CurrentPhase, CurrentPhaseItems(), r.GetPhase(true));
+    list(InputField::VoltagePhase, VoltagePhaseItems(), r.GetPhase(InputKind::Voltage));
+    list(InputField::CurrentPhase, CurrentPhaseItems(), r.GetPhase(InputKind::Current));
     const std::vector<std::string> ranges = VoltageRangeItems(r.GetInputHardware());
     list(InputField::VoltageRange, ranges, r.GetVoltageRange());
     list(InputField::CurrentRange, CurrentRangeItems(), r.GetCurrentRange());
@@ -179,18 +179,21 @@ void ChannelInputPage::Open() {
 
     // Ratings with 4 significant digits; a secondary that reads as one of its list's
     // entries selects it.
-    F(InputField::VtPrimary).text = Formatted(r.GetPrimary(false, false), entity::kVoltage);
-    F(InputField::CtPrimary).text = Formatted(r.GetPrimary(true, false), entity::kCurrent);
+    F(InputField::VtPrimary).text =
+        Formatted(r.GetPrimary(InputKind::Voltage, Winding::Primary), entity::kVoltage);
+    F(InputField::CtPrimary).text =
+        Formatted(r.GetPrimary(InputKind::Current, Winding::Primary), entity::kCurrent);
     for (const auto& [field, current] :
          {std::pair{InputField::VtSecondary, false}, std::pair{InputField::CtSecondary, true}}) {
         InputFieldState& s = F(field);
-        s.text =
-            Formatted(r.GetPrimary(current, true), current ? entity::kCurrent : entity::kVoltage);
+        s.text = Formatted(
+            r.GetPrimary(current ? InputKind::Current : InputKind::Voltage, Winding::Secondary),
+            current ? entity::kCurrent : entity::kVoltage);
         s.selection = FindNoCase(s.items, s.text);
     }
 
-    F(InputField::VoltageDirect).checked = r.IsDirect(false);
-    F(InputField::CurrentDirect).checked = r.IsDirect(true);
+    F(InputField::VoltageDirect).checked = r.IsDirect(InputKind::Voltage);
+    F(InputField::CurrentDirect).checked = r.IsDirect(InputKind::Current);
     F(InputField::Balanced).checked = r.IsBalanced();
     F(InputField::PhaseCorrection).text = NumberToText(r.GetCtPhaseCorrection(), 1, 2);
     F(InputField::Threshold).text = NumberToText(r.GetCurrentThreshold(), 1, 1);
@@ -438,14 +441,14 @@ bool ChannelInputPage::Apply() {
 
     ParameterRecord& r = Record();
     const ParameterRecord before = r;
-    r.SetPrimary(false, false, vtPrimary);
-    r.SetPrimary(false, true, vtSecondary);
-    r.SetPrimary(true, false, ctPrimary);
-    r.SetPrimary(true, true, ctSecondary);
-    r.SetPhase(false, voltagePhase);
-    r.SetPhase(true, currentPhase);
-    r.SetDirect(false, F(InputField::VoltageDirect).checked);
-    r.SetDirect(true, F(InputField::CurrentDirect).checked);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, vtPrimary);
+    r.SetPrimary(InputKind::Voltage, Winding::Secondary, vtSecondary);
+    r.SetPrimary(InputKind::Current, Winding::Primary, ctPrimary);
+    r.SetPrimary(InputKind::Current, Winding::Secondary, ctSecondary);
+    r.SetPhase(InputKind::Voltage, voltagePhase);
+    r.SetPhase(InputKind::Current, currentPhase);
+    r.SetDirect(InputKind::Voltage, F(InputField::VoltageDirect).checked);
+    r.SetDirect(InputKind::Current, F(InputField::CurrentDirect).checked);
     // A range list without a selection (a stored range that its list lacks) keeps the
     // stored range.
     const int voltageRange = F(InputField::VoltageRange).selection;
@@ -572,14 +575,14 @@ bool DeriveThreePhaseRecord(CQRLDoc& doc) {
     bool balanced = true;
     bool phases = true;
     for (const ParameterRecord* r : c) {
-        voltageDirect = voltageDirect && r->IsDirect(false);
-        currentDirect = currentDirect && r->IsDirect(true);
+        voltageDirect = voltageDirect && r->IsDirect(InputKind::Voltage);
+        currentDirect = currentDirect && r->IsDirect(InputKind::Current);
         balanced = balanced && r->IsBalanced();
-        phases = phases && r->GetPhase(false) >= kDerivedPhaseMin &&
-                 r->GetPhase(true) >= kDerivedPhaseMin;
+        phases = phases && r->GetPhase(InputKind::Voltage) >= kDerivedPhaseMin &&
+                 r->GetPhase(InputKind::Current) >= kDerivedPhaseMin;
     }
-    m.SetDirect(false, voltageDirect);
-    m.SetDirect(true, currentDirect);
+    m.SetDirect(InputKind::Voltage, voltageDirect);
+    m.SetDirect(InputKind::Current, currentDirect);
     m.SetBalanced(balanced);
 
     bool ratings = voltageDirect && currentDirect && balanced && phases;
@@ -587,10 +590,10 @@ bool DeriveThreePhaseRecord(CQRLDoc& doc) {
         const ParameterRecord& a = *c[pair];
         const ParameterRecord& b = *c[pair + 1];
         const auto same = [&](size_t offset) { return a.GetU16(offset) == b.GetU16(offset); };
-        if (!(a.IsDirect(false) && b.IsDirect(false))) {
+        if (!(a.IsDirect(InputKind::Voltage) && b.IsDirect(InputKind::Voltage))) {
             ratings = ratings && same(ParameterRecord::kVtPrimary);
         }
-        if (!(a.IsDirect(true) && b.IsDirect(true))) {
+        if (!(a.IsDirect(InputKind::Current) && b.IsDirect(InputKind::Current))) {
             ratings = ratings && same(ParameterRecord::kCtPrimary);
         }
         ratings =
@@ -601,8 +604,8 @@ bool DeriveThreePhaseRecord(CQRLDoc& doc) {
                               ParameterRecord::kCtPrimary, ParameterRecord::kCtSecondary}) {
             m.SetU16(offset, c[0]->GetU16(offset));
         }
-        m.SetPhase(false, c[0]->GetPhase(false));
-        m.SetPhase(true, c[0]->GetPhase(true));
+        m.SetPhase(InputKind::Voltage, c[0]->GetPhase(InputKind::Voltage));
+        m.SetPhase(InputKind::Current, c[0]->GetPhase(InputKind::Current));
     }
     const bool changed = m != before;
     if (changed) {

@@ -30,19 +30,22 @@ bool IsPower(MeasuredEntity e) {
     return e >= entity::kActivePower && e <= entity::kReactivePower;
 }
 
-std::string PhaseName(int code, bool lineToLine) {
-    const bool reversed = code > phase::kReversedOffset && code < 15;
-    int base = reversed ? code - phase::kReversedOffset : code;
-    if (base <= phase::kNotAvailable || base > phase::kCA) {
+std::string PhaseName(PhaseCode phaseCode, bool lineToLine) {
+    const int code = static_cast<int>(phaseCode);
+    const bool reversed = code > kPhaseReversedOffset && code < 15;
+    int base = reversed ? code - kPhaseReversedOffset : code;
+    if (base <= static_cast<int>(PhaseCode::NotAvailable) ||
+        base > static_cast<int>(PhaseCode::CA)) {
         return kPhaseNotAvailable;
     }
-    if (lineToLine && base >= phase::kA && base <= phase::kC) {
-        base += phase::kAB - phase::kA;
+    if (lineToLine && base >= static_cast<int>(PhaseCode::A) &&
+        base <= static_cast<int>(PhaseCode::C)) {
+        base += static_cast<int>(PhaseCode::AB) - static_cast<int>(PhaseCode::A);
     }
     return reversed ? std::string("Reversed ") + kPhaseNames[base] : kPhaseNames[base];
 }
 
-bool PhaseConnected(int code) {
+bool PhaseConnected(PhaseCode code) {
     return PhaseName(code) != kPhaseNotAvailable;
 }
 

@@ -2,34 +2,47 @@
 // phase codes (where a channel's voltage or current input is taken from).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "link/EntityScale.h"
+#include "link/ParameterRecord.h"
 
 namespace kvr {
 
-// An entity code as stored in the record's output fields and in monitors.
-using MeasuredEntity = int32_t;
-
+// MeasuredEntity itself and its table are link/EntityScale.h's (the values reply needs
+// them); these are the short names the measure layer uses.
 namespace entity {
-inline constexpr MeasuredEntity kNone = 0;
-inline constexpr MeasuredEntity kVoltage = 1;
-inline constexpr MeasuredEntity kCurrent = 2;
-inline constexpr MeasuredEntity kActivePower = 3;
-inline constexpr MeasuredEntity kApparentPower = 4;
-inline constexpr MeasuredEntity kReactivePower = 5;
-inline constexpr MeasuredEntity kPowerFactor = 6;
-inline constexpr MeasuredEntity kFrequency = 7;
-inline constexpr MeasuredEntity kActiveEnergyImport = 8;
-inline constexpr MeasuredEntity kApparentEnergy = 9;
-inline constexpr MeasuredEntity kReactiveEnergyLag = 10;
-inline constexpr MeasuredEntity kActiveEnergyExport = 11;
-inline constexpr MeasuredEntity kReactiveEnergyLead = 12;
-inline constexpr MeasuredEntity kCycleCurrentMax = 13;
-inline constexpr MeasuredEntity kActiveDemandPower = 14;
-inline constexpr MeasuredEntity kLast = kEntityMax;
+inline constexpr MeasuredEntity kNone = MeasuredEntity::None;
+inline constexpr MeasuredEntity kVoltage = MeasuredEntity::Voltage;
+inline constexpr MeasuredEntity kCurrent = MeasuredEntity::Current;
+inline constexpr MeasuredEntity kActivePower = MeasuredEntity::ActivePower;
+inline constexpr MeasuredEntity kApparentPower = MeasuredEntity::ApparentPower;
+inline constexpr MeasuredEntity kReactivePower = MeasuredEntity::ReactivePower;
+inline constexpr MeasuredEntity kPowerFactor = MeasuredEntity::PowerFactor;
+inline constexpr MeasuredEntity kFrequency = MeasuredEntity::Frequency;
+inline constexpr MeasuredEntity kActiveEnergyImport = MeasuredEntity::ActiveEnergyImport;
+inline constexpr MeasuredEntity kApparentEnergy = MeasuredEntity::ApparentEnergy;
+inline constexpr MeasuredEntity kReactiveEnergyLag = MeasuredEntity::ReactiveEnergyLag;
+inline constexpr MeasuredEntity kActiveEnergyExport = MeasuredEntity::ActiveEnergyExport;
+inline constexpr MeasuredEntity kReactiveEnergyLead = MeasuredEntity::ReactiveEnergyLead;
+inline constexpr MeasuredEntity kCycleCurrentMax = MeasuredEntity::CycleCurrentMax;
+inline constexpr MeasuredEntity kActiveDemandPower = MeasuredEntity::ActiveDemandPower;
+inline constexpr MeasuredEntity kLast = EntityFromCode(kEntityMax);
+
+// Every entity a unit measures, in code order (1 to 14).
+inline constexpr std::array<MeasuredEntity, kEntityMax> kAll = {
+    kVoltage,         kCurrent,           kActivePower,        kApparentPower,
+    kReactivePower,   kPowerFactor,       kFrequency,          kActiveEnergyImport,
+    kApparentEnergy,  kReactiveEnergyLag, kActiveEnergyExport, kReactiveEnergyLead,
+    kCycleCurrentMax, kActiveDemandPower};
 }  // namespace entity
+
+// A measured entity (codes 1 to 14), not None and not a code beyond the table.
+constexpr bool IsMeasured(MeasuredEntity e) {
+    return e >= entity::kVoltage && e <= entity::kLast;
+}
 
 // Texts of an entity code (EntityLongName and EntityUnit come from link/EntityScale.h):
 // "??" as unit, "?" as long name and "" as short name or choice label outside 0 to 14.
@@ -44,16 +57,36 @@ bool IsPower(MeasuredEntity e);   // 3 to 5
 
 // A phase code is the record's phase nibble - 1 (ParameterRecord::GetPhase), which is also
 // the index in the input form's 16-entry phase lists.
+// Codes 8 + c (c from 1 to 6) are code c connected reversed; -1 is an empty nibble.
+enum class PhaseCode : int {
+    NotAvailable = 0,
+    Independent = 1,
+    A = 2,
+    B = 3,
+    C = 4,
+    AB = 5,
+    BC = 6,
+    CA = 7,
+};
+inline constexpr int kPhaseReversedOffset = 8;
+
+constexpr PhaseCode PhaseFromCode(int code) {
+    return static_cast<PhaseCode>(code);
+}
+// The phase code of a record's voltage or current input.
+inline PhaseCode PhaseOf(const ParameterRecord& record, InputKind input) {
+    return PhaseFromCode(record.GetPhase(input));
+}
+
 namespace phase {
-inline constexpr int kNotAvailable = 0;
-inline constexpr int kIndependent = 1;
-inline constexpr int kA = 2;
-inline constexpr int kB = 3;
-inline constexpr int kC = 4;
-inline constexpr int kAB = 5;
-inline constexpr int kBC = 6;
-inline constexpr int kCA = 7;
-inline constexpr int kReversedOffset = 8;  // code 8 + c is code c connected reversed
+inline constexpr PhaseCode kNotAvailable = PhaseCode::NotAvailable;
+inline constexpr PhaseCode kIndependent = PhaseCode::Independent;
+inline constexpr PhaseCode kA = PhaseCode::A;
+inline constexpr PhaseCode kB = PhaseCode::B;
+inline constexpr PhaseCode kC = PhaseCode::C;
+inline constexpr PhaseCode kAB = PhaseCode::AB;
+inline constexpr PhaseCode kBC = PhaseCode::BC;
+inline constexpr PhaseCode kCA = PhaseCode::CA;
 }  // namespace phase
 
 inline constexpr const char* kPhaseNotAvailable = "Not Available";
@@ -65,8 +98,8 @@ inline constexpr const char* kPhaseNotAvailable = "Not Available";
 // entry wraps there and cannot be told from an empty field): both read "Not Available".
 // With lineToLine (voltage of a unit measuring line-to-line), A, B and C read as
 // "A - B", "B - C" and "C - A", also when reversed.
-std::string PhaseName(int code, bool lineToLine = false);
+std::string PhaseName(PhaseCode code, bool lineToLine = false);
 // A phase is connected when its name is not "Not Available".
-bool PhaseConnected(int code);
+bool PhaseConnected(PhaseCode code);
 
 }  // namespace kvr

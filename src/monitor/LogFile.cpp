@@ -105,12 +105,11 @@ LogFileError LogFileErrorFromErrno(int error) {
 
 std::string LogHeaderLine(const CQRLDoc& doc) {
     std::string line = "Date;     Time;     ";
-    const int count = std::min<int>(doc.monitorCount, kMaxMonitors);
-    for (int i = 0; i < count; ++i) {
-        const MeasuredEntity e = doc.monitorEntities[static_cast<size_t>(i)];
+    const MonitorList& monitors = doc.Monitors();
+    for (size_t i = 0; i < monitors.Size(); ++i) {
+        const MeasuredEntity e = monitors.EntityAt(i);
         std::string label;
-        if (DescribeEntityChannel(doc, e, doc.monitorChannels[static_cast<size_t>(i)], label, true,
-                                  false)) {
+        if (DescribeEntityChannel(doc, e, monitors.channels[i], label, true, false)) {
             line += label + " (" + EntityUnit(e) + ");   ";
         } else {
             line += "Invalid!;   ";

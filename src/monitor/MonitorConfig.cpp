@@ -40,10 +40,10 @@ void MonitorConfig::Open() {
     focus_ = -1;
     columnsText = std::to_string(columns);
     rows_.clear();
-    const int count = std::min<int>(doc_.monitorCount, kMaxMonitors);
-    for (int i = 0; i < count; ++i) {
-        const int channel = doc_.monitorChannels[static_cast<size_t>(i)];
-        const int entity = doc_.monitorEntities[static_cast<size_t>(i)];
+    const MonitorList& monitors = doc_.Monitors();
+    for (size_t i = 0; i < monitors.Size(); ++i) {
+        const int channel = monitors.channels[i];
+        const MeasuredEntity entity = monitors.EntityAt(i);
         std::string label;
         // A monitor the attached unit does not have gets no row, and so leaves the
         // document at the next "C&lose".
@@ -93,7 +93,8 @@ void MonitorConfig::EndAdd() {
 
 bool MonitorConfig::AddRequest(int channel, MeasuredEntity entity, const std::string& label) {
     // The document's count is the one stored by the last "C&lose", not the list's.
-    if (doc_.monitorCount >= kMaxMonitors || rows_.size() >= static_cast<size_t>(kMaxMonitors)) {
+    if (doc_.Monitors().count >= kMaxMonitors ||
+        rows_.size() >= static_cast<size_t>(kMaxMonitors)) {
         TooManyMonitors(kMaxMonitorsAddedFormat);
         return false;
     }
@@ -163,10 +164,11 @@ MonitorFormEnd MonitorConfig::Close() {
         AppMessageBox(kFailedToOpenPort, MsgIcon::Error, MsgButtons::Ok);
         return MonitorFormEnd::Cancelled;
     }
-    doc_.monitorCount = static_cast<uint16_t>(rows_.size());
+    MonitorList& monitors = doc_.Monitors();
+    monitors.count = static_cast<uint16_t>(rows_.size());
     for (size_t i = 0; i < rows_.size(); ++i) {
-        doc_.monitorEntities[i] = static_cast<uint8_t>(rows_[i].Entity());
-        doc_.monitorChannels[i] = static_cast<uint8_t>(rows_[i].Channel());
+        monitors.entities[i] = static_cast<uint8_t>(EntityCode(rows_[i].Entity()));
+        monitors.channels[i] = static_cast<uint8_t>(rows_[i].Channel());
     }
     logRestartAgreed_ = false;
     if (modified_ && !logOpened_ && !logPath.empty()) {
@@ -206,15 +208,16 @@ bool RunMonitorsCommand(CQRLDoc& doc, MonitorConfig& form, MonitorLogSettings lo
     }
     form.logPath = log.path;
     form.logIntervalMs = log.intervalMs;
-    form.columns = doc.layoutColumns;
+    form.columns = doc.Monitors().columns;
     form.Open();
     if (!showForm()) {
         return false;
     }
-    const uint16_t oldColumns = doc.layoutColumns;
-    doc.layoutColumns = static_cast<uint16_t>(form.columns);
+    MonitorList& monitors = doc.Monitors();
+    const uint16_t oldColumns = monitors.columns;
+    monitors.columns = static_cast<uint16_t>(form.columns);
     if (layout) {
-        layout(doc.monitorCount, oldColumns != doc.layoutColumns);
+        layout(monitors.count, oldColumns != monitors.columns);
     }
     log.path = form.logPath;
     log.intervalMs = form.logIntervalMs;

@@ -31,15 +31,15 @@ inline constexpr unsigned kMoveBeepHz = 1000;
 inline constexpr unsigned kMoveBeepMs = 50;
 
 // A monitor packed into one number: the channel in the high byte, the entity in the low.
-constexpr uint16_t MonitorKey(int channel, int entity) {
-    return static_cast<uint16_t>(((channel & 0xFF) << 8) | (entity & 0xFF));
+constexpr uint16_t MonitorKey(int channel, MeasuredEntity entity) {
+    return static_cast<uint16_t>(((channel & 0xFF) << 8) | (EntityCode(entity) & 0xFF));
 }
 
 struct MonitorRow {
     std::string text;
     uint16_t key = 0;
     int Channel() const { return key >> 8; }
-    int Entity() const { return key & 0xFF; }
+    MeasuredEntity Entity() const { return EntityFromCode(key & 0xFF); }
 };
 
 // How "C&lose" ends.

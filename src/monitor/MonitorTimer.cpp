@@ -11,9 +11,9 @@ MonitorViewState::MonitorViewState() : nextLogDueMs(GetClock().NowMs() + kDefaul
 
 std::vector<uint16_t> MonitorKeys(const CQRLDoc& doc) {
     std::vector<uint16_t> keys;
-    const size_t count = std::min<size_t>(doc.monitorCount, kMaxMonitors);
-    for (size_t i = 0; i < count; ++i) {
-        keys.push_back(MonitorKey(doc.monitorChannels[i], doc.monitorEntities[i]));
+    const MonitorList& monitors = doc.Monitors();
+    for (size_t i = 0; i < monitors.Size(); ++i) {
+        keys.push_back(MonitorKey(monitors.channels[i], monitors.EntityAt(i)));
     }
     return keys;
 }
@@ -34,9 +34,8 @@ MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
 
     if (!view.logPath.empty() && view.loggingEnabled && now >= view.nextLogDueMs) {
         view.nextLogDueMs += view.logIntervalMs;
-        const size_t count = std::min<size_t>(doc.monitorCount, kMaxMonitors);
-        std::vector<MeasuredEntity> entities(
-            doc.monitorEntities.begin(), doc.monitorEntities.begin() + static_cast<long>(count));
+        const std::vector<MeasuredEntity> entities = doc.Monitors().Entities();
+        const size_t count = entities.size();
         // The table keeps the last values while the unit is silent; a line must not
         // present them as measured again, nor a former list's values as this one's.
         const bool fresh = view.readings != view.readingsAtLastLine &&

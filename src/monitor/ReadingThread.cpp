@@ -10,26 +10,6 @@
 
 namespace kvr {
 
-namespace {
-
-// The monitor list as one cycle uses it, copied while the device lock is held: the form
-// changes the document's list only while it holds the same lock.
-struct MonitorList {
-    int count = 0;
-    std::array<uint8_t, kMaxMonitors> entities{};
-    std::array<uint8_t, kMaxMonitors> channels{};
-};
-
-MonitorList CopyMonitors(const CQRLDoc& doc) {
-    MonitorList list;
-    list.count = std::min<int>(doc.monitorCount, kMaxMonitors);
-    list.entities = doc.monitorEntities;
-    list.channels = doc.monitorChannels;
-    return list;
-}
-
-}  // namespace
-
 void MonitorTextTable::Set(size_t index, std::string text) {
     std::lock_guard<std::mutex> lock(mutex_);
     texts_.at(index) = std::move(text);
@@ -184,7 +164,7 @@ ReadingThread::Pass ReadingThread::RunPass() {
         if (!lock.Lock()) {
             return Pass::NoLock;
         }
-        nothingToRead = doc_.channelCount == 0 || doc_.monitorCount == 0;
+        nothingToRead = doc_.GetChannels() == 0 || doc_.Monitors().count == 0;
     }
     if (nothingToRead) {
         SleepUnlessStopped(kIdlePollMs);
@@ -208,7 +188,7 @@ ReadingThread::Pass ReadingThread::RunPass() {
     if (!lock->Lock()) {
         return Pass::NoLock;
     }
-    const int channelCount = doc_.channelCount;
+    const int channelCount = doc_.GetChannels();
     if (channelCount == 0) {
         return Pass::Idle;
     }
@@ -217,7 +197,10 @@ ReadingThread::Pass ReadingThread::RunPass() {
     if (HandOverIfWaiting(lock)) {
         return Pass::HandedOver;
     }
-    const MonitorList list = CopyMonitors(doc_);
+    // Copied while the device lock is held: the form changes the document's list only
+    // while it holds the same lock.
+    const MonitorList list = doc_.Monitors();
+    const int monitorCount = static_cast<int>(list.Size());
     const int boards = BoardsToRead(channelCount);
 
     // The protocol objects would open a closed port themselves and tell the user when it
@@ -262,13 +245,13 @@ ReadingThread::Pass ReadingThread::RunPass() {
     // gave no valid reply in this cycle has no value to show, only older ones.
     const bool secondaries = shared_.secondaries;
     std::vector<std::string> texts;
-    texts.reserve(static_cast<size_t>(list.count));
-    for (int i = 0; i < list.count && !stop_; ++i) {
+    texts.reserve(list.Size());
+    for (int i = 0; i < monitorCount && !stop_; ++i) {
         const int channel = list.channels[static_cast<size_t>(i)];
-        const MeasuredEntity e = list.entities[static_cast<size_t>(i)];
+        const MeasuredEntity e = list.EntityAt(static_cast<size_t>(i));
         double value = 0;
         if (channel >= boards || !delivered[static_cast<size_t>(channel)] ||
-            !doc_.Channel(channel).GetValue(e, false, value)) {
+            !doc_.Channel(channel).GetValue(e, Winding::Primary, value)) {
             texts.emplace_back(kInvalidValueText);
             continue;
         }

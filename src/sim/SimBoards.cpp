@@ -13,11 +13,8 @@ namespace kvr::sim {
 
 namespace {
 
-constexpr int kMainboardAddress = 3;
+constexpr int kMainboardAddress = talk::kMainBoardAddress;
 constexpr uint8_t kExtendedFirmware = 189;
-// The KVR Talk version the simulated units report after the device code: V1.73.
-constexpr uint8_t kTalkMajor = 1;
-constexpr uint8_t kTalkMinor = 73;
 // Energy integration: steps of at most a second, and at most this many per time update,
 // so a large jump in time costs bounded work (the steps then grow).
 constexpr int kMaxIntegrationSteps = 2000;
@@ -31,12 +28,12 @@ ParameterRecord MakeFactoryRecord(const SimOptions& options, int index, int addr
     r.SetFirmwareVersion(options.firmware);
     r.SetInputHardware(0);
     // An 11 kV feeder measured through 11 kV / 110 V VTs and 400 A / 5 A CTs.
-    r.SetPrimary(false, false, 11000.0);
-    r.SetPrimary(false, true, 110.0);
-    r.SetDirect(false, false);
-    r.SetPrimary(true, false, 400.0);
-    r.SetPrimary(true, true, 5.0);
-    r.SetDirect(true, false);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000.0);
+    r.SetPrimary(InputKind::Voltage, Winding::Secondary, 110.0);
+    r.SetDirect(InputKind::Voltage, false);
+    r.SetPrimary(InputKind::Current, Winding::Primary, 400.0);
+    r.SetPrimary(InputKind::Current, Winding::Secondary, 5.0);
+    r.SetDirect(InputKind::Current, false);
     r.SetRanges(0, 2);  // "110 V", "5.000 A"
     char name[24];
     if (mainboard) {
@@ -46,20 +43,20 @@ ParameterRecord MakeFactoryRecord(const SimOptions& options, int index, int addr
         r.SetName(name);
         // Phases A, B, C on the list of the input page (index 2 is V[an] and I[a]).
         const int phase = options.kind == UnitKind::Kvr300 ? 2 + index : 2;
-        r.SetPhase(false, phase);
-        r.SetPhase(true, phase);
+        r.SetPhase(InputKind::Voltage, phase);
+        r.SetPhase(InputKind::Current, phase);
         // Factory calibration slightly off unity, as on a real board, so that a
         // calibration has something to show.
-        r.ApplyGainFactor((4101.0 - 3 * index) / 4096.0, false);
-        r.ApplyGainFactor((4090.0 + 4 * index) / 4096.0, true);
+        r.ApplyGainFactor((4101.0 - 3 * index) / 4096.0, InputKind::Voltage);
+        r.ApplyGainFactor((4090.0 + 4 * index) / 4096.0, InputKind::Current);
         r.SetCtPhaseCorrection(0.12f + 0.03f * static_cast<float>(index));
         // One analog output card: active power on a 20 mA current output.
         r.SetCardType(0, 1);
-        r.SetOutputEntity(0, 3);
+        r.SetOutputEntity(0, MeasuredEntity::ActivePower);
         r.SetOutputRange(0, true, 6);
         r.SetOutputSource(0, address);
         r.SetScaleMin(0, 0);
-        r.SetScaleMax(0, static_cast<int32_t>(r.NominalRaw(3, false)));
+        r.SetScaleMax(0, static_cast<int32_t>(r.NominalRaw(MeasuredEntity::ActivePower, false)));
     }
     return r;
 }
@@ -188,7 +185,7 @@ bool SimBoards::HandleFrame(int address, std::span<const uint8_t> frame,
         // a checksum over the five bytes.
         reply = {DeviceCode(options_.kind == UnitKind::Kvr300, b->mainboard,
                             b->state.record.GetFirmwareVersion()),
-                 kTalkMajor, kTalkMinor, b->state.record.GetFirmwareVersion()};
+                 talk::kTalkMajor, talk::kTalkMinor, b->state.record.GetFirmwareVersion()};
         talk::AppendChecksum(reply);
         return true;
     }

@@ -24,7 +24,7 @@ double Wave(double seconds, double period, double phase) {
     return std::sin(kTwoPi * seconds / period + phase);
 }
 
-int64_t Raw(double value, int entity) {
+int64_t Raw(double value, MeasuredEntity entity) {
     // Clamped in floating point first: llround of a number beyond 64 bits is unspecified.
     const double scaled = std::clamp(value * EntityScale(entity), -9.0e18, 9.0e18);
     return std::llround(scaled);
@@ -47,18 +47,18 @@ double Finite(double v) {
 double NominalVolts(const ParameterRecord& record) {
     const int range = record.GetVoltageRange() & 3;
     const double ranged = record.GetInputHardware() == 2 ? kRangesHw2[range] : kRangesHw0[range];
-    if (record.IsDirect(false) || record.GetU16(ParameterRecord::kVtSecondary) == 0) {
+    if (record.IsDirect(InputKind::Voltage) || record.GetU16(ParameterRecord::kVtSecondary) == 0) {
         return ranged;
     }
-    return record.GetPrimary(false, true);
+    return record.GetPrimary(InputKind::Voltage, Winding::Secondary);
 }
 
 double NominalAmps(const ParameterRecord& record) {
     const double ranged = kCurrentRanges[record.GetCurrentRange() & 3];
-    if (record.IsDirect(true) || record.GetU16(ParameterRecord::kCtSecondary) == 0) {
+    if (record.IsDirect(InputKind::Current) || record.GetU16(ParameterRecord::kCtSecondary) == 0) {
         return ranged;
     }
-    return record.GetPrimary(true, true);
+    return record.GetPrimary(InputKind::Current, Winding::Secondary);
 }
 
 Measurement InputAt(const ParameterRecord& record, int channel, double seconds) {
@@ -127,16 +127,16 @@ void EncodeValues(const Measurement& m, const ParameterRecord& record, uint16_t 
     const int64_t powerDivisor = record.GetCurrentRange() > 0 ? 10 : 1;
     PutU16(out + 0, counter);
     PutU16(out + 2, kSimValidityMask);
-    PutS16(out + 4, ClampS16(Raw(Finite(m.volts), 1)));
-    PutS16(out + 6, ClampS16(Raw(Finite(m.amps), 2)));
-    PutS16(out + 8, ClampS16(Raw(Finite(m.watts), 3) / powerDivisor));
-    PutS16(out + 10, ClampS16(Raw(Finite(m.va), 4) / powerDivisor));
-    PutS16(out + 12, ClampS16(Raw(Finite(m.vars), 5) / powerDivisor));
-    PutS16(out + 14, ClampS16(Raw(Finite(m.pf), 6)));
-    PutS16(out + 16, ClampS16(Raw(Finite(m.hertz), 7)));
-    PutS32(out + 18, ClampS32(Raw(Finite(m.wh), 8)));
-    PutS32(out + 22, ClampS32(Raw(Finite(m.vah), 9)));
-    PutS32(out + 26, ClampS32(Raw(Finite(m.varh), 10)));
+    PutS16(out + 4, ClampS16(Raw(Finite(m.volts), MeasuredEntity::Voltage)));
+    PutS16(out + 6, ClampS16(Raw(Finite(m.amps), MeasuredEntity::Current)));
+    PutS16(out + 8, ClampS16(Raw(Finite(m.watts), MeasuredEntity::ActivePower) / powerDivisor));
+    PutS16(out + 10, ClampS16(Raw(Finite(m.va), MeasuredEntity::ApparentPower) / powerDivisor));
+    PutS16(out + 12, ClampS16(Raw(Finite(m.vars), MeasuredEntity::ReactivePower) / powerDivisor));
+    PutS16(out + 14, ClampS16(Raw(Finite(m.pf), MeasuredEntity::PowerFactor)));
+    PutS16(out + 16, ClampS16(Raw(Finite(m.hertz), MeasuredEntity::Frequency)));
+    PutS32(out + 18, ClampS32(Raw(Finite(m.wh), MeasuredEntity::ActiveEnergyImport)));
+    PutS32(out + 22, ClampS32(Raw(Finite(m.vah), MeasuredEntity::ApparentEnergy)));
+    PutS32(out + 26, ClampS32(Raw(Finite(m.varh), MeasuredEntity::ReactiveEnergyLag)));
     // Bytes 30 to 41 (the extended part) stay zero: the program does not read them.
 }
 

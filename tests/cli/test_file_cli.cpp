@@ -29,20 +29,20 @@ SetupImage Kvr300Setup() {
     SetupImage image;
     image.description = "Substation 4\r\nsecond line";
     image.channelCount = 4;
-    image.monitorCount = 2;
-    image.monitorEntities[0] = 1;  // Voltage of channel 1
-    image.monitorEntities[1] = 7;  // Frequency of the main board
-    image.monitorChannels[1] = 3;
+    image.monitors.count = 2;
+    image.monitors.entities[0] = 1;  // Voltage of channel 1
+    image.monitors.entities[1] = 7;  // Frequency of the main board
+    image.monitors.channels[1] = 3;
     for (int b = 0; b < 4; ++b) {
         ParameterRecord& r = image.records[static_cast<size_t>(b)];
         r.ResetToDefaults(static_cast<uint8_t>(b));
-        r.SetPhase(false, b < 3 ? 2 + b : 0);
-        r.SetPhase(true, b < 3 ? 2 + b : 0);
+        r.SetPhase(InputKind::Voltage, b < 3 ? 2 + b : 0);
+        r.SetPhase(InputKind::Current, b < 3 ? 2 + b : 0);
     }
     ParameterRecord& first = image.records[0];
     first.SetName("Feeder 1");
-    first.SetDirect(false, false);
-    first.SetPrimary(false, false, 11000);
+    first.SetDirect(InputKind::Voltage, false);
+    first.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);
     return image;
 }
 
@@ -123,12 +123,13 @@ TEST(FileCli, DiffShowsHeadersMonitorsBoardsAndHiddenBytes) {
     const SetupImage a = Kvr300Setup();
     SetupImage b = a;
     b.signature = 10102;
-    b.layoutColumns = 5;
-    b.monitorCount = 3;
-    b.monitorEntities[2] = 2;
+    b.monitors.columns = 5;
+    b.monitors.count = 3;
+    b.monitors.entities[2] = 2;
     b.channelCount = 3;
     b.records[1].SetName("Feeder 2");
-    b.records[2].SetPrimary(false, false, 22000);  // coupled directly: no field shows it
+    b.records[2].SetPrimary(InputKind::Voltage, Winding::Primary,
+                            22000);  // coupled directly: no field shows it
     const std::string pa = Save(dir, "a.kvr", a);
     const std::string pb = Save(dir, "b.kvr", b);
     test::RunResult r = test::Run({KVRCTL_EXE, "diff", pa, pb});

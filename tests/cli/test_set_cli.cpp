@@ -62,7 +62,7 @@ TEST_F(SetCli, InputAndOutputKeysWriteTheRecordsAsTheFormsDo) {
     const ParameterRecord& c1 = after.records[0];
     EXPECT_EQ(c1.GetU16(ParameterRecord::kVtPrimary), 65535);
     EXPECT_EQ(c1.GetS16(ParameterRecord::kCtPhaseCorrection), -122);
-    EXPECT_EQ(after.records[1].GetPhase(false), 13);
+    EXPECT_EQ(after.records[1].GetPhase(InputKind::Voltage), 13);
     EXPECT_EQ(after.records[2].GetCurrentRange(), 1);
     EXPECT_EQ(after.records[2].GetName(), "Feeder 3");
     // Output 1 (analog): the range and the maximum; output 2 a Plus relay at 120 V that
@@ -75,7 +75,7 @@ TEST_F(SetCli, InputAndOutputKeysWriteTheRecordsAsTheFormsDo) {
     EXPECT_EQ(c1.GetScaleMax(0), 6000);
     EXPECT_EQ(c1.GetCardType(1), 2);
     EXPECT_TRUE(c1.IsPlusCard(1));
-    EXPECT_EQ(c1.GetOutputEntity(1), 1);
+    EXPECT_EQ(c1.GetOutputEntity(1), EntityFromCode(1));
     EXPECT_EQ(c1.GetU16(ParameterRecord::kOutputScaleMin + 2), 1200);
     EXPECT_EQ(c1.GetU16(ParameterRecord::kOutputScaleMax + 2), 1260);
     EXPECT_EQ(after.records[1].GetCardType(0), 0);

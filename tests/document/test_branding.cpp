@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "document/Branding.h"
+#include "document/QRLDoc.h"
 #include "support/TempDir.h"
 
 namespace kvr {

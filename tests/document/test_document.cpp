@@ -20,11 +20,11 @@ namespace {
 using DocumentTest = test::SimDocumentTest;
 
 TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
-    doc.description = "kept";
-    doc.monitorCount = 2;
-    doc.channelCount = 4;
+    doc.SetDescription("kept");
+    doc.Monitors().count = 2;
+    doc.SetChannels(4);
     doc.Channel(1).record.SetName("Old");
-    doc.kvr100Address = 2;
+    doc.SetKvr100Address(2);
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
     EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
@@ -33,25 +33,25 @@ TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
     EXPECT_TRUE(doc.Channel(3).record.IsBalanced());  // main board defaults
     EXPECT_FALSE(doc.Channel(0).record.IsBalanced());
     EXPECT_EQ(doc.Channel(1).record.GetName(), "Not Available");
-    EXPECT_EQ(doc.monitorCount, 0);
-    EXPECT_EQ(doc.channelCount, 0);
-    EXPECT_EQ(doc.description, "kept");
+    EXPECT_EQ(doc.Monitors().count, 0);
+    EXPECT_EQ(doc.GetChannels(), 0);
+    EXPECT_EQ(doc.Description(), "kept");
 }
 
 TEST_F(DocumentTest, ModifiedByMonitorsPortSettingsAndTheFlagButNotByRecords) {
     doc.Channel(0).record.SetName("Changed");
     EXPECT_FALSE(doc.IsModified());
 
-    doc.monitorEntities[0] = 1;  // beyond the count: not a monitor yet
+    doc.Monitors().entities[0] = 1;  // beyond the count: not a monitor yet
     EXPECT_FALSE(doc.IsModified());
-    doc.monitorCount = 1;
+    doc.Monitors().count = 1;
     EXPECT_TRUE(doc.IsModified());
     doc.SnapshotMonitors();
     EXPECT_FALSE(doc.IsModified());
-    doc.monitorChannels[0] = 3;
+    doc.Monitors().channels[0] = 3;
     EXPECT_TRUE(doc.IsModified());
     doc.SnapshotMonitors();
-    doc.layoutColumns = 5;
+    doc.Monitors().columns = 5;
     EXPECT_TRUE(doc.IsModified());
     doc.SnapshotMonitors();
 
@@ -100,12 +100,12 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
     const std::string path = isolated.dir.File("site.kvr");
     {
         CQRLDoc other;
-        other.monitorCount = 5;
-        other.channelCount = 1;
+        other.Monitors().count = 5;
+        other.SetChannels(1);
         ASSERT_TRUE(SaveDocumentFile(other, path, false));
     }
-    doc.channelCount = 4;
-    doc.monitorCount = 2;
+    doc.SetChannels(4);
+    doc.Monitors().count = 2;
     const ParameterRecord record = doc.Channel(1).record;
     test::LockHeldElsewhere reader(doc);  // a reading cycle that does not end
     // Upload's reset, opening a setup file and the KVR 100 address all wait for the lock,
@@ -114,20 +114,20 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
     EXPECT_FALSE(OpenDocumentFile(doc, path));
     EXPECT_FALSE(ApplyKvr100Address(doc, 1));
     reader.Release();
-    EXPECT_EQ(doc.channelCount, 4);
-    EXPECT_EQ(doc.monitorCount, 2);
+    EXPECT_EQ(doc.GetChannels(), 4);
+    EXPECT_EQ(doc.Monitors().count, 2);
     EXPECT_EQ(doc.Channel(1).record, record);
-    EXPECT_EQ(doc.kvr100Address, 0);
+    EXPECT_EQ(doc.Kvr100Address(), 0);
     EXPECT_TRUE(doc.PathName().empty());
     EXPECT_TRUE(user.messages.empty());
 }
 
 TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {
     auto script = test::AttachRecordingLine(doc.Port());
-    doc.channelCount = 1;
-    doc.kvr100Address = 2;
+    doc.SetChannels(1);
+    doc.SetKvr100Address(2);
     doc.OnNewDocument();
-    doc.channelCount = 1;
+    doc.SetChannels(1);
     script->Reply({0x21, 0x01});
     doc.QueryDeviceCodes();
     EXPECT_EQ(script->written, (std::vector<uint8_t>{0x02, 0x04, 0x05}));
@@ -137,7 +137,7 @@ TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {
 TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
     auto script = test::AttachRecordingLine(doc.Port());
     ASSERT_TRUE(ApplyKvr100Address(doc, 2));
-    EXPECT_EQ(doc.kvr100Address, 2);
+    EXPECT_EQ(doc.Kvr100Address(), 2);
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
     EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
     EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
@@ -150,7 +150,7 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
     EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
     EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
     EXPECT_FALSE(ApplyKvr100Address(doc, 3));
-    EXPECT_EQ(doc.kvr100Address, 1);
+    EXPECT_EQ(doc.Kvr100Address(), 1);
 
     EXPECT_TRUE(user.messages.empty());
     doc.Channel(0).record.SetUnitAddress(5);
@@ -160,7 +160,7 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
 }
 
 TEST_F(DocumentTest, DownloadPreferencesFactoryOkAndCancel) {
-    DownloadPreferences form = DownloadPreferences::FromDocument(doc);
+    DownloadPreferences form = doc.Preferences();
     EXPECT_FALSE(form.DetailsEnabled());
     form.overwriteSerialNumber[2] = true;
     form.noDialogAfterDownload = false;
@@ -173,14 +173,14 @@ TEST_F(DocumentTest, DownloadPreferencesFactoryOkAndCancel) {
 
     // Cancel: the form's copy is dropped and the document is as it was.
     form.overwriteCalibration[3] = false;
-    EXPECT_TRUE(doc.overwriteCalibration[3]);
+    EXPECT_TRUE(doc.Preferences().overwriteCalibration[3]);
 
     form.enabled = true;
     form.overwriteSerialNumber[1] = true;
-    form.ApplyTo(doc);
-    EXPECT_TRUE(doc.preferencesEnabled);
-    EXPECT_TRUE(doc.overwriteSerialNumber[1]);
-    EXPECT_FALSE(doc.overwriteCalibration[3]);
+    doc.Preferences() = form;
+    EXPECT_TRUE(doc.Preferences().enabled);
+    EXPECT_TRUE(doc.Preferences().overwriteSerialNumber[1]);
+    EXPECT_FALSE(doc.Preferences().overwriteCalibration[3]);
 }
 
 TEST(PortForm, ReportsTheFirstFailureInOrder) {

@@ -24,8 +24,8 @@ class MonitorStoreTest : public test::SimDocumentTest {
     }
     std::vector<std::pair<int, int>> DocList() const {
         std::vector<std::pair<int, int>> out;
-        for (int i = 0; i < doc.monitorCount; ++i) {
-            out.emplace_back(doc.monitorChannels[i], doc.monitorEntities[i]);
+        for (int i = 0; i < doc.Monitors().count; ++i) {
+            out.emplace_back(doc.Monitors().channels[i], doc.Monitors().entities[i]);
         }
         return out;
     }
@@ -33,9 +33,9 @@ class MonitorStoreTest : public test::SimDocumentTest {
 
 TEST_F(MonitorStoreTest, SaveClosesThePortAndWritesAllSixtyBytes) {
     ASSERT_TRUE(doc.Port().EnsureOpen());
-    doc.monitorCount = 0;
-    doc.monitorEntities[59] = 7;  // beyond the count, still written
-    doc.monitorChannels[0] = 3;
+    doc.Monitors().count = 0;
+    doc.Monitors().entities[59] = 7;  // beyond the count, still written
+    doc.Monitors().channels[0] = 3;
     SaveMonitors(doc);
     EXPECT_FALSE(doc.Port().IsOpen());
 
@@ -51,16 +51,16 @@ TEST_F(MonitorStoreTest, SaveClosesThePortAndWritesAllSixtyBytes) {
     EXPECT_EQ(values[2].bytes[0], 3);
 
     // And back: a new document reads what was saved.
-    doc.monitorCount = 2;
-    doc.monitorEntities[0] = 1;
-    doc.monitorEntities[1] = 6;
-    doc.monitorChannels[1] = 2;
+    doc.Monitors().count = 2;
+    doc.Monitors().entities[0] = 1;
+    doc.Monitors().entities[1] = 6;
+    doc.Monitors().channels[1] = 2;
     SaveMonitors(doc);
     CQRLDoc other;
     LoadMonitors(other);
-    EXPECT_EQ(other.monitorCount, 2);
-    EXPECT_EQ(other.monitorEntities, doc.monitorEntities);
-    EXPECT_EQ(other.monitorChannels, doc.monitorChannels);
+    EXPECT_EQ(other.Monitors().count, 2);
+    EXPECT_EQ(other.Monitors().entities, doc.Monitors().entities);
+    EXPECT_EQ(other.Monitors().channels, doc.Monitors().channels);
     EXPECT_TRUE(user.messages.empty());
 }
 
@@ -68,23 +68,23 @@ TEST_F(MonitorStoreTest, LoadClampsTheCountAndKeepsBytesItCannotRead) {
     ASSERT_EQ(CRegistry::WriteDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount,
                                     0x10000 + 200),
               kRegOk);
-    doc.monitorEntities.fill(9);
-    doc.monitorChannels.fill(1);
+    doc.Monitors().entities.fill(9);
+    doc.Monitors().channels.fill(1);
     LoadMonitors(doc);
-    EXPECT_EQ(doc.monitorCount, 60);        // 200 would run past the arrays
-    EXPECT_EQ(doc.monitorEntities[59], 9);  // nothing stored: old bytes kept
-    EXPECT_EQ(doc.monitorChannels[0], 1);
+    EXPECT_EQ(doc.Monitors().count, 60);        // 200 would run past the arrays
+    EXPECT_EQ(doc.Monitors().entities[59], 9);  // nothing stored: old bytes kept
+    EXPECT_EQ(doc.Monitors().channels[0], 1);
 
     test::IsolatedSettings empty;  // nothing stored at all
     LoadMonitors(doc);
-    EXPECT_EQ(doc.monitorCount, 0);
+    EXPECT_EQ(doc.Monitors().count, 0);
 }
 
 TEST_F(MonitorStoreTest, Kvr100OffersToDropOtherChannelsKeepingTheOrder) {
     const std::vector<std::pair<uint8_t, uint8_t>> stored = {
         {0, 1}, {3, 3}, {0, 2}, {1, 6}, {0, 7}};
     Store(stored);
-    doc.channelCount = 1;
+    doc.SetChannels(1);
     user.answers = {MsgAnswer::Yes};
     LoadMonitors(doc);
     ASSERT_EQ(user.messages.size(), 1u);

@@ -39,10 +39,14 @@ struct DocState {
 };
 
 DocState StateOf(const CQRLDoc& doc) {
-    DocState s{CaptureSetup(doc),        {},
-               doc.savedMonitorCount,    doc.savedLayoutColumns,
-               doc.savedMonitorEntities, doc.savedMonitorChannels,
-               doc.PathName(),           doc.IsModified()};
+    DocState s{CaptureSetup(doc),
+               {},
+               doc.SavedMonitors().count,
+               doc.SavedMonitors().columns,
+               doc.SavedMonitors().entities,
+               doc.SavedMonitors().channels,
+               doc.PathName(),
+               doc.IsModified()};
     for (int i = 0; i < kChannelObjects; ++i) {
         s.saved[static_cast<size_t>(i)] = doc.Channel(i).savedRecord;
     }
@@ -86,21 +90,21 @@ class SetupFileTest : public ::testing::Test {
 
     // A configuration unlike a new document's in every part a file holds.
     void FillDocument(CQRLDoc& d, const std::string& description, uint16_t monitors) {
-        d.description = description;
-        d.channelCount = 4;
-        d.monitorCount = monitors;
-        d.layoutColumns = 4;
+        d.SetDescription(description);
+        d.SetChannels(4);
+        d.Monitors().count = monitors;
+        d.Monitors().columns = 4;
         for (uint16_t i = 0; i < monitors; ++i) {
-            d.monitorEntities[i] = static_cast<uint8_t>(1 + i % 14);
-            d.monitorChannels[i] = static_cast<uint8_t>(i % 4);
+            d.Monitors().entities[i] = static_cast<uint8_t>(1 + i % 14);
+            d.Monitors().channels[i] = static_cast<uint8_t>(i % 4);
         }
         for (int b = 0; b < kChannelObjects; ++b) {
             ParameterRecord& r = d.Channel(b).record;
             r.SetName("Feeder " + std::to_string(b + 1));
             r.SetSerialNumber(500000u + static_cast<uint32_t>(b));
-            r.SetDirect(false, false);
-            r.SetPrimary(false, false, 11000.0 * (b + 1));
-            r.SetOutputEntity(b, 3);
+            r.SetDirect(InputKind::Voltage, false);
+            r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000.0 * (b + 1));
+            r.SetOutputEntity(b, EntityFromCode(3));
         }
     }
 
@@ -163,7 +167,7 @@ TEST_F(SetupFileTest, ArchiveStringsUseTheirThreePrefixForms) {
         EXPECT_EQ(back, "kept");
     }
 
-    doc.description = std::string(300, 'd');
+    doc.SetDescription(std::string(300, 'd'));
     const Bytes file = StoreSetup(doc);
     EXPECT_EQ((Bytes{file[2], file[3], file[4]}), (Bytes{0xFF, 0x2C, 0x01}));
     EXPECT_EQ(file.size(), 2u + 3 + 300 + 6);
@@ -178,8 +182,8 @@ TEST_F(SetupFileTest, ReadsTheLongPrefixFormsOfOtherWriters) {
     Append16(b, 0);
     Append16(b, 2);
     ASSERT_EQ(LoadSetup(doc, b.data(), b.size()), SetupStatus::Loaded);
-    EXPECT_EQ(doc.description, "hello");
-    EXPECT_EQ(doc.layoutColumns, 2);
+    EXPECT_EQ(doc.Description(), "hello");
+    EXPECT_EQ(doc.Monitors().columns, 2);
 }
 
 TEST_F(SetupFileTest, Signature10101ReadsThreeColumnsAndIsSavedAs10103) {
@@ -189,15 +193,15 @@ TEST_F(SetupFileTest, Signature10101ReadsThreeColumnsAndIsSavedAs10103) {
     Bytes b = Header(10101, "x", 1, 2, std::nullopt);
     b.insert(b.end(), {7, 2, 0, 3});  // entities 7, 2; channels 0, 3
     b.insert(b.end(), board.Bytes().begin(), board.Bytes().end());
-    doc.layoutColumns = 5;
+    doc.Monitors().columns = 5;
     const std::string path = Path("old.kvr");
     WriteFile(path, b);
     ASSERT_TRUE(OpenDocumentFile(doc, path, false));
-    EXPECT_EQ(doc.layoutColumns, 3);
-    EXPECT_EQ(doc.monitorCount, 2);
-    EXPECT_EQ(doc.monitorEntities[0], 7);
-    EXPECT_EQ(doc.monitorEntities[1], 2);
-    EXPECT_EQ(doc.monitorChannels[1], 3);
+    EXPECT_EQ(doc.Monitors().columns, 3);
+    EXPECT_EQ(doc.Monitors().count, 2);
+    EXPECT_EQ(doc.Monitors().entities[0], 7);
+    EXPECT_EQ(doc.Monitors().entities[1], 2);
+    EXPECT_EQ(doc.Monitors().channels[1], 3);
     EXPECT_EQ(doc.Channel(0).record.GetName(), "Old style");
     EXPECT_TRUE(user.messages.empty());
 
@@ -265,11 +269,11 @@ TEST_F(SetupFileTest, TruncatedFilesFollowTheEndOfFileRules) {
     for (size_t len = 0; len < full.size(); ++len) {
         CQRLDoc target;
         target.OnNewDocument();
-        target.description = "old";
-        target.channelCount = 2;
-        target.monitorCount = 60;
-        target.monitorEntities.fill(0xEE);
-        target.monitorChannels.fill(0xEE);
+        target.SetDescription("old");
+        target.SetChannels(2);
+        target.Monitors().count = 60;
+        target.Monitors().entities.fill(0xEE);
+        target.Monitors().channels.fill(0xEE);
         for (int b = 0; b < 4; ++b) {
             target.Channel(b).record.SetName("Old " + std::to_string(b));
         }
@@ -286,15 +290,16 @@ TEST_F(SetupFileTest, TruncatedFilesFollowTheEndOfFileRules) {
         }
         ASSERT_EQ(status, SetupStatus::Loaded) << len;
         EXPECT_EQ(info.truncated, true) << len;
-        EXPECT_EQ(target.description, "abc");
-        EXPECT_EQ(target.channelCount, 4);
-        EXPECT_EQ(target.monitorCount, 3);
+        EXPECT_EQ(target.Description(), "abc");
+        EXPECT_EQ(target.GetChannels(), 4);
+        EXPECT_EQ(target.Monitors().count, 3);
         for (size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(target.monitorEntities[i], monitorsAt + i < len ? full[monitorsAt + i] : 0);
-            EXPECT_EQ(target.monitorChannels[i],
+            EXPECT_EQ(target.Monitors().entities[i],
+                      monitorsAt + i < len ? full[monitorsAt + i] : 0);
+            EXPECT_EQ(target.Monitors().channels[i],
                       monitorsAt + 3 + i < len ? full[monitorsAt + 3 + i] : 0);
         }
-        EXPECT_EQ(target.monitorEntities[3], 0);  // the arrays are cleared first
+        EXPECT_EQ(target.Monitors().entities[3], 0);  // the arrays are cleared first
         for (size_t b = 0; b < 4; ++b) {
             const auto& now = target.Channel(static_cast<int>(b)).record.Bytes();
             const auto& old = before.image.records[b].Bytes();
@@ -325,14 +330,14 @@ TEST_F(SetupFileTest, TruncatedFilesFollowTheEndOfFileRules) {
 
 TEST_F(SetupFileTest, LoadAndStoreMakeTheSavedCopiesEqual) {
     FillDocument(doc, "x", 2);
-    doc.channelCount = 2;
+    doc.SetChannels(2);
     const ParameterRecord untouched = doc.Channel(3).savedRecord;
     ASSERT_NE(doc.Channel(0).record, doc.Channel(0).savedRecord);
     ASSERT_TRUE(doc.IsModified());  // the monitors differ from their saved copies
     const Bytes b = StoreSetup(doc);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.savedMonitorCount, 2);
-    EXPECT_EQ(doc.savedLayoutColumns, 4);
+    EXPECT_EQ(doc.SavedMonitors().count, 2);
+    EXPECT_EQ(doc.SavedMonitors().columns, 4);
     EXPECT_EQ(doc.Channel(1).savedRecord, doc.Channel(1).record);
     EXPECT_EQ(doc.Channel(3).savedRecord, untouched);  // not part of the file
 
@@ -344,7 +349,7 @@ TEST_F(SetupFileTest, LoadAndStoreMakeTheSavedCopiesEqual) {
     ASSERT_TRUE(OpenDocumentFile(other, path, false));
     EXPECT_FALSE(other.IsModified());
     EXPECT_EQ(other.PathName(), path);
-    EXPECT_EQ(other.savedMonitorEntities, doc.monitorEntities);
+    EXPECT_EQ(other.SavedMonitors().entities, doc.Monitors().entities);
     EXPECT_EQ(other.Channel(1).record, doc.Channel(1).record);
     EXPECT_EQ(other.Channel(1).savedRecord, doc.Channel(1).record);
 }
@@ -354,8 +359,8 @@ TEST_F(SetupFileTest, AFailedWriteKeepsThePreviousFileAndTheModifiedState) {
     const std::string path = Path("unit.kvr");
     ASSERT_TRUE(SaveDocumentFile(doc, path, false));
     const Bytes previous = ReadFile(path);
-    doc.description = std::string(4000, 'z');
-    doc.monitorCount = 2;  // differs from its saved copy until a save succeeds
+    doc.SetDescription(std::string(4000, 'z'));
+    doc.Monitors().count = 2;  // differs from its saved copy until a save succeeds
 
     // The disk "fills up" part-way through the new file.
     rlimit old{};
@@ -398,7 +403,7 @@ TEST_F(SetupFileTest, PortSettingsFollowTheFlags) {
 TEST_F(SetupFileTest, PreviewShowsTheDescriptionOrWhyNot) {
     CQRLDoc source;
     source.OnNewDocument();
-    source.description = "Substation 4\r\nfeeders";
+    source.SetDescription("Substation 4\r\nfeeders");
     WriteFile(Path("good.KVR"), StoreSetup(source));
     TemplatePreviewResult p = TemplatePreview(Path("good.KVR"));
     EXPECT_TRUE(p.changed);
@@ -470,21 +475,21 @@ TEST_F(TemplateTest, LoadOpensTheChosenFileAndEnablesDownload) {
     const std::string path = Path("t.kvr");
     WriteFile(path, StoreSetup(source));
 
-    doc.suggestedFileName = "previous.kvr";
+    doc.Paths().suggestedFileName = "previous.kvr";
     answers.push_back(std::nullopt);
     EXPECT_FALSE(LoadSetupFile(doc));
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(calls[0].open);
     EXPECT_EQ(calls[0].filter, "KVR 100/300 files (*.kvr)|*.kvr||");
     EXPECT_EQ(calls[0].path, "");  // the suggested name is cleared first
-    EXPECT_FALSE(doc.configurationPresent);
+    EXPECT_FALSE(doc.ConfigurationPresent());
 
     answers.push_back(std::make_pair(path, std::string()));
     EXPECT_TRUE(LoadSetupFile(doc));
-    EXPECT_EQ(doc.description, "template");
-    EXPECT_EQ(doc.setupFilePath, path);
+    EXPECT_EQ(doc.Description(), "template");
+    EXPECT_EQ(doc.Paths().setupFilePath, path);
     EXPECT_EQ(doc.PathName(), path);
-    EXPECT_TRUE(doc.configurationPresent);
+    EXPECT_TRUE(doc.ConfigurationPresent());
 
     // A file refused for its signature loads nothing and enables nothing.
     CQRLDoc fresh;
@@ -492,13 +497,13 @@ TEST_F(TemplateTest, LoadOpensTheChosenFileAndEnablesDownload) {
     WriteFile(Path("bad.kvr"), {1, 2, 3});
     answers.push_back(std::make_pair(Path("bad.kvr"), std::string()));
     EXPECT_FALSE(LoadSetupFile(fresh));
-    EXPECT_FALSE(fresh.configurationPresent);
-    EXPECT_EQ(fresh.setupFilePath, "");
+    EXPECT_FALSE(fresh.ConfigurationPresent());
+    EXPECT_EQ(fresh.Paths().setupFilePath, "");
 }
 
 TEST_F(TemplateTest, SaveAsTakesTheDescriptionAndThePath) {
     FillDocument(doc, "kept", 1);
-    doc.suggestedFileName = Path("suggested.kvr");
+    doc.Paths().suggestedFileName = Path("suggested.kvr");
     answers.push_back(std::nullopt);
     EXPECT_FALSE(SaveSetupFileAs(doc));
     ASSERT_EQ(calls.size(), 1u);
@@ -510,8 +515,8 @@ TEST_F(TemplateTest, SaveAsTakesTheDescriptionAndThePath) {
     const std::string path = Path("new.kvr");
     answers.push_back(std::make_pair(path, std::string("typed in the form")));
     ASSERT_TRUE(SaveSetupFileAs(doc));
-    EXPECT_EQ(doc.description, "typed in the form");
-    EXPECT_EQ(doc.setupFilePath, path);
+    EXPECT_EQ(doc.Description(), "typed in the form");
+    EXPECT_EQ(doc.Paths().setupFilePath, path);
     EXPECT_EQ(doc.PathName(), path);
     EXPECT_EQ(ReadFile(path), EncodeSetup(CaptureSetup(doc)));
     EXPECT_FALSE(doc.IsModified());
@@ -519,14 +524,14 @@ TEST_F(TemplateTest, SaveAsTakesTheDescriptionAndThePath) {
     // The form gives at most 1023 characters of description.
     answers.push_back(std::make_pair(path, std::string(2000, 'd')));
     ASSERT_TRUE(SaveSetupFileAs(doc));
-    EXPECT_EQ(doc.description.size(), 1023u);
+    EXPECT_EQ(doc.Description().size(), 1023u);
     std::string accents;
     for (int i = 0; i < 600; ++i) {
         accents += "\xC3\xA9";  // two bytes each: byte 1023 would split one
     }
     answers.push_back(std::make_pair(path, accents));
     ASSERT_TRUE(SaveSetupFileAs(doc));
-    EXPECT_EQ(doc.description, accents.substr(0, 1022));
+    EXPECT_EQ(doc.Description(), accents.substr(0, 1022));
 }
 
 TEST_F(TemplateTest, SaveWritesInPlaceOnlyForAKvrTemplatePath) {
@@ -536,17 +541,17 @@ TEST_F(TemplateTest, SaveWritesInPlaceOnlyForAKvrTemplatePath) {
     ASSERT_TRUE(SaveSetupFileAs(doc));
     calls.clear();
 
-    doc.description = "two";
-    doc.setupFilePath = path.substr(0, path.size() - 3) + "KvR";  // case does not matter
+    doc.SetDescription("two");
+    doc.Paths().setupFilePath = path.substr(0, path.size() - 3) + "KvR";  // case does not matter
     ASSERT_TRUE(SaveSetupFile(doc));
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(ReadFile(path), EncodeSetup(CaptureSetup(doc)));
 
-    doc.setupFilePath = Path("display.dsp");
+    doc.Paths().setupFilePath = Path("display.dsp");
     answers.push_back(std::nullopt);
     EXPECT_FALSE(SaveSetupFile(doc));
     EXPECT_EQ(calls.size(), 1u);  // asks, as Save As
-    doc.setupFilePath = "";
+    doc.Paths().setupFilePath = "";
     answers.push_back(std::nullopt);
     EXPECT_FALSE(SaveSetupFile(doc));
     EXPECT_EQ(calls.size(), 2u);

@@ -18,10 +18,10 @@ SetupImage Awkward(uint16_t signature, const std::string& description, uint16_t 
     image.signature = signature;
     image.description = description;
     image.channelCount = boards;
-    image.monitorCount = 3;
-    image.layoutColumns = signature == 10101 ? 3 : 0;
-    image.monitorEntities = {1, 14, 255};
-    image.monitorChannels = {0, 3, 200};
+    image.monitors.count = 3;
+    image.monitors.columns = signature == 10101 ? 3 : 0;
+    image.monitors.entities = {1, 14, 255};
+    image.monitors.channels = {0, 3, 200};
     for (uint16_t b = 0; b < boards; ++b) {
         ParameterRecord& r = image.records[b];
         r.ResetToDefaults(static_cast<uint8_t>(b));
@@ -30,11 +30,12 @@ SetupImage Awkward(uint16_t signature, const std::string& description, uint16_t 
         r.SetU8(ParameterRecord::kReserved + 1, 0x5A);  // bytes no field owns
         r.SetU8(ParameterRecord::kName + 14, 0xE9);     // a name byte that is not UTF-8
         r.SetRanges(2, 1);
-        r.SetOutputEntity(1, 3);  // Active Power with current range 1: the power rule
+        r.SetOutputEntity(1,
+                          EntityFromCode(3));  // Active Power with current range 1: the power rule
         r.SetScaleMax(1, 5000);
-        r.SetDirect(false, false);
-        r.SetPrimary(false, false, 33000);
-        r.ApplyGainFactor(1.0123, false);
+        r.SetDirect(InputKind::Voltage, false);
+        r.SetPrimary(InputKind::Voltage, Winding::Primary, 33000);
+        r.ApplyGainFactor(1.0123, InputKind::Voltage);
     }
     return image;
 }
@@ -117,7 +118,7 @@ TEST(SetupJson, EditedSettingsChangeOnlyTheirOwnBits) {
     const ParameterRecord& after = back.records[1];
     EXPECT_EQ(after.GetU16(ParameterRecord::kVtPrimary), 110);
     EXPECT_EQ(after.GetName(), "Renamed");
-    EXPECT_EQ(after.GetPhase(true), 3);
+    EXPECT_EQ(after.GetPhase(InputKind::Current), 3);
     EXPECT_EQ(after.GetCardType(2), 1);
     bool current = false;
     int range = 0;
@@ -125,7 +126,7 @@ TEST(SetupJson, EditedSettingsChangeOnlyTheirOwnBits) {
     EXPECT_TRUE(current);
     EXPECT_EQ(range, 6);
     EXPECT_EQ(back.description, "new text");
-    EXPECT_EQ(back.monitorChannels[0], 2);
+    EXPECT_EQ(back.monitors.channels[0], 2);
     EXPECT_EQ(back.records[0], image.records[0]);
     // Every byte outside the edited fields is as it was, carried bits included.
     for (size_t k = 0; k < ParameterRecord::kSize; ++k) {

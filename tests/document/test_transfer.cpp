@@ -49,15 +49,15 @@ TEST(TransferPaneText, MasksOfBothPanes) {
 
 TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoard) {
     Start(sim::UnitKind::Kvr100, 150);
-    doc.setupFilePath = "old.kvr";
-    doc.displaySetupPath = "old.dsp";
+    doc.Paths().setupFilePath = "old.kvr";
+    doc.Paths().displaySetupPath = "old.dsp";
     doc.Channel(0).SetDeviceCode(1);
     EXPECT_TRUE(UploadCommand(doc));
     EXPECT_EQ(doc.GetChannels(), 1);
-    EXPECT_EQ(doc.lastUploadMask, 1);
-    EXPECT_TRUE(doc.configurationPresent);
-    EXPECT_TRUE(doc.setupFilePath.empty());
-    EXPECT_TRUE(doc.displaySetupPath.empty());
+    EXPECT_EQ(doc.LastUploadMask(), 1);
+    EXPECT_TRUE(doc.ConfigurationPresent());
+    EXPECT_TRUE(doc.Paths().setupFilePath.empty());
+    EXPECT_TRUE(doc.Paths().displaySetupPath.empty());
     EXPECT_EQ(doc.Channel(0).record, UnitRecord(0));
     EXPECT_FALSE(doc.Channel(0).Extended());                      // firmware 1.50
     EXPECT_EQ(doc.Channel(1).record.GetName(), "Not Available");  // left at its defaults
@@ -71,10 +71,10 @@ TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoard) {
 
 TEST_F(TransferTest, ContinueModeCountsEveryBoardButCallsOnlyAWholeUnitComplete) {
     // What is counted and said for each board is the fault matrix's test.
-    doc.stopAtFirstFailure = false;
+    doc.SetStopAtFirstFailure(false);
     SilenceCommand(0x82);  // channel 3 (address 2) does not answer
     EXPECT_FALSE(RunUploadCommand(doc).complete);
-    EXPECT_EQ(doc.lastUploadMask, 11);
+    EXPECT_EQ(doc.LastUploadMask(), 11);
     EXPECT_TRUE(doc.Channel(3).Extended());
     EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded Ch 1,2,3Ph");
 
@@ -89,15 +89,15 @@ TEST_F(TransferTest, ContinueModeCountsEveryBoardButCallsOnlyAWholeUnitComplete)
 
 TEST_F(TransferTest, NoBoardAnsweringIsNoConfigurationInEitherMode) {
     Uploaded();
-    EXPECT_TRUE(doc.configurationPresent);
+    EXPECT_TRUE(doc.ConfigurationPresent());
     units->GetFaults().silent = true;
     for (bool stop : {true, false}) {
         user.messages.clear();
-        doc.stopAtFirstFailure = stop;
+        doc.SetStopAtFirstFailure(stop);
         EXPECT_FALSE(UploadCommand(doc)) << stop;
         EXPECT_EQ(doc.GetChannels(), 0);
-        EXPECT_FALSE(doc.configurationPresent);
-        EXPECT_EQ(doc.lastUploadMask, 0);
+        EXPECT_FALSE(doc.ConfigurationPresent());
+        EXPECT_EQ(doc.LastUploadMask(), 0);
         EXPECT_EQ(Shown(), Texts{Msg("0 Channel(s) Uploaded")});
         EXPECT_EQ(user.panes[StatusPane::Upload], "NO UPLOAD COMPLETE");
     }
@@ -110,14 +110,14 @@ TEST_F(TransferTest, SavedMonitorsAreLoadedOnlyIntoADocumentWithout) {
     channels[1] = 3;
     ASSERT_TRUE(WriteMonitorList(2, entities, channels));
     ASSERT_TRUE(UploadCommand(doc));
-    EXPECT_EQ(doc.monitorCount, 2);
-    EXPECT_EQ(doc.monitorChannels[1], 3);
+    EXPECT_EQ(doc.Monitors().count, 2);
+    EXPECT_EQ(doc.Monitors().channels[1], 3);
 
-    doc.monitorCount = 1;
-    doc.monitorEntities[0] = 7;
+    doc.Monitors().count = 1;
+    doc.Monitors().entities[0] = 7;
     ASSERT_TRUE(UploadAll(doc));
-    EXPECT_EQ(doc.monitorCount, 1);
-    EXPECT_EQ(doc.monitorEntities[0], 7);
+    EXPECT_EQ(doc.Monitors().count, 1);
+    EXPECT_EQ(doc.Monitors().entities[0], 7);
 }
 
 // --- download ----------------------------------------------------------------------------
@@ -308,7 +308,7 @@ TEST_F(TransferTest, ChangedCalibrationIsAskedOnceAndNoKeepsTheUnits) {
         const ParameterRecord unitBefore = UnitRecord(0);
         ParameterRecord& ours = doc.Channel(0).record;
         if (answer == MsgAnswer::Yes) {
-            ours.ApplyGainFactor(1.01, false);     // gains
+            ours.ApplyGainFactor(1.01, InputKind::Voltage);  // gains
             ours.SetDacCalibration(2, -12, 3000);  // and the DAC block: still one question
         } else {
             ours.SetCtPhaseCorrection(1.5f);  // the end of the block alone
@@ -338,13 +338,13 @@ TEST_F(TransferTest, ChangedCalibrationIsAskedOnceAndNoKeepsTheUnits) {
 TEST_F(TransferTest, PreferencesAnswerTheQuestionsSilently) {
     Start(sim::UnitKind::Kvr100);
     Uploaded();
-    doc.preferencesEnabled = true;
-    doc.noDialogAfterDownload = false;
+    doc.Preferences().enabled = true;
+    doc.Preferences().noDialogAfterDownload = false;
     EditUnit(0, [](ParameterRecord& r) { r.SetSerialNumber(990001); });
-    doc.Channel(0).record.ApplyGainFactor(1.02, true);
+    doc.Channel(0).record.ApplyGainFactor(1.02, InputKind::Current);
     const ParameterRecord ours = doc.Channel(0).record;
 
-    doc.downloadToDifferentUnit[0] = false;
+    doc.Preferences().downloadToDifferentUnit[0] = false;
     DownloadOutcome r = DownloadCommand(doc);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.count, 0);
@@ -354,9 +354,9 @@ TEST_F(TransferTest, PreferencesAnswerTheQuestionsSilently) {
               std::string::npos);
 
     user.messages.clear();
-    doc.downloadToDifferentUnit[0] = true;
-    doc.overwriteSerialNumber[0] = false;
-    doc.overwriteCalibration[0] = true;
+    doc.Preferences().downloadToDifferentUnit[0] = true;
+    doc.Preferences().overwriteSerialNumber[0] = false;
+    doc.Preferences().overwriteCalibration[0] = true;
     r = DownloadCommand(doc);
     EXPECT_TRUE(r.complete);
     EXPECT_EQ(Shown(), Texts{Info("Downloaded to KVR 100")});
@@ -366,9 +366,9 @@ TEST_F(TransferTest, PreferencesAnswerTheQuestionsSilently) {
     // Overwriting the serial number, keeping the calibration.
     const ParameterRecord unitNow = UnitRecord(0);
     doc.Channel(0).record.SetSerialNumber(4242);
-    doc.Channel(0).record.ApplyGainFactor(1.05, true);
-    doc.overwriteSerialNumber[0] = true;
-    doc.overwriteCalibration[0] = false;
+    doc.Channel(0).record.ApplyGainFactor(1.05, InputKind::Current);
+    doc.Preferences().overwriteSerialNumber[0] = true;
+    doc.Preferences().overwriteCalibration[0] = false;
     ASSERT_TRUE(DownloadCommand(doc).complete);
     EXPECT_EQ(UnitRecord(0).GetSerialNumber(), 4242u);
     EXPECT_EQ(UnitRecord(0).GetCurrentGain(), unitNow.GetCurrentGain());
@@ -382,9 +382,9 @@ TEST_F(TransferTest, SummaryIsSuppressedOnlyWithPreferencesAndNoDialogBothSet) {
     for (const Case c : {Case{true, true, false}, Case{true, false, true}, Case{false, true, true},
                          Case{false, false, true}}) {
         SCOPED_TRACE(c.enabled * 10 + c.noDialog);
-        doc.preferencesEnabled = c.enabled;
-        doc.noDialogAfterUpload = c.noDialog;
-        doc.noDialogAfterDownload = c.noDialog;
+        doc.Preferences().enabled = c.enabled;
+        doc.Preferences().noDialogAfterUpload = c.noDialog;
+        doc.Preferences().noDialogAfterDownload = c.noDialog;
         user.messages.clear();
         user.panes.clear();
         ASSERT_TRUE(UploadAll(doc));
@@ -411,7 +411,7 @@ TEST_F(TransferTest, UnansweredWriteIsSettledByOneReadBack) {
     };
     for (bool stop : {true, false}) {
         SCOPED_TRACE(stop);
-        doc.stopAtFirstFailure = stop;
+        doc.SetStopAtFirstFailure(stop);
         user.messages.clear();
         sent.clear();
         const DownloadOutcome r = DownloadCommand(doc);
@@ -436,8 +436,8 @@ TEST_F(TransferTest, UnansweredWriteIsSettledByOneReadBack) {
 TEST_F(TransferTest, Kvr300ConfigurationToAKvr100IsAFailure) {
     Uploaded();
     Start(sim::UnitKind::Kvr100);
-    doc.preferencesEnabled = true;  // board 0 is written without a question
-    doc.noDialogAfterDownload = false;
+    doc.Preferences().enabled = true;  // board 0 is written without a question
+    doc.Preferences().noDialogAfterDownload = false;
     const DownloadOutcome r = DownloadCommand(doc);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.mask, 1u);
@@ -477,7 +477,7 @@ TEST_F(TransferTest, UnitFallingSilentMidDownloadLosesNothing) {
                          "no valid record came back when it was read before writing")}));
     EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded Ch 1,2");
     EXPECT_EQ(user.lamp, std::vector<bool>{true});
-    EXPECT_TRUE(doc.configurationPresent);
+    EXPECT_TRUE(doc.ConfigurationPresent());
 }
 
 TEST_F(TransferTest, PasswordIsAskedOnceForFourBoardsAndCancelFailsTheBoard) {
@@ -497,7 +497,7 @@ TEST_F(TransferTest, PasswordIsAskedOnceForFourBoardsAndCancelFailsTheBoard) {
     EXPECT_EQ(user.passwordPrompts.size(), 1u);
     EXPECT_TRUE(sent.empty());  // not even the read-back
 
-    doc.stopAtFirstFailure = false;
+    doc.SetStopAtFirstFailure(false);
     user.passwordPrompts.clear();
     user.messages.clear();
     user.lamp.clear();
@@ -515,7 +515,7 @@ TEST_F(TransferTest, PasswordIsAskedOnceForFourBoardsAndCancelFailsTheBoard) {
 
 TEST_F(TransferTest, CancelledQuestionAbandonsTheDownload) {
     Uploaded();
-    doc.stopAtFirstFailure = false;
+    doc.SetStopAtFirstFailure(false);
     EditUnit(1, [](ParameterRecord& r) { r.SetSerialNumber(990002); });
     user.answers = {MsgAnswer::Yes, MsgAnswer::Cancel};  // the serial question of board 1
     const ParameterRecord before = doc.Channel(1).record;

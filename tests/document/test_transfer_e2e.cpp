@@ -71,8 +71,8 @@ TEST_F(TransferEndToEnd, UploadChangeDownloadAndReadBackEqual) {
     }
 
     doc.Channel(1).record.SetName("Feeder 7");
-    doc.Channel(1).record.SetDirect(false, false);
-    doc.Channel(1).record.SetPrimary(false, false, 33000);
+    doc.Channel(1).record.SetDirect(InputKind::Voltage, false);
+    doc.Channel(1).record.SetPrimary(InputKind::Voltage, Winding::Primary, 33000);
     doc.Channel(3).record.SetScaleMax(0, 2500);
     user.passwordAnswers = {{true, "pw", ""}};
     user.messages.clear();
@@ -92,7 +92,8 @@ TEST_F(TransferEndToEnd, UploadChangeDownloadAndReadBackEqual) {
         EXPECT_EQ(fresh.Channel(a).record, doc.Channel(a).record) << a;
     }
     EXPECT_EQ(fresh.Channel(1).record.GetName(), "Feeder 7");
-    EXPECT_DOUBLE_EQ(fresh.Channel(1).record.GetPrimary(false, false), 33000);
+    EXPECT_DOUBLE_EQ(fresh.Channel(1).record.GetPrimary(InputKind::Voltage, Winding::Primary),
+                     33000);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ class TransferFaults : public test::TransferTest {
     }
 
     void CheckUpload(const Fault& fault, int board, bool stop) {
-        doc.stopAtFirstFailure = stop;
+        doc.SetStopAtFirstFailure(stop);
         Arm(fault, {Step::Read, board});
         const UploadOutcome r = RunUploadCommand(doc);
         ASSERT_TRUE(fired_);

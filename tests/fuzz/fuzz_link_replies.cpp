@@ -42,15 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 2:
             board.SetDeviceCode(mode >> 6 == 2 ? 1u : 0u);
             if (board.ReadValues()) {
-                for (int e = 0; e <= 15; ++e) {
-                    for (bool secondary : {false, true}) {
+                for (int code = 0; code <= 15; ++code) {
+                    const MeasuredEntity e = EntityFromCode(code);
+                    for (Winding winding : {Winding::Primary, Winding::Secondary}) {
                         double v = 0;
-                        if (board.GetValue(e, secondary, v) && !std::isfinite(v)) {
+                        if (board.GetValue(e, winding, v) && !std::isfinite(v)) {
                             std::abort();
                         }
                     }
                     double raw = 0;
-                    (void)DecodeRawValue(board.values.data(), board.valuesLength, e,
+                    (void)DecodeRawValue(std::span(board.values.data(), board.valuesLength), e,
                                          (mode >> 2) & 3, raw);
                 }
             }

@@ -40,10 +40,10 @@ bool StartsWith(const std::string& s, const std::string& prefix) {
 
 // Every monitor of the document makes sense on the unit.
 void ExpectMonitorsValid(const CQRLDoc& doc) {
-    for (int i = 0; i < doc.monitorCount; ++i) {
+    for (int i = 0; i < doc.Monitors().count; ++i) {
         std::string label;
-        EXPECT_TRUE(DescribeEntityChannel(doc, doc.monitorEntities[i], doc.monitorChannels[i],
-                                          label, true, true))
+        EXPECT_TRUE(DescribeEntityChannel(doc, doc.Monitors().EntityAt(static_cast<size_t>(i)),
+                                          doc.Monitors().channels[i], label, true, true))
             << i << ": " << label;
     }
 }
@@ -98,9 +98,9 @@ TEST_F(DemoSessionTest, UploadsKvr300WithMonitorsAndDownloadsWithDemoPassword) {
         EXPECT_EQ(doc.GetChannels(), 4);
         EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded KVR 300");
         // The seeded monitors came with the upload and all make sense on this unit.
-        ASSERT_EQ(doc.monitorCount, 8);
+        ASSERT_EQ(doc.Monitors().count, 8);
         ExpectMonitorsValid(doc);
-        EXPECT_EQ(doc.monitorChannels[7], kThreePhaseChannel);
+        EXPECT_EQ(doc.Monitors().channels[7], kThreePhaseChannel);
 
         // Download asks for the password; the demo's is accepted.
         doc.Channel(0).record.SetName("Demo feeder");
@@ -142,7 +142,7 @@ TEST_F(DemoSessionTest, SixtyMonitorsUnsetVariablesUnsetAgainAndUnlockUndone) {
         doc.OnNewDocument();
         demo.Attach(doc);
         ASSERT_TRUE(UploadCommand(doc));
-        ASSERT_EQ(doc.monitorCount, 60);
+        ASSERT_EQ(doc.Monitors().count, 60);
         ExpectMonitorsValid(doc);
         doc.Port().Close();
     }

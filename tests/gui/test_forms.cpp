@@ -113,7 +113,7 @@ TEST_F(GuiTest, Kvr100AddressAppliesEachChoiceAtOnce) {
     CKvr100AddressForm form(doc);
     EXPECT_TRUE(form.AddressButton(0)->isChecked());
     QTest::mouseClick(form.AddressButton(2), Qt::LeftButton);
-    EXPECT_EQ(doc.kvr100Address, 2);
+    EXPECT_EQ(doc.Kvr100Address(), 2);
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
     CKvr100AddressForm again(doc);  // opened again, it shows channel 0's address
     EXPECT_TRUE(again.AddressButton(2)->isChecked());
@@ -131,7 +131,7 @@ TEST_F(GuiTest, Kvr100AddressOutsideTheChoicesIsReportedAndLeavesNoChoice) {
 
 // Factory and the grid's rules are the document's test; here the form's controls.
 TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) {
-    doc.overwriteSerialNumber = {true, false, true, false};
+    doc.Preferences().overwriteSerialNumber = {true, false, true, false};
     {
         CDownloadPreferencesForm form(doc);
         form.show();
@@ -141,7 +141,8 @@ TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) 
         QTest::mouseClick(form.EveryBoardBox(), Qt::LeftButton);  // not tied to the enable box
         QTest::mouseClick(DialogButton(&form, QDialogButtonBox::Cancel), Qt::LeftButton);
     }
-    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, false}));
+    EXPECT_EQ(doc.Preferences().overwriteSerialNumber,
+              (std::array<bool, 4>{true, false, true, false}));
     EXPECT_FALSE(ReadWriteEveryBoard());
 
     CDownloadPreferencesForm form(doc);
@@ -151,8 +152,9 @@ TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) 
     QTest::mouseClick(form.GridBox(CDownloadPreferencesForm::kSerialNumber, 3), Qt::LeftButton);
     QTest::mouseClick(form.EveryBoardBox(), Qt::LeftButton);
     ClickOk(&form);
-    EXPECT_TRUE(doc.preferencesEnabled);
-    EXPECT_EQ(doc.overwriteSerialNumber, (std::array<bool, 4>{true, false, true, true}));
+    EXPECT_TRUE(doc.Preferences().enabled);
+    EXPECT_EQ(doc.Preferences().overwriteSerialNumber,
+              (std::array<bool, 4>{true, false, true, true}));
     EXPECT_TRUE(ReadWriteEveryBoard());
     EXPECT_TRUE(CDownloadPreferencesForm(doc).EveryBoardBox()->isChecked());  // shown as stored
 }
@@ -247,7 +249,7 @@ TEST_F(PasswordFlowTest, DownloadAsksInTheSingleEntryForm) {
 
 TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
     MakeFrame();
-    doc.operatorName = "Before";
+    doc.SetOperatorName("Before");
     ModalScript cancel;
     cancel.Then<app::COptionsForm>([](app::COptionsForm* f) {
         EXPECT_TRUE(f->OperatorEdit()->text().isEmpty());  // it opens empty
@@ -256,7 +258,7 @@ TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
     });
     Action(app::kCmdOptions)->trigger();
     EXPECT_TRUE(cancel.Done());
-    EXPECT_EQ(doc.operatorName, "Before");
+    EXPECT_EQ(doc.OperatorName(), "Before");
 
     ModalScript ok;
     ok.Then<app::COptionsForm>([](app::COptionsForm* f) {
@@ -265,7 +267,7 @@ TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
     });
     Action(app::kCmdOptions)->trigger();
     EXPECT_TRUE(ok.Done());
-    EXPECT_EQ(doc.operatorName, "T. Mokoena");
+    EXPECT_EQ(doc.OperatorName(), "T. Mokoena");
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(InputSheetTest, TypedValueReachesTheDocumentThroughOk) {
     QTest::mouseClick(sheet.OkButton(), Qt::LeftButton);
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(doc.Channel(0).record.GetU16(ParameterRecord::kVtPrimary), 111);
-    EXPECT_EQ(doc.Channel(0).record.GetPhase(false), 2);
+    EXPECT_EQ(doc.Channel(0).record.GetPhase(InputKind::Voltage), 2);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(user.messages.empty());
 }
@@ -106,20 +106,20 @@ TEST_F(InputSheetTest, InputsCommandWaitsForTheLockAndDerivesAfterTheSheet) {
     MakeFrame(false);
     ASSERT_TRUE(Action(app::kCmdInputs)->isEnabled());
     for (int c = 0; c < 3; ++c) {
-        doc.Channel(c).record.SetPhase(false, 3);
-        doc.Channel(c).record.SetPhase(true, 3);
+        doc.Channel(c).record.SetPhase(InputKind::Voltage, 3);
+        doc.Channel(c).record.SetPhase(InputKind::Current, 3);
         doc.Channel(c).record.SetBalanced(true);
     }
     {
         LockHeldElsewhere reader(doc);
         frame->OnCommand(app::kCmdInputs);  // no sheet: nothing to script, nothing changes
-        EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(false), 0);
+        EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(InputKind::Voltage), 0);
     }
     ModalScript script;
     script.Then<CInputSheet>([](CInputSheet* sheet) { sheet->reject(); });
     frame->OnCommand(app::kCmdInputs);
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(false), 3);  // derived after Cancel
+    EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(InputKind::Voltage), 3);  // derived after Cancel
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfigurat
     frame->OnCommand(app::kCmdDownload);
     EXPECT_TRUE(user.messages.empty());
 
-    doc.configurationPresent = true;
+    doc.SetConfigurationPresent(true);
     frame->UpdateCommandUI();
     EXPECT_TRUE(Action(app::kCmdDownload)->isEnabled());
 }
@@ -103,10 +103,10 @@ TEST_F(GuiTest, ToggleCommandsCarryTheirCheckMarks) {
     EXPECT_FALSE(Action(app::kCmdStatusBar)->isChecked());
 
     Action(app::kCmdUploadUntilFirstFail)->trigger();
-    EXPECT_FALSE(doc.stopAtFirstFailure);
+    EXPECT_FALSE(doc.StopAtFirstFailure());
     EXPECT_FALSE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
     Action(app::kCmdUploadUntilFirstFail)->trigger();
-    EXPECT_TRUE(doc.stopAtFirstFailure);
+    EXPECT_TRUE(doc.StopAtFirstFailure());
     EXPECT_TRUE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
 }
 
@@ -294,8 +294,8 @@ TEST_F(GuiTest, TheViewsEndStoresThePortSettingsAndTheMonitorsOnlyAfterItStarted
         ASSERT_TRUE(lock.Lock());
         doc.Port().Settings().port = 9;
         doc.Port().Settings().baud = "2400";
-        doc.monitorCount = 2;
-        doc.monitorEntities[1] = 7;
+        doc.Monitors().count = 2;
+        doc.Monitors().entities[1] = 7;
     }
     frame.reset();
     ASSERT_TRUE(LoadPortSettings(stored));
@@ -422,7 +422,7 @@ TEST_F(SimulatedUnitTest, LampStaysGreenAfterAnUploadWithNoMonitorsAndSecondarie
     frame->show();
     app::CStatusBar* bar = frame->Bar();
     EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOff));
-    ASSERT_EQ(doc.monitorCount, 0);
+    ASSERT_EQ(doc.Monitors().count, 0);
     Action(app::kCmdUpload)->trigger();
     ASSERT_TRUE(bar->CommsLamp());
     // Several ticks of the view's timer: nothing was read, the upload's result stands.

@@ -34,7 +34,8 @@ class MonitorFormsTest : public SimDocTest {
     }
 };
 
-constexpr int kVoltage = 1, kCurrent = 2, kFrequency = 7;
+constexpr MeasuredEntity kVoltage = entity::kVoltage, kCurrent = entity::kCurrent,
+                         kFrequency = entity::kFrequency;
 
 TEST(MonitorLabels, BreakAfterColonAndSlashBeforeAnyOtherBlank) {
     const auto chars = [](const QString& t) { return static_cast<int>(t.size()); };
@@ -51,12 +52,12 @@ TEST(MonitorLabels, BreakAfterColonAndSlashBeforeAnyOtherBlank) {
 
 TEST_F(MonitorFormsTest, DisplayFillsTheWidthInTheConfiguredColumnsWithWholeLabels) {
     Attach(sim::UnitKind::Kvr300);
-    std::vector<std::pair<int, int>> monitors;
+    std::vector<std::pair<int, MeasuredEntity>> monitors;
     for (int k = 0; k < 15; ++k) {
         monitors.push_back({k % 3, k % 2 == 0 ? kVoltage : kCurrent});
     }
     SetMonitors(monitors);
-    doc.layoutColumns = 5;
+    doc.Monitors().columns = 5;
     MonitorViewState state;
     MonitorDisplay display(doc, state);
     display.resize(900, 400);
@@ -95,7 +96,7 @@ TEST_F(MonitorFormsTest, DisplayFillsTheWidthInTheConfiguredColumnsWithWholeLabe
     const int narrow = display.ValueBox(0)->width();
     display.resize(1400, 400);
     EXPECT_GT(display.ValueBox(0)->width(), narrow);
-    doc.layoutColumns = 2;
+    doc.Monitors().columns = 2;
     display.LayoutMonitors(15, true);
     EXPECT_EQ(display.ValueBox(4)->x(), display.ValueBox(0)->x());
     EXPECT_EQ(display.ValueBox(4)->y(),
@@ -105,7 +106,7 @@ TEST_F(MonitorFormsTest, DisplayFillsTheWidthInTheConfiguredColumnsWithWholeLabe
     EXPECT_EQ(state.cells.size(), 3u);
     EXPECT_EQ(display.Canvas()->findChildren<CColorLabel*>().size(), 6);
     // Out-of-range columns in the document never divide by zero.
-    doc.layoutColumns = 0;
+    doc.Monitors().columns = 0;
     display.LayoutMonitors(3, true);
     EXPECT_EQ(display.Columns(), 1);
 }
@@ -189,8 +190,8 @@ TEST_F(MonitorFormsTest, FormAddsThroughTheChooserBesideItThenMovesRemovesAndClo
     QTest::mouseClick(form.CloseButton(), Qt::LeftButton);
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(config.columns, 5);
-    EXPECT_EQ(doc.monitorCount, 1);
-    EXPECT_EQ(doc.monitorEntities[0], kCurrent);
+    EXPECT_EQ(doc.Monitors().count, 1);
+    EXPECT_EQ(doc.Monitors().EntityAt(0), kCurrent);
 }
 
 TEST_F(MonitorFormsTest, CancelAndAMissingUnitLeaveTheDocumentAlone) {
@@ -198,7 +199,7 @@ TEST_F(MonitorFormsTest, CancelAndAMissingUnitLeaveTheDocumentAlone) {
     SetMonitors({{0, kVoltage}, {1, kCurrent}});
     MonitorConfig config(doc);
     for (bool cancel : {true, false}) {
-        doc.channelCount = cancel ? 4 : 0;  // no unit known: "C&lose" ends as cancelled
+        doc.SetChannels(cancel ? 4 : 0);  // no unit known: "C&lose" ends as cancelled
         config.Open();
         CMonitorConfigForm form(config);
         form.show();
@@ -207,14 +208,14 @@ TEST_F(MonitorFormsTest, CancelAndAMissingUnitLeaveTheDocumentAlone) {
         QTest::mouseClick(cancel ? form.CancelButton() : form.CloseButton(), Qt::LeftButton);
         EXPECT_FALSE(form.isVisible()) << cancel;
         EXPECT_EQ(form.result(), QDialog::Rejected) << cancel;
-        EXPECT_EQ(doc.monitorCount, 2) << cancel;
+        EXPECT_EQ(doc.Monitors().count, 2) << cancel;
     }
 }
 
 TEST_F(MonitorFormsTest, OpenLogStartsTheFileAndTheCommandHandsItToTheView) {
     Attach(sim::UnitKind::Kvr300);
     SetMonitors({{0, kVoltage}});
-    doc.layoutColumns = 3;
+    doc.Monitors().columns = 3;
     MonitorConfig config(doc);
     MonitorViewState view;
     const std::string path = isolated.dir.File("run.log");
@@ -237,7 +238,7 @@ TEST_F(MonitorFormsTest, OpenLogStartsTheFileAndTheCommandHandsItToTheView) {
     }));
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, true}}));
-    EXPECT_EQ(doc.layoutColumns, 2);
+    EXPECT_EQ(doc.Monitors().columns, 2);
     EXPECT_EQ(view.logPath, path);
     EXPECT_EQ(view.logIntervalMs, 2500u);
     // Logging runs, into a file whose header names the list the form stored.

@@ -64,8 +64,8 @@ class MonitorRoadTest : public GuiTest {
         entities[1] = 7;
         channels[1] = 3;
         ASSERT_TRUE(WriteMonitorList(2, entities, channels));
-        doc.preferencesEnabled = true;  // no summary box after the upload
-        doc.noDialogAfterUpload = true;
+        doc.Preferences().enabled = true;  // no summary box after the upload
+        doc.Preferences().noDialogAfterUpload = true;
     }
 
     // The text of a value box once it reads a value other than `notThis` (empty if none

@@ -27,8 +27,8 @@ class OutputFormTest : public GuiTest {
         doc.OnNewDocument();
         doc.SetDeviceType(1);
         ParameterRecord& r = doc.Channel(0).record;
-        r.SetPhase(false, phase::kA);
-        r.SetPhase(true, phase::kA);
+        r.SetPhase(InputKind::Voltage, static_cast<int>(phase::kA));
+        r.SetPhase(InputKind::Current, static_cast<int>(phase::kA));
     }
 };
 

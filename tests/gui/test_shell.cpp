@@ -82,7 +82,7 @@ TEST_F(BrandingTest, CountryChoosesTheMakerInCaptionAboutBoxAndSplash) {
 }
 
 TEST_F(GuiTest, AboutBoxOpensShortAndContactInfoShowsTheAddress) {
-    LoadBranding(doc);
+    doc.Brand() = LoadBranding();
     app::CAboutBox box(doc, 1);
     box.show();
     EXPECT_FALSE(box.ContactGroup()->isVisible());
@@ -187,8 +187,8 @@ class ShellFileTest : public GuiTest {
   protected:
     std::string SavedSetup(const char* name, uint16_t monitors) {
         CQRLDoc other;
-        other.description = "bench";
-        other.monitorCount = monitors;
+        other.SetDescription("bench");
+        other.Monitors().count = monitors;
         const std::string path = isolated.dir.File(name);
         EXPECT_TRUE(SaveDocumentFile(other, path, false));
         return path;
@@ -210,7 +210,7 @@ TEST_F(ShellFileTest, DroppedFileIsOpenedAndARefusedOneChangesNothing) {
     const std::string good = SavedSetup("site.kvr", 0);
     Drop(good);
     EXPECT_EQ(doc.PathName(), good);
-    EXPECT_EQ(doc.description, "bench");
+    EXPECT_EQ(doc.Description(), "bench");
     EXPECT_TRUE(frame->windowTitle().startsWith(QStringLiteral("site.kvr - ")));
 
     const std::string bad = isolated.dir.File("notes.kvr");
@@ -256,7 +256,7 @@ TEST_F(ShellFileTest, StartUpOpensTheNamedFileOrEndsWhenItCannot) {
 TEST(ShellRules, SaveAsProposesTheFileOrANameFromTheDescription) {
     CQRLDoc doc;
     EXPECT_EQ(app::ProposedFileName(doc), "Untitled.kvr");
-    doc.description = " Feeder 3 / north: 11 kV.\nsecond line";
+    doc.SetDescription(" Feeder 3 / north: 11 kV.\nsecond line");
     EXPECT_EQ(app::ProposedFileName(doc), "Feeder 3 _ north_ 11 kV.kvr");
     doc.SetPathName("/data/site.kvr");
     EXPECT_EQ(app::ProposedFileName(doc), "/data/site.kvr");
@@ -274,7 +274,7 @@ TEST_F(GuiTest, SaveAsProposesANameAndEveryToolbarCommandIsInAMenu) {
         EXPECT_TRUE(id == app::kCmdSeparator || inMenus.count(id) == 1) << id;
     }
 
-    doc.description = "Feeder 3";
+    doc.SetDescription("Feeder 3");
     QString proposed;
     ModalScript script;
     script.Then<QFileDialog>([&](QFileDialog* dialog) {
@@ -355,7 +355,7 @@ TEST_F(GuiTest, DarkPaletteReachesTheAboutBoxMonitorLabelsAndToolbarPictures) {
         app::CAboutBox box(doc, 1);
         EXPECT_EQ(box.palette().color(QPalette::Window), window);
         MakeFrame();
-        doc.monitorCount = 1;
+        doc.Monitors().count = 1;
         frame->View()->LayoutMonitors(1);
         CColorLabel* label = frame->View()->Display()->Label(0);
         const QImage shot = label->grab().toImage();

@@ -55,9 +55,11 @@ TEST_F(LinkEndToEnd, ValuesOfEveryBoardDecode) {
         ASSERT_TRUE(b->ReadValues()) << "board " << int(b->Address());
         EXPECT_EQ(b->valuesLength, 42u);
         double v = 0, i = 0, p = 0, pf = 0, f = 0;
-        ASSERT_TRUE(b->GetValue(1, false, v) && b->GetValue(2, false, i) &&
-                    b->GetValue(3, false, p) && b->GetValue(6, false, pf) &&
-                    b->GetValue(7, false, f));
+        ASSERT_TRUE(b->GetValue(EntityFromCode(1), Winding::Primary, v) &&
+                    b->GetValue(EntityFromCode(2), Winding::Primary, i) &&
+                    b->GetValue(EntityFromCode(3), Winding::Primary, p) &&
+                    b->GetValue(EntityFromCode(6), Winding::Primary, pf) &&
+                    b->GetValue(EntityFromCode(7), Winding::Primary, f));
         EXPECT_NEAR(f, 50.0, 0.5);
         EXPECT_GT(v, 10.0);
         EXPECT_GT(i, 0.0);
@@ -76,7 +78,7 @@ TEST_F(LinkEndToEnd, SampleIsNeverLostToTheNextPurge) {
         ASSERT_TRUE(ch.Sample());
         ASSERT_TRUE(ch.ReadValues());  // purges first: the sample must already be out
         double v = 0;
-        EXPECT_TRUE(ch.GetValue(1, false, v)) << "cycle " << cycle;
+        EXPECT_TRUE(ch.GetValue(EntityFromCode(1), Winding::Primary, v)) << "cycle " << cycle;
     }
 }
 
@@ -107,7 +109,7 @@ TEST_F(LinkEndToEnd, OlderFirmwareGivesTheShortValuesReply) {
     ASSERT_TRUE(ch.ReadValues());
     EXPECT_EQ(ch.valuesLength, 30u);
     double v = 0;
-    EXPECT_TRUE(ch.GetValue(1, false, v));
+    EXPECT_TRUE(ch.GetValue(EntityFromCode(1), Winding::Primary, v));
 }
 
 TEST_F(LinkEndToEnd, EveryInjectedFaultFailsCleanly) {

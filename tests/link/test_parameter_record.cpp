@@ -36,12 +36,12 @@ void ExpectBytes(const ParameterRecord& r, size_t offset, std::initializer_list<
 ParameterRecord WithTransformers() {
     ParameterRecord r;
     r.ResetToDefaults(0);
-    r.SetPrimary(false, false, 11000);
-    r.SetPrimary(false, true, 110);
-    r.SetPrimary(true, false, 1000);
-    r.SetPrimary(true, true, 5);
-    r.SetDirect(false, false);
-    r.SetDirect(true, false);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);
+    r.SetPrimary(InputKind::Voltage, Winding::Secondary, 110);
+    r.SetPrimary(InputKind::Current, Winding::Primary, 1000);
+    r.SetPrimary(InputKind::Current, Winding::Secondary, 5);
+    r.SetDirect(InputKind::Voltage, false);
+    r.SetDirect(InputKind::Current, false);
     return r;
 }
 
@@ -90,7 +90,7 @@ TEST(ParameterRecordLayout, MultiByteFieldsAreLittleEndianAtTheirOffsets) {
     r.SetDacCalibration(3, -3, 0xABCD);
     ExpectBytes(r, 65, {0xFD, 0xFF});
     ExpectBytes(r, 73, {0xCD, 0xAB});
-    r.SetPrimary(true, false, 0x0304);
+    r.SetPrimary(InputKind::Current, Winding::Primary, 0x0304);
     ExpectBytes(r, 108, {0x04, 0x03});
     EXPECT_THROW(r.GetU16(R::kSize - 1), std::out_of_range);
 }
@@ -105,16 +105,16 @@ TEST(ParameterRecordBits, SettersChangeOnlyTheirOwnBits) {
     const Case cases[] = {
         {"card type", [](R& r) { r.SetCardType(1, 2); }, 16, 0xF2},
         {"plus card", [](R& r) { r.SetPlusCard(2, false); }, 17, 0x7F},
-        {"entity", [](R& r) { r.SetOutputEntity(1, 3); }, 20, 0xF3},
+        {"entity", [](R& r) { r.SetOutputEntity(1, EntityFromCode(3)); }, 20, 0xF3},
         {"output range", [](R& r) { r.SetOutputRange(1, false, 2); }, 20, 0x2F},
         {"source", [](R& r) { r.SetOutputSource(3, 2); }, 26, 0xF2},
         {"hardware", [](R& r) { r.SetInputHardware(2); }, 76, 0x2F},
         {"balanced", [](R& r) { r.SetBalanced(false); }, 100, 0xFE},
         {"line-to-line", [](R& r) { r.SetLineToLine(false); }, 100, 0x7F},
-        {"voltage phase", [](R& r) { r.SetPhase(false, 4); }, 101, 0xF5},
-        {"voltage direct", [](R& r) { r.SetDirect(false, false); }, 106, 0xFE},
-        {"current phase", [](R& r) { r.SetPhase(true, 15); }, 107, 0xF0},
-        {"current direct", [](R& r) { r.SetDirect(true, false); }, 112, 0xFE},
+        {"voltage phase", [](R& r) { r.SetPhase(InputKind::Voltage, 4); }, 101, 0xF5},
+        {"voltage direct", [](R& r) { r.SetDirect(InputKind::Voltage, false); }, 106, 0xFE},
+        {"current phase", [](R& r) { r.SetPhase(InputKind::Current, 15); }, 107, 0xF0},
+        {"current direct", [](R& r) { r.SetDirect(InputKind::Current, false); }, 112, 0xFE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -131,8 +131,8 @@ TEST(ParameterRecordBits, SettersChangeOnlyTheirOwnBits) {
     ExpectBytes(r, R::kOutputEntity, {0xEF});
 
     // Phase index 15 wraps to nibble 0, which reads back as no selection.
-    r.SetPhase(false, 15);
-    EXPECT_EQ(r.GetPhase(false), -1);
+    r.SetPhase(InputKind::Voltage, 15);
+    EXPECT_EQ(r.GetPhase(InputKind::Voltage), -1);
 }
 
 TEST(ParameterRecordBits, SlotsOutsideTheFourOutputsTouchNothing) {
@@ -141,14 +141,15 @@ TEST(ParameterRecordBits, SlotsOutsideTheFourOutputsTouchNothing) {
     for (int slot : {-1, 4, 1000}) {
         r.SetCardType(slot, 1);
         r.SetPlusCard(slot, true);
-        r.SetOutputEntity(slot, 1);
+        r.SetOutputEntity(slot, EntityFromCode(1));
         r.SetOutputRange(slot, true, 1);
         r.SetOutputSource(slot, 1);
         r.SetScaleMin(slot, 1);
         r.SetScaleMax(slot, 1);
         r.SetLevelMax(slot, 1);
         r.SetDacCalibration(slot, 1, 1);
-        EXPECT_EQ(r.GetCardType(slot) + r.GetOutputEntity(slot) + r.GetScaleMax(slot), 0);
+        EXPECT_EQ(r.GetCardType(slot) + EntityCode(r.GetOutputEntity(slot)) + r.GetScaleMax(slot),
+                  0);
     }
     EXPECT_EQ(r, before);
 }
@@ -180,37 +181,37 @@ TEST(ParameterRecordScaling, RoundingAddsAHalfAndTruncatesTowardZero) {
 
 TEST(ParameterRecordScaling, TransformerPrimariesAndSecondaries) {
     ParameterRecord r;
-    r.SetPrimary(false, false, 11000);
-    r.SetPrimary(false, true, 110);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);
+    r.SetPrimary(InputKind::Voltage, Winding::Secondary, 110);
     EXPECT_EQ(r.GetU16(R::kVtPrimary), 110);  // hundreds of volts; tenths for the secondary
     EXPECT_EQ(r.GetU16(R::kVtSecondary), 1100);
     EXPECT_DOUBLE_EQ(r.VtRatio(), 100);
-    r.SetDirect(false, true);
+    r.SetDirect(InputKind::Voltage, true);
     EXPECT_DOUBLE_EQ(r.VtRatio(), 1);
 
-    r.SetPrimary(true, true, 0.0054);
+    r.SetPrimary(InputKind::Current, Winding::Secondary, 0.0054);
     EXPECT_EQ(r.GetU16(R::kCtSecondary), 5);
-    EXPECT_NEAR(r.GetPrimary(true, true), 0.005, 1e-12);
+    EXPECT_NEAR(r.GetPrimary(InputKind::Current, Winding::Secondary), 0.005, 1e-12);
     // Unsigned fields: out-of-range entries clamp instead of wrapping.
     for (auto [entry, stored] : {std::pair{-5.0, 0}, {70000.0, 65535}}) {
-        r.SetPrimary(true, false, entry);
+        r.SetPrimary(InputKind::Current, Winding::Primary, entry);
         EXPECT_EQ(r.GetU16(R::kCtPrimary), stored) << entry;
     }
-    r.SetPrimary(false, false, 1e9);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 1e9);
     EXPECT_EQ(r.GetU16(R::kVtPrimary), 65535);
 }
 
 TEST(ParameterRecordScaling, ZeroSecondaryGivesRatioOneAndZeroPrimaryStaysFinite) {
     ParameterRecord r = WithTransformers();
-    r.SetPrimary(false, true, 0);
-    r.SetPrimary(true, true, 0);
+    r.SetPrimary(InputKind::Voltage, Winding::Secondary, 0);
+    r.SetPrimary(InputKind::Current, Winding::Secondary, 0);
     EXPECT_DOUBLE_EQ(r.VtRatio(), 1);
-    EXPECT_DOUBLE_EQ(r.ToPrimary(3, 7), 7);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(EntityFromCode(3), 7), 7);
     r = WithTransformers();
-    r.SetPrimary(false, false, 0);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 0);
     EXPECT_DOUBLE_EQ(r.VtRatio(), 0);
-    EXPECT_DOUBLE_EQ(r.ToSecondary(1, 5000), 0);
-    EXPECT_DOUBLE_EQ(r.ToSecondary(2, 1000), 5);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(EntityFromCode(1), 5000), 0);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(EntityFromCode(2), 1000), 5);
 }
 
 TEST(ParameterRecordScaling, PrimaryAndSecondaryPerEntityGroup) {
@@ -226,24 +227,26 @@ TEST(ParameterRecordScaling, PrimaryAndSecondaryPerEntityGroup) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entity);
-        EXPECT_DOUBLE_EQ(r.ToPrimary(c.entity, 2), c.primaryOf2);
-        EXPECT_NEAR(r.ToSecondary(c.entity, r.ToPrimary(c.entity, 123.25)), 123.25, 1e-9);
-        EXPECT_DOUBLE_EQ(r.NominalRaw(c.entity, true), c.nominal3);
-        EXPECT_DOUBLE_EQ(r.NominalRaw(c.entity, false), c.nominal1);
+        EXPECT_DOUBLE_EQ(r.ToPrimary(EntityFromCode(c.entity), 2), c.primaryOf2);
+        EXPECT_NEAR(
+            r.ToSecondary(EntityFromCode(c.entity), r.ToPrimary(EntityFromCode(c.entity), 123.25)),
+            123.25, 1e-9);
+        EXPECT_DOUBLE_EQ(r.NominalRaw(EntityFromCode(c.entity), true), c.nominal3);
+        EXPECT_DOUBLE_EQ(r.NominalRaw(EntityFromCode(c.entity), false), c.nominal1);
     }
     for (int power : {4, 5, 9, 10, 11, 12}) {
-        EXPECT_DOUBLE_EQ(r.ToPrimary(power, 2), 40000) << power;
+        EXPECT_DOUBLE_EQ(r.ToPrimary(EntityFromCode(power), 2), 40000) << power;
     }
-    EXPECT_DOUBLE_EQ(r.ToSecondary(0, 5), -1);
-    EXPECT_DOUBLE_EQ(r.ToSecondary(15, 5), -1);
-    EXPECT_DOUBLE_EQ(r.ToPrimary(0, 5), 5);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(EntityFromCode(0), 5), -1);
+    EXPECT_DOUBLE_EQ(r.ToSecondary(EntityFromCode(15), 5), -1);
+    EXPECT_DOUBLE_EQ(r.ToPrimary(EntityFromCode(0), 5), 5);
 }
 
 TEST(ParameterRecordScaling, PowerRuleStoresTenthsAboveCurrentRangeZero) {
     ParameterRecord r;
     r.ResetToDefaults(0);
     r.SetRanges(0, 1);
-    r.SetOutputEntity(0, 3);
+    r.SetOutputEntity(0, EntityFromCode(3));
     r.SetScaleMax(0, 5000);
     EXPECT_EQ(r.GetS16(R::kOutputScaleMax), 500);
     EXPECT_EQ(r.GetScaleMax(0), 5000);
@@ -253,10 +256,10 @@ TEST(ParameterRecordScaling, PowerRuleStoresTenthsAboveCurrentRangeZero) {
     r.SetScaleMax(0, 400000);  // beyond the field even in tenths: clamped
     EXPECT_EQ(r.GetScaleMax(0), 327670);
 
-    r.SetOutputEntity(1, 1);
+    r.SetOutputEntity(1, EntityFromCode(1));
     r.SetScaleMax(1, 5000);
     EXPECT_EQ(r.GetS16(R::kOutputScaleMax + 2), 5000);
-    r.SetOutputEntity(1, 14);  // demand power is not under the rule
+    r.SetOutputEntity(1, EntityFromCode(14));  // demand power is not under the rule
     EXPECT_EQ(r.GetScaleMax(1), 5000);
     r.SetScaleMin(1, -40000);
     EXPECT_EQ(r.GetScaleMin(1), -32768);
@@ -274,14 +277,14 @@ TEST(ParameterRecordCalibration, GainFactor) {
         return std::vector<int>{r.GetVoltageGain(), r.GetVoltageGainSquared(), r.GetCurrentGain(),
                                 r.GetCurrentGainSquared(), r.GetPowerGain()};
     };
-    r.ApplyGainFactor(1.05, false);
+    r.ApplyGainFactor(1.05, InputKind::Voltage);
     EXPECT_EQ(gains(), (std::vector<int>{4301, 4516, 4096, 4096, 4301}));
-    r.ApplyGainFactor(0.95, true);  // power: the stored 4301 / 4096 times 0.95
+    r.ApplyGainFactor(0.95, InputKind::Current);  // power: the stored 4301 / 4096 times 0.95
     EXPECT_EQ(gains(), (std::vector<int>{4301, 4516, 3891, 3697, 4086}));
-    r.ApplyGainFactor(3, false);  // 12903 fits, its square does not
+    r.ApplyGainFactor(3, InputKind::Voltage);  // 12903 fits, its square does not
     EXPECT_EQ(r.GetVoltageGain(), 12903);
     EXPECT_EQ(r.GetVoltageGainSquared(), 32767);
-    r.ApplyGainFactor(-10, true);
+    r.ApplyGainFactor(-10, InputKind::Current);
     EXPECT_EQ(r.GetCurrentGain(), -32768);
 }
 

@@ -228,43 +228,43 @@ TEST_F(ValueDecodeTest, ScalesAndValidity) {
         {7, 50.01}, {8, 12345678.9}, {10, -4.2}};
     for (auto [entity, value] : expected) {
         double v = -1;
-        ASSERT_TRUE(ch.GetValue(entity, false, v)) << entity;
+        ASSERT_TRUE(ch.GetValue(EntityFromCode(entity), Winding::Primary, v)) << entity;
         EXPECT_DOUBLE_EQ(v, value) << entity;
     }
     // Entities without a slot or with their validity bit clear.
     double v = 7;
     for (int e : {0, 11, 12, 14, 15}) {
         v = 7;
-        EXPECT_FALSE(ch.GetValue(e, false, v)) << e;
+        EXPECT_FALSE(ch.GetValue(EntityFromCode(e), Winding::Primary, v)) << e;
         EXPECT_EQ(v, 0) << e;
     }
     PutU16(ch.values.data() + 2, 0x13FE);  // voltage no longer valid
-    EXPECT_FALSE(ch.GetValue(1, false, v));
+    EXPECT_FALSE(ch.GetValue(EntityFromCode(1), Winding::Primary, v));
     EXPECT_EQ(v, 0);
     ch.valuesLength = 0;  // nothing read yet
-    EXPECT_FALSE(ch.GetValue(2, false, v));
+    EXPECT_FALSE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));
 }
 
 TEST_F(ValueDecodeTest, PowersCarryAFactorOfTenAboveCurrentRangeZero) {
     ch.record.SetRanges(0, 2);
     double v = 0;
-    ASSERT_TRUE(ch.GetValue(3, false, v));
+    ASSERT_TRUE(ch.GetValue(EntityFromCode(3), Winding::Primary, v));
     EXPECT_DOUBLE_EQ(v, 4035.0);
-    ASSERT_TRUE(ch.GetValue(2, false, v));  // other entities unchanged
+    ASSERT_TRUE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));  // other entities unchanged
     EXPECT_DOUBLE_EQ(v, 4.321);
 }
 
 TEST_F(ValueDecodeTest, SecondaryDividesByTheTransformerRatios) {
-    ch.record.SetDirect(false, false);
-    ch.record.SetPrimary(false, false, 11000);
-    ch.record.SetPrimary(false, true, 110);  // VT ratio 100
-    ch.record.SetDirect(true, false);
-    ch.record.SetPrimary(true, false, 400);
-    ch.record.SetPrimary(true, true, 5);  // CT ratio 80
+    ch.record.SetDirect(InputKind::Voltage, false);
+    ch.record.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);
+    ch.record.SetPrimary(InputKind::Voltage, Winding::Secondary, 110);  // VT ratio 100
+    ch.record.SetDirect(InputKind::Current, false);
+    ch.record.SetPrimary(InputKind::Current, Winding::Primary, 400);
+    ch.record.SetPrimary(InputKind::Current, Winding::Secondary, 5);  // CT ratio 80
     for (auto [entity, value] :
          {std::pair{1, 1.1}, {2, 4.321 / 80}, {3, 403.5 / 8000}, {7, 50.01}}) {
         double v = 0;
-        ASSERT_TRUE(ch.GetValue(entity, true, v)) << entity;
+        ASSERT_TRUE(ch.GetValue(EntityFromCode(entity), Winding::Secondary, v)) << entity;
         EXPECT_DOUBLE_EQ(v, value) << entity;
     }
 }

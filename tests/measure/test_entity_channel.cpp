@@ -18,9 +18,15 @@ namespace {
 using namespace entity;
 using namespace phase;
 
+// A phase code given by name or by number (the reversed codes have no name).
+struct Code {
+    Code(int c) : value(c) {}
+    Code(PhaseCode p) : value(static_cast<int>(p)) {}
+    int value;
+};
 struct Wire {
-    int v;
-    int i;
+    Code v;
+    Code i;
 };
 
 // A configured KVR 300 (or a KVR 100 with one channel) wired as given.
@@ -31,8 +37,8 @@ void Configure(CQRLDoc& doc, std::vector<Wire> wires, bool kvr100 = false) {
         const Wire w = c < static_cast<int>(wires.size()) ? wires[c] : Wire{0, 0};
         ParameterRecord& r = doc.Channel(c).record;
         r.SetName("Ch" + std::to_string(c + 1));
-        r.SetPhase(false, w.v);
-        r.SetPhase(true, w.i);
+        r.SetPhase(InputKind::Voltage, w.v.value);
+        r.SetPhase(InputKind::Current, w.i.value);
     }
 }
 
@@ -59,7 +65,7 @@ TEST(DescribeEntityChannel, LabelsAndRestrictions) {
         {kVoltage, 3, "Voltage : 3 Phase "},
         {kActiveDemandPower, 3, "Active Demand Power : 3 Phase "},
         {kNone, 0, "No Entity"},
-        {-1, 0, "No Entity"},
+        {EntityFromCode(-1), 0, "No Entity"},
         {kVoltage, 4, "Invalid Channel"},
         {kActiveEnergyImport, 0, "No Entity", false},
         {kReactiveEnergyLag, 0, "No Entity", false},
@@ -74,7 +80,7 @@ TEST(DescribeEntityChannel, LabelsAndRestrictions) {
         std::string label;
         const bool valid =
             DescribeEntityChannel(doc, c.e, c.channel, label, c.energy, c.exportOk, c.fixed);
-        EXPECT_EQ(label, c.label) << c.e << "/" << c.channel;
+        EXPECT_EQ(label, c.label) << EntityCode(c.e) << "/" << c.channel;
         EXPECT_EQ(valid, label != "No Entity" && label != "Invalid Channel");
     }
 }
@@ -95,7 +101,7 @@ TEST(DescribeEntityChannel, LineToLineBalancedAndReversed) {
     EXPECT_EQ(label, "Active Power : Ch3 / Phase Reversed A - B ");
     EXPECT_FALSE(DescribeEntityChannel(doc, kVoltage, 2, label, true, false));
     // The list's second "Not Connected" entry gives no power.
-    doc.Channel(2).record.SetPhase(false, 8);
+    doc.Channel(2).record.SetPhase(InputKind::Voltage, 8);
     EXPECT_FALSE(DescribeEntityChannel(doc, kActivePower, 2, label, true, false));
 }
 
@@ -165,12 +171,13 @@ TEST(ThreePhaseWiring, EntitiesOffered) {
     auto isActive = [&](MeasuredEntity e) {
         return std::find(active.begin(), active.end(), e) != active.end();
     };
-    for (MeasuredEntity e = 0; e <= 15; ++e) {
-        const bool known = e >= 1 && e <= 14 && e != kCycleCurrentMax;
-        EXPECT_FALSE(ThreePhaseOffers(ThreePhaseWiring::None, e)) << e;
-        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::TwoElement, e), isActive(e)) << e;
-        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::SingleElement, e), known) << e;
-        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::ThreeElement, e), known) << e;
+    for (int code = 0; code <= 15; ++code) {
+        const MeasuredEntity e = EntityFromCode(code);
+        const bool known = code >= 1 && code <= 14 && e != kCycleCurrentMax;
+        EXPECT_FALSE(ThreePhaseOffers(ThreePhaseWiring::None, e)) << code;
+        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::TwoElement, e), isActive(e)) << code;
+        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::SingleElement, e), known) << code;
+        EXPECT_EQ(ThreePhaseOffers(ThreePhaseWiring::ThreeElement, e), known) << code;
     }
 }
 
@@ -228,9 +235,10 @@ TEST_F(Chooser, RestrictionsOnEntitiesAndChannels) {
     chooser.entity = kActiveEnergyImport;
     chooser.channel = 1;
     chooser.Open();
-    for (MeasuredEntity e = kVoltage; e <= kLast; ++e) {
-        EXPECT_TRUE(chooser.EntityChoiceAt(e).visible) << e;
-        EXPECT_EQ(chooser.EntityChoiceAt(e).enabled, e < 8 || e > 12) << e;
+    for (MeasuredEntity e : entity::kAll) {
+        const int code = EntityCode(e);
+        EXPECT_TRUE(chooser.EntityChoiceAt(e).visible) << code;
+        EXPECT_EQ(chooser.EntityChoiceAt(e).enabled, code < 8 || code > 12) << code;
     }
     for (int c : {0, 2, 3}) {
         EXPECT_FALSE(chooser.ChannelChoiceAt(c).enabled) << c;

@@ -44,10 +44,10 @@ TEST_F(InputPageTest, OpeningShowsTheRecordWithTheHardwareListsAndRules) {
     Rec(1).SetName("");
     Rec(1).SetInputHardware(2);
     Rec(1).SetRanges(3, 2);
-    Rec(1).SetPrimary(true, true, 5.0);
+    Rec(1).SetPrimary(InputKind::Current, Winding::Secondary, 5.0);
     Rec(1).SetS16(ParameterRecord::kCtPhaseCorrection, -150);
     Rec(1).SetCurrentThreshold(12.5f);
-    Rec(1).SetPhase(false, 15);  // nibble 0: no selection
+    Rec(1).SetPhase(InputKind::Voltage, 15);  // nibble 0: no selection
     ChannelInputPage page(doc, 1);
     EXPECT_EQ(page.Title(), "Channel 2");
     EXPECT_EQ(Rec(1).GetName(), "Channel 2");  // an empty name takes the title
@@ -71,10 +71,10 @@ TEST_F(InputPageTest, OpeningShowsTheRecordWithTheHardwareListsAndRules) {
 
     ASSERT_TRUE(page.SetChecked(F::VoltageDirect, false));
     EXPECT_TRUE(page.Field(F::VtPrimary).enabled);
-    Rec(0).SetPrimary(false, false, 33000.0);
-    Rec(0).SetPrimary(true, false, 10.0);
-    Rec(0).SetDirect(false, false);
-    Rec(0).SetDirect(true, false);
+    Rec(0).SetPrimary(InputKind::Voltage, Winding::Primary, 33000.0);
+    Rec(0).SetPrimary(InputKind::Current, Winding::Primary, 10.0);
+    Rec(0).SetDirect(InputKind::Voltage, false);
+    Rec(0).SetDirect(InputKind::Current, false);
     Rec(0).SetInputHardware(7);
     const ChannelInputPage other(doc, 0);
     EXPECT_EQ(other.Field(F::VtPrimary).text, "33.00 kV");
@@ -135,10 +135,10 @@ TEST_F(InputPageTest, RatingsAreStoredRoundedAndRefusedWithThePageTitleFirst) {
         }
     }
     // 1 A stored selects "1.000 A" on reopening; 10 A is typed as 10.00 A.
-    Rec(0).SetPrimary(true, true, 1.0);
+    Rec(0).SetPrimary(InputKind::Current, Winding::Secondary, 1.0);
     EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).text, "1.000 A");
     EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).selection, 0);
-    Rec(0).SetPrimary(true, true, 10.0);
+    Rec(0).SetPrimary(InputKind::Current, Winding::Secondary, 10.0);
     EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).selection, -1);
 }
 
@@ -169,8 +169,8 @@ TEST_F(InputPageTest, PhasesAreCheckedInOrderAndTheLastEntryIsRefused) {
 
     ASSERT_TRUE(page.Select(F::CurrentPhase, 14));
     EXPECT_TRUE(page.Apply());
-    EXPECT_EQ(Rec(0).GetPhase(false), 3);
-    EXPECT_EQ(Rec(0).GetPhase(true), 14);
+    EXPECT_EQ(Rec(0).GetPhase(InputKind::Voltage), 3);
+    EXPECT_EQ(Rec(0).GetPhase(InputKind::Current), 14);
     EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CurrentPhase).text, "Reversed I[bc]");
 }
 
@@ -208,7 +208,7 @@ TEST_F(InputPageTest, CorrectionThresholdAndNameAreExchangedWithinTheirBounds) {
 
 TEST_F(InputPageTest, OnlyTheUnitsOwnChannelsAreLiveAndOthersPassUnchecked) {
     doc.SetDeviceType(static_cast<int>(DeviceType::Kvr100));
-    Rec(1).SetPhase(false, -1);  // a page that would fail its checks
+    Rec(1).SetPhase(InputKind::Voltage, -1);  // a page that would fail its checks
     for (int channel : {1, 2}) {
         ChannelInputPage page(doc, channel);
         EXPECT_FALSE(page.IsLive());
@@ -293,13 +293,13 @@ TEST_F(InputPageTest, LineToLineReachesEveryChannelRecordAtOnce) {
 TEST_F(InputPageTest, ThreePhaseRecordIsDerivedWhenTheChannelsAgree) {
     const auto wire = [this] {
         for (int c = 0; c < 3; ++c) {
-            Rec(c).SetPhase(false, 3 + c);  // V[bn], V[cn], V[ab]
-            Rec(c).SetPhase(true, 3 + c);
+            Rec(c).SetPhase(InputKind::Voltage, 3 + c);  // V[bn], V[cn], V[ab]
+            Rec(c).SetPhase(InputKind::Current, 3 + c);
             Rec(c).SetBalanced(true);
-            Rec(c).SetDirect(false, true);
-            Rec(c).SetDirect(true, true);
-            Rec(c).SetPrimary(false, true, 63.5);
-            Rec(c).SetPrimary(true, true, 5.0);
+            Rec(c).SetDirect(InputKind::Voltage, true);
+            Rec(c).SetDirect(InputKind::Current, true);
+            Rec(c).SetPrimary(InputKind::Voltage, Winding::Secondary, 63.5);
+            Rec(c).SetPrimary(InputKind::Current, Winding::Secondary, 5.0);
         }
         Rec(kMainBoard).ResetToDefaults(kMainBoard);
     };
@@ -309,14 +309,14 @@ TEST_F(InputPageTest, ThreePhaseRecordIsDerivedWhenTheChannelsAgree) {
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(Rec(kMainBoard).GetU16(ParameterRecord::kVtSecondary), 635);
     EXPECT_EQ(Rec(kMainBoard).GetU16(ParameterRecord::kCtSecondary), 5000);
-    EXPECT_EQ(Rec(kMainBoard).GetPhase(false), 3);
+    EXPECT_EQ(Rec(kMainBoard).GetPhase(InputKind::Voltage), 3);
     EXPECT_FALSE(DeriveThreePhaseRecord(doc));  // nothing left to change
 
     // Each broken condition keeps the ratings; the flags follow all three channels.
     const std::function<void()> breaks[] = {
-        [this] { Rec(2).SetPhase(true, 2); },               // a current on phase A
-        [this] { Rec(1).SetPrimary(false, true, 110.0); },  // secondaries differ
-        [this] { Rec(0).SetDirect(true, false); },          // one CT
+        [this] { Rec(2).SetPhase(InputKind::Current, 2); },               // a current on phase A
+        [this] { Rec(1).SetPrimary(InputKind::Voltage, Winding::Secondary, 110.0); },  // secondaries differ
+        [this] { Rec(0).SetDirect(InputKind::Current, false); },          // one CT
         [this] { Rec(2).SetBalanced(false); },
     };
     for (size_t i = 0; i < std::size(breaks); ++i) {
@@ -325,8 +325,8 @@ TEST_F(InputPageTest, ThreePhaseRecordIsDerivedWhenTheChannelsAgree) {
         breaks[i]();
         DeriveThreePhaseRecord(doc);
         EXPECT_EQ(Rec(kMainBoard).GetU16(ParameterRecord::kVtSecondary), 1100);
-        EXPECT_EQ(Rec(kMainBoard).GetPhase(false), 0);
-        EXPECT_EQ(Rec(kMainBoard).IsDirect(true), i != 2);
+        EXPECT_EQ(Rec(kMainBoard).GetPhase(InputKind::Voltage), 0);
+        EXPECT_EQ(Rec(kMainBoard).IsDirect(InputKind::Current), i != 2);
         EXPECT_EQ(Rec(kMainBoard).IsBalanced(), i != 3);
     }
 }

@@ -17,25 +17,26 @@ using namespace entity;
 TEST(MeasuredEntity, TextsAndMappings) {
     EXPECT_STREQ(EntityShortName(kActiveDemandPower), "<invalid>");
     EXPECT_STREQ(EntityUnit(kPowerFactor), "");
-    const MeasuredEntity rates[] = {0, 1, 2, 0, 0, 0, 0, 7, 3, 4, 5, 3, 5, 0, 0, 0};
-    for (MeasuredEntity e = -1; e <= 15; ++e) {
-        EXPECT_EQ(RateEntity(e), e < 0 ? 0 : rates[e]) << e;
+    const int rates[] = {0, 1, 2, 0, 0, 0, 0, 7, 3, 4, 5, 3, 5, 0, 0, 0};
+    for (int code = -1; code <= 15; ++code) {
+        const MeasuredEntity e = EntityFromCode(code);
+        EXPECT_EQ(EntityCode(RateEntity(e)), code < 0 ? 0 : rates[code]) << code;
     }
-    EXPECT_STREQ(EntityUnit(-1), "??");
-    EXPECT_STREQ(EntityUnit(15), "??");
+    EXPECT_STREQ(EntityUnit(EntityFromCode(-1)), "??");
+    EXPECT_STREQ(EntityUnit(EntityFromCode(15)), "??");
 }
 
 TEST(MeasuredEntity, PhaseNames) {
-    EXPECT_EQ(PhaseName(0), "Not Available");
-    EXPECT_EQ(PhaseName(7), "C - A");
-    EXPECT_EQ(PhaseName(14), "Reversed B - C");
-    EXPECT_EQ(PhaseName(2, true), "A - B");
-    EXPECT_EQ(PhaseName(12, true), "Reversed C - A");
+    EXPECT_EQ(PhaseName(PhaseFromCode(0)), "Not Available");
+    EXPECT_EQ(PhaseName(PhaseFromCode(7)), "C - A");
+    EXPECT_EQ(PhaseName(PhaseFromCode(14)), "Reversed B - C");
+    EXPECT_EQ(PhaseName(PhaseFromCode(2), true), "A - B");
+    EXPECT_EQ(PhaseName(PhaseFromCode(12), true), "Reversed C - A");
     // The second "Not Connected" entry and an empty nibble are no connection.
     for (int code : {-1, 0, 8, 15}) {
-        EXPECT_FALSE(PhaseConnected(code)) << code;
+        EXPECT_FALSE(PhaseConnected(PhaseFromCode(code))) << code;
     }
-    EXPECT_TRUE(PhaseConnected(10));
+    EXPECT_TRUE(PhaseConnected(PhaseFromCode(10)));
 }
 
 TEST(MeasuredValue, ParseWithUnit) {
@@ -59,7 +60,7 @@ TEST(MeasuredValue, ParseWithUnit) {
         {"1e3 V", kVoltage, true, 1000},
         {"5e V", kVoltage, false, 0},  // no exponent digits: the word is "e"
         {"5 V", kNone, false, 0},
-        {"5 ??", 15, false, 0},
+        {"5 ??", EntityFromCode(15), false, 0},
         // Power factor: a bare number or a prefix letter alone.
         {"0.85", kPowerFactor, true, 0.85},
         {"850 m", kPowerFactor, true, 0.85},

@@ -22,8 +22,8 @@ class AnalogOutputTest : public ::testing::Test {
         doc.SetDeviceType(1);  // KVR 300
         for (int c = 0; c < 3; ++c) {
             ParameterRecord& r = doc.Channel(c).record;
-            r.SetPhase(false, phase::kA + c);
-            r.SetPhase(true, phase::kA + c);
+            r.SetPhase(InputKind::Voltage, static_cast<int>(phase::kA) + c);
+            r.SetPhase(InputKind::Current, static_cast<int>(phase::kA) + c);
         }
     }
     // Output port 1 of channel 0, opened on the given entity with range "20mA".
@@ -79,7 +79,8 @@ TEST_F(AnalogOutputTest, LimitsAndOutputsAreStoredInCounts) {
     EXPECT_EQ(Record().GetS16(ParameterRecord::kOutputScaleMax + 2), 1200);
     EXPECT_EQ(Record().GetLevelMin(1), 292);  // 4/20 x 1462 = 292.4
     EXPECT_EQ(Record().GetLevelMax(1), 1462);
-    EXPECT_EQ(Record().GetU8(ParameterRecord::kOutputEntity + 1), 0x80 | 0x60 | kVoltage);
+    EXPECT_EQ(Record().GetU8(ParameterRecord::kOutputEntity + 1),
+              0x80 | 0x60 | EntityCode(kVoltage));
 
     // 20.1 mA is full scale without a word; 21 mA is refused.
     ASSERT_TRUE(Ok(form, "0 V", "120 V", "0 mA", "20.1 mA"));
@@ -163,8 +164,8 @@ TEST_F(AnalogOutputTest, RangesAndTheReservedRange) {
 
 TEST_F(AnalogOutputTest, PrimaryValuesPowerRuleAndChangeDefaults) {
     ParameterRecord& r = doc.Channel(0).record;
-    r.SetDirect(false, false);
-    r.SetPrimary(false, false, 11000);  // VT 11 kV : 110 V
+    r.SetDirect(InputKind::Voltage, false);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);  // VT 11 kV : 110 V
     AnalogOutputForm form = Opened(kVoltage);
     form.SetSecondary(false);
     EXPECT_EQ(form.MaxText(), "327.7 kV");

@@ -21,8 +21,8 @@ class RelayOutputTest : public ::testing::Test {
         doc.OnNewDocument();
         doc.SetDeviceType(1);
         for (int c = 0; c < 3; ++c) {
-            doc.Channel(c).record.SetPhase(false, phase::kA + c);
-            doc.Channel(c).record.SetPhase(true, phase::kA + c);
+            doc.Channel(c).record.SetPhase(InputKind::Voltage, static_cast<int>(phase::kA) + c);
+            doc.Channel(c).record.SetPhase(InputKind::Current, static_cast<int>(phase::kA) + c);
         }
     }
     RelayOutputForm Opened() {
@@ -146,8 +146,8 @@ TEST_F(RelayOutputTest, ThresholdOutputs) {
 
 TEST_F(RelayOutputTest, PrimaryValuesPowerRuleAndPowerFactor) {
     ParameterRecord& r = doc.Channel(0).record;
-    r.SetDirect(false, false);
-    r.SetPrimary(false, false, 11000);  // VT 11 kV : 110 V
+    r.SetDirect(InputKind::Voltage, false);
+    r.SetPrimary(InputKind::Voltage, Winding::Primary, 11000);  // VT 11 kV : 110 V
     RelayOutputForm form = Opened();
     ASSERT_TRUE(form.Change(kVoltage, 0));
     ASSERT_TRUE(form.SetSecondary(false));
@@ -178,8 +178,8 @@ class OutputRoadTest : public test::TransferTest {};
 TEST_F(OutputRoadTest, AnalogAndRelayPortsRoundTripThroughTheUnit) {
     Uploaded();
     ParameterRecord& r = doc.Channel(1).record;
-    r.SetPhase(false, phase::kB);
-    r.SetPhase(true, phase::kB);
+    r.SetPhase(InputKind::Voltage, static_cast<int>(phase::kB));
+    r.SetPhase(InputKind::Current, static_cast<int>(phase::kB));
     OutputOverview overview(doc);
     overview.Fill();
     ASSERT_TRUE(overview.Select(4, 2));  // Output 5: channel 1, port 0, analog

@@ -33,14 +33,14 @@ class SimDocTest : public SimDocumentTest {
             ASSERT_TRUE(doc.Channel(b).ReadParameters()) << b;
             doc.Channel(b).UpdateExtendedFromFirmware();
         }
-        doc.channelCount = static_cast<uint16_t>(boards);
+        doc.SetChannels(static_cast<uint16_t>(boards));
     }
     // (channel, entity) pairs as the document's monitor list.
-    void SetMonitors(const std::vector<std::pair<int, int>>& monitors) {
-        doc.monitorCount = static_cast<uint16_t>(monitors.size());
+    void SetMonitors(const std::vector<std::pair<int, MeasuredEntity>>& monitors) {
+        doc.Monitors().count = static_cast<uint16_t>(monitors.size());
         for (size_t i = 0; i < monitors.size(); ++i) {
-            doc.monitorChannels[i] = static_cast<uint8_t>(monitors[i].first);
-            doc.monitorEntities[i] = static_cast<uint8_t>(monitors[i].second);
+            doc.Monitors().channels[i] = static_cast<uint8_t>(monitors[i].first);
+            doc.Monitors().entities[i] = static_cast<uint8_t>(EntityCode(monitors[i].second));
         }
     }
 };

@@ -20,7 +20,7 @@ using namespace entity;
 class MonitorConfigTest : public test::SimDocTest {
   protected:
     void SetUp() override { Attach(); }
-    std::string Label(int channel, int e) {
+    std::string Label(int channel, MeasuredEntity e) {
         std::string label;
         EXPECT_TRUE(DescribeEntityChannel(doc, e, channel, label, true, false)) << label;
         return label;
@@ -42,7 +42,7 @@ class MonitorConfigTest : public test::SimDocTest {
     // n rows on channel 0, entities cycling through 1 to 10.
     void FillRows(int n) {
         for (int i = 0; i < n; ++i) {
-            ASSERT_TRUE(form.AddRequest(0, 1 + i % 10, "row " + std::to_string(i)));
+            ASSERT_TRUE(form.AddRequest(0, EntityFromCode(1 + i % 10), "row " + std::to_string(i)));
         }
     }
 
@@ -61,14 +61,14 @@ TEST_F(MonitorConfigTest, OpeningListsTheValidMonitorsWithKeysAndLabels) {
 
     // The unit is now a KVR 100: only channel 0 monitors are still valid, and "C&lose"
     // drops the others from the document.
-    doc.channelCount = 1;
+    doc.SetChannels(1);
     form.logPath.clear();
     form.Open();
     EXPECT_EQ(Keys(), (std::vector<uint16_t>{0x0001}));
     EXPECT_FALSE(form.CloseLogEnabled());
     ASSERT_EQ(form.Close(), MonitorFormEnd::Ok);
-    EXPECT_EQ(doc.monitorCount, 1);
-    EXPECT_EQ(doc.monitorEntities[0], kVoltage);
+    EXPECT_EQ(doc.Monitors().count, 1);
+    EXPECT_EQ(doc.Monitors().EntityAt(0), kVoltage);
 }
 
 TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
@@ -99,7 +99,7 @@ TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
 
 TEST_F(MonitorConfigTest, AddIsRefusedWhenTheDocumentAlreadyHoldsSixty) {
     // Sixty stored, but some not valid for this unit: the list is shorter than the count.
-    std::vector<std::pair<int, int>> monitors(60, {0, kActiveEnergyExport});
+    std::vector<std::pair<int, MeasuredEntity>> monitors(60, {0, kActiveEnergyExport});
     monitors[0] = {0, kVoltage};
     SetMonitors(monitors);
     form.Open();
@@ -145,24 +145,24 @@ TEST_F(MonitorConfigTest, MoveNeedsExactlyOneRowAndStopsAtTheEnds) {
     EXPECT_TRUE(form.Move(false));
     EXPECT_TRUE(form.Move(false));
     EXPECT_EQ(RowTexts(), (std::vector<std::string>{"row 0", "row 2", "row 1"}));
-    EXPECT_EQ(form.Rows()[2].key, MonitorKey(0, 2));  // the key travels with the text
+    EXPECT_EQ(form.Rows()[2].key, MonitorKey(0, kCurrent));  // the key travels with the text
 }
 
 TEST_F(MonitorConfigTest, CloseNeedsAUnitAndAnOpenPort) {
     SetMonitors({{0, kVoltage}});
     form.Open();
     FillRows(2);
-    doc.channelCount = 0;
+    doc.SetChannels(0);
     EXPECT_EQ(form.Close(), MonitorFormEnd::Cancelled);
-    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_EQ(doc.Monitors().count, 1);
     EXPECT_TRUE(user.messages.empty());
 
-    doc.channelCount = 4;
+    doc.SetChannels(4);
     doc.Port().Close();
     doc.Port().Settings().device = "/nonexistent/tty";
     doc.Port().SetLineOpener({});
     EXPECT_EQ(form.Close(), MonitorFormEnd::Cancelled);
-    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_EQ(doc.Monitors().count, 1);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, kFailedToOpenPort);
 }
@@ -184,7 +184,7 @@ TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, kLossOfDataQuestion);
     EXPECT_EQ(user.messages[0].buttons, MsgButtons::OkCancel);
-    EXPECT_EQ(doc.monitorCount, 2);  // the document already holds the new list
+    EXPECT_EQ(doc.Monitors().count, 2);  // the document already holds the new list
     EXPECT_FALSE(form.LogRestartAgreed());
     user.answers = {MsgAnswer::Ok};
     EXPECT_EQ(form.Close(), MonitorFormEnd::Ok);
@@ -258,7 +258,7 @@ TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
         return form.Close() == MonitorFormEnd::Ok;
     });
     EXPECT_TRUE(done);
-    EXPECT_EQ(doc.layoutColumns, 2);
+    EXPECT_EQ(doc.Monitors().columns, 2);
     EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, true}}));
     EXPECT_EQ(logPath, dir.File("m.log"));
     // Chosen before the frequency was added: started again with a header naming both, and
@@ -287,7 +287,7 @@ TEST_F(MonitorsCommandTest, CancelLeavesEverythingAlone) {
         return false;
     });
     EXPECT_FALSE(done);
-    EXPECT_EQ(doc.monitorCount, 1);
+    EXPECT_EQ(doc.Monitors().count, 1);
     EXPECT_EQ(logPath, "/tmp/kept.log");
     EXPECT_TRUE(layouts.empty());
     uint32_t stored = 0;
@@ -307,7 +307,7 @@ TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors)
         form.AddRequest(0, kFrequency, "f");
         return form.Close() == MonitorFormEnd::Ok;
     }));
-    EXPECT_EQ(doc.monitorCount, 2);
+    EXPECT_EQ(doc.Monitors().count, 2);
     EXPECT_EQ(layouts, (std::vector<std::pair<int, bool>>{{2, false}}));
     const std::string text = test::ReadFile(logPath);
     EXPECT_EQ(text, LogHeaderLine(doc));  // the old lines are gone, the header names both

@@ -241,10 +241,10 @@ TEST_F(TimerTest, ANewMonitorListStartsANewHeaderBeforeItsFirstLine) {
     line();
     // The file without monitors leaves the watched ones as they are: same header.
     ASSERT_TRUE(OpenDocumentFile(doc, none, false));
-    EXPECT_EQ(doc.monitorCount, 2);
+    EXPECT_EQ(doc.Monitors().count, 2);
     line();
     ASSERT_TRUE(OpenDocumentFile(doc, three, false));
-    EXPECT_EQ(doc.monitorCount, 3);
+    EXPECT_EQ(doc.Monitors().count, 3);
     line();
     // Read for the former list just after a line, then the list changes (as the monitor
     // form's "C&lose" leaves it): no value of the former list under the new header.

@@ -104,7 +104,7 @@ TEST_F(ReadingTest, SecondariesShowTheInputValue) {
 TEST_F(ReadingTest, ChannelCountThreeReadsTheMainBoardToo) {
     Attach();
     SetMonitors({{3, entity::kVoltage}, {2, entity::kVoltage}});
-    doc.channelCount = 3;
+    doc.SetChannels(3);
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     for (int b = 0; b < 4; ++b) {
         EXPECT_EQ(reading.BoardReplies(b), 1u) << b;
@@ -112,7 +112,7 @@ TEST_F(ReadingTest, ChannelCountThreeReadsTheMainBoardToo) {
     EXPECT_NE(Texts(2)[0], "Invalid");
 
     // With one channel only board 0 is read; a board not read in a cycle has no value.
-    doc.channelCount = 1;
+    doc.SetChannels(1);
     SetMonitors({{3, entity::kVoltage}, {0, entity::kVoltage}, {1, entity::kCurrent}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     EXPECT_EQ(reading.BoardReplies(0), 2u);
@@ -121,7 +121,7 @@ TEST_F(ReadingTest, ChannelCountThreeReadsTheMainBoardToo) {
     EXPECT_NE(Texts(3)[1], "Invalid");
     EXPECT_EQ(Texts(3)[2], "Invalid");
     // A stored channel beyond the boards, or an unknown entity: no value, and no crash.
-    SetMonitors({{7, entity::kVoltage}, {0, 99}});
+    SetMonitors({{7, entity::kVoltage}, {0, EntityFromCode(99)}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     EXPECT_EQ(Texts(2), (std::vector<std::string>{"Invalid", "Invalid"}));
     EXPECT_EQ(BoardsToRead(2), 2);
@@ -134,11 +134,11 @@ TEST_F(ReadingTest, IdleWithoutUnitOrMonitorsPollsEvery100Ms) {
     EXPECT_EQ(reading.RunPass(), Pass::Idle);  // no monitors
     EXPECT_EQ(clock.NowMs() - t, 100u);
     SetMonitors({{0, entity::kVoltage}});
-    doc.channelCount = 0;
+    doc.SetChannels(0);
     t = clock.NowMs();
     EXPECT_EQ(reading.RunPass(), Pass::Idle);
     EXPECT_EQ(clock.NowMs() - t, 100u);
-    doc.channelCount = 4;
+    doc.SetChannels(4);
     shared.splashShowing = true;
     EXPECT_EQ(reading.RunPass(), Pass::Idle);
     shared.splashShowing = false;
@@ -292,10 +292,10 @@ TEST(ReadingOnPty, ACommandGetsThePortWhileTheUnitIsSilent) {
         ASSERT_TRUE(doc.Channel(b).ReadParameters()) << b;
         doc.Channel(b).UpdateExtendedFromFirmware();
     }
-    doc.channelCount = 4;
-    doc.monitorCount = 2;
-    doc.monitorEntities[0] = doc.monitorEntities[1] = entity::kVoltage;
-    doc.monitorChannels[1] = 3;
+    doc.SetChannels(4);
+    doc.Monitors().count = 2;
+    doc.Monitors().entities[0] = doc.Monitors().entities[1] = EntityCode(entity::kVoltage);
+    doc.Monitors().channels[1] = 3;
 
     MonitorShared shared;
     ReadingThread reading(doc, shared);

@@ -75,8 +75,8 @@ TEST(SimValues, RangesGainsAndCouplingOfTheRecordShapeTheReadings) {
     const RawValues a = SampleAndRead(plain, 1);
     ParameterRecord r = RecordOf(tuned, 1);
     r.SetRanges(0, 0);  // powers in watts, not tenths: the same input reads ten times larger
-    r.ApplyGainFactor(1.1, false);
-    r.ApplyGainFactor(0.9, true);
+    r.ApplyGainFactor(1.1, InputKind::Voltage);
+    r.ApplyGainFactor(0.9, InputKind::Current);
     Write(tuned, 1, r);
     const RawValues b = SampleAndRead(tuned, 1);
     EXPECT_NEAR(static_cast<double>(b.v) / a.v, 1.1, 0.002);
@@ -88,8 +88,8 @@ TEST(SimValues, RangesGainsAndCouplingOfTheRecordShapeTheReadings) {
     // Direct coupling measures at the ranges' nominal: "220 V", "10.000  A".
     SimUnits single(Options(UnitKind::Kvr100));
     r = RecordOf(single, 0);
-    r.SetDirect(false, true);
-    r.SetDirect(true, true);
+    r.SetDirect(InputKind::Voltage, true);
+    r.SetDirect(InputKind::Current, true);
     r.SetRanges(1, 3);
     Write(single, 0, r);
     const Reading d = Engineering(SampleAndRead(single, 0), true);

@@ -36,7 +36,7 @@ CKvr100AddressForm::CKvr100AddressForm(CQRLDoc& doc, QWidget* parent) : QDialog(
     setWindowTitle(QStringLiteral("KVR100 Address"));
     auto* layout = new QVBoxLayout(this);
     auto* group = new QButtonGroup(this);
-    for (int address = 0; address < 3; ++address) {
+    for (int address = 0; address < kKvr100AddressCount; ++address) {
         auto* button = new QRadioButton(QStringLiteral("KVR100 Address %1").arg(address), this);
         button->setObjectName(QStringLiteral("address%1").arg(address));
         group->addButton(button, address);
@@ -62,11 +62,11 @@ CKvr100AddressForm::CKvr100AddressForm(CQRLDoc& doc, QWidget* parent) : QDialog(
 }
 
 QRadioButton* CKvr100AddressForm::AddressButton(int address) const {
-    return address >= 0 && address < 3 ? buttons_[static_cast<size_t>(address)] : nullptr;
+    return IsKvr100Address(address) ? buttons_[static_cast<size_t>(address)] : nullptr;
 }
 
 CDownloadPreferencesForm::CDownloadPreferencesForm(CQRLDoc& doc, QWidget* parent)
-    : QDialog(parent), doc_(doc), prefs_(DownloadPreferences::FromDocument(doc)) {
+    : QDialog(parent), doc_(doc), prefs_(doc.Preferences()) {
     setWindowTitle(QStringLiteral("Download Preferences"));
     auto* layout = new QVBoxLayout(this);
 
@@ -156,7 +156,7 @@ void CDownloadPreferencesForm::ShowValues() {
 }
 
 void CDownloadPreferencesForm::accept() {
-    prefs_.ApplyTo(doc_);
+    doc_.Preferences() = prefs_;
     if (!WriteWriteEveryBoard(everyBoard_->isChecked())) {
         AppMessageBox("The choice to write every board could not be stored.", MsgIcon::Error);
     }

@@ -23,7 +23,7 @@ class CKvr100AddressForm final : public QDialog {
 
   private:
     CQRLDoc& doc_;
-    std::array<QRadioButton*, 3> buttons_{};
+    std::array<QRadioButton*, kKvr100AddressCount> buttons_{};
 };
 
 class CDownloadPreferencesForm final : public QDialog {

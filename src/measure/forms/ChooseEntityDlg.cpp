@@ -17,9 +17,9 @@ CChooseEntityDlg::CChooseEntityDlg(ChooseEntityLogic& logic, QWidget* parent)
 
     auto* entityBox = new QGroupBox(QStringLiteral("Measuring Entity"), this);
     auto* entityLayout = new QVBoxLayout(entityBox);
-    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+    for (MeasuredEntity e : entity::kAll) {
         auto* button = new QRadioButton(QString::fromUtf8(logic_.EntityChoiceAt(e).label));
-        button->setObjectName(QStringLiteral("entity%1").arg(e));
+        button->setObjectName(QStringLiteral("entity%1").arg(EntityCode(e)));
         // The logic keeps the one selection; the buttons only show it.
         button->setAutoExclusive(false);
         entityLayout->addWidget(button);
@@ -70,7 +70,7 @@ CChooseEntityDlg::CChooseEntityDlg(ChooseEntityLogic& logic, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
     ChooseEntityLogic probe = logic_;
     int widest = 0;
-    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+    for (MeasuredEntity e : entity::kAll) {
         if (!probe.SelectEntity(e)) {
             continue;
         }
@@ -95,7 +95,7 @@ QRadioButton* CChooseEntityDlg::ChannelButton(int index) const {
 }
 
 void CChooseEntityDlg::Sync() {
-    for (MeasuredEntity e = entity::kVoltage; e <= entity::kLast; ++e) {
+    for (MeasuredEntity e : entity::kAll) {
         const ChooseEntityLogic::EntityChoice& choice = logic_.EntityChoiceAt(e);
         QRadioButton* button = entities_[static_cast<size_t>(e)];
         button->setVisible(choice.visible);

@@ -42,7 +42,7 @@ class CChooseEntityDlg final : public QDialog {
     void OnAdd();
 
     ChooseEntityLogic& logic_;
-    std::array<QRadioButton*, entity::kLast + 1> entities_{};  // index 0 unused
+    std::array<QRadioButton*, kEntityMax + 1> entities_{};  // index 0 unused
     std::array<QRadioButton*, kChannelObjects> channels_{};
     QPushButton* ok_;
     QPushButton* add_;

@@ -187,7 +187,7 @@ MonitorDisplay::MonitorDisplay(const CQRLDoc& doc, MonitorViewState& state, QWid
 }
 
 int MonitorDisplay::Columns() const {
-    return std::clamp<int>(doc_.layoutColumns, 1, 5);
+    return std::clamp<int>(doc_.Monitors().columns, 1, 5);
 }
 
 void MonitorDisplay::StyleValueBox(CColorLabel* box) const {
@@ -272,12 +272,13 @@ void MonitorDisplay::LayoutMonitors(int count, bool /*columnsChanged*/) {
 }
 
 void MonitorDisplay::UpdateView() {
-    const int monitors = std::min<int>(doc_.monitorCount, kMaxMonitors);
+    const MonitorList& monitors = doc_.Monitors();
     for (int k = 0; k < CellCount(); ++k) {
         std::string label = kInvalidLabel;
-        if (k < monitors && !DescribeEntityChannel(
-                                doc_, doc_.monitorEntities[static_cast<size_t>(k)],
-                                doc_.monitorChannels[static_cast<size_t>(k)], label, true, false)) {
+        const size_t at = static_cast<size_t>(k);
+        if (at < monitors.Size() &&
+            !DescribeEntityChannel(doc_, monitors.EntityAt(at), monitors.channels[at], label, true,
+                                   false)) {
             label = kInvalidLabel;
         }
         const QString text = QString::fromStdString(label).trimmed();

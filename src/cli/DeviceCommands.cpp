@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Files.h"
+#include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/PortSetup.h"
@@ -168,7 +169,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     ApplyKvr100Address(doc, EffectiveKvr100Address(doc.Port(), ba.kvr100Address));
     CliUser user;
     user.quiet = true;  // only errors go to standard error
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     doc.stopAtFirstFailure = !ba.keepGoing;
     // The summary goes to standard output below instead of a message.
     doc.preferencesEnabled = true;

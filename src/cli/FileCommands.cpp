@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Seams.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "document/SetupFile.h"
@@ -49,7 +50,7 @@ bool LoadSetupPath(const std::string& path, LoadedSetup& out, std::string& error
     MessageCatcher catcher;
     SetupStatus status;
     {
-        ScopedUserSeam quiet(catcher);
+        ScopedSeams quiet(Seams{.user = &catcher});
         status = OpenSetupFile(*out.doc, path, false, &out.info);
     }
     if (status != SetupStatus::Loaded) {

@@ -11,6 +11,7 @@
 
 #include "base/IniFile.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "base/Text.h"
 #include "cli/CliCommon.h"
@@ -271,7 +272,7 @@ int SetPassword() {
     }
     bool entered = false;
     {
-        ScopedUserSeam seam(user);
+        ScopedSeams seam(Seams{.user = &user});
         entered = PasswordCommand();
     }
     if (!entered) {

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Identify.h"
@@ -109,7 +110,7 @@ int Query(const Options& options, const std::vector<std::string>& args) {
     }
     CliUser user;
     user.quiet = true;  // the detection is printed below
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     doc.OnNewDocument();  // each channel object at its own address, as at start-up
     const std::optional<DeviceType> type = QueryMeasuringUnit(doc);
     if (!type) {
@@ -174,7 +175,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
     }
 
     DownloadUser seamUser(user);
-    ScopedUserSeam seam(seamUser);
+    ScopedSeams seam(Seams{.user = &seamUser});
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
     // As the Open command, but stricter: a file that is not a setup file (which the Open

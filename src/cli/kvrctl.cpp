@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Seams.h"
 #include "base/Trace.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
@@ -273,7 +274,7 @@ int Ports(const Options&, const std::vector<std::string>& args) {
 
 int Main(int argc, char** argv) {
     CliUser user;
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     Options options;
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
@@ -294,7 +295,7 @@ int Main(int argc, char** argv) {
             std::printf("kvrctl %s\n", KVR_VERSION);
             return 0;
         } else if (a == "--trace") {
-            SetTraceSink(StderrTraceSink());
+            InstallSeams(Seams{.trace = StderrTraceSink()});
         } else if (a == "--port" || a == "--device" || a == "--baud" || a == "--parity" ||
                    a == "--data-bits" || a == "--stop-bits") {
             std::string v;

@@ -19,6 +19,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QtUserSeam.h"
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
@@ -140,7 +141,7 @@ class GuiTest : public ::testing::Test {
     CQRLDoc doc;
     ScopedActiveDocument active{doc};
     ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
     std::unique_ptr<app::CMainFrame> frame;
 };
 

@@ -10,6 +10,7 @@
 #include "app/CommandTable.h"
 #include "app/ShellForms.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
@@ -104,8 +105,7 @@ TEST_F(GuiTest, PortFormLeavesTheChangedMarkAloneUnlessTheStopBitsChange) {
 
 TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     FormsUser forms;
-    ScopedUserSeam formsInPlace(forms);
-    RegisterPortSettingsForm();
+    ScopedSeams formsInPlace(Seams{.user = &forms, .portSettingsEditor = QtPortSettingsEditor()});
     MakeFrame();
     forms.SetFrame(frame.get());
     doc.Port().Settings().port = 4;
@@ -121,7 +121,6 @@ TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     EXPECT_TRUE(ok.Done());
     EXPECT_EQ(doc.Port().Settings().port, 7);
     EXPECT_EQ(doc.Port().Settings().baud, "38400");
-    SetPortSettingsEditor(nullptr);
 }
 
 // The address table itself is the document's test; here the buttons drive it.
@@ -198,7 +197,7 @@ class PasswordFlowTest : public GuiTest {
         SetRunPassword("");
     }
     FormsUser forms;
-    ScopedUserSeam formsInPlace{forms};
+    ScopedSeams formsInPlace{Seams{.user = &forms}};
 };
 
 TEST_F(PasswordFlowTest, FirstPasswordIsAskedTwiceUntilBothCopiesMatch) {

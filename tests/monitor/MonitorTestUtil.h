@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "sim/SimLine.h"
 #include "support/ScriptedUser.h"
@@ -56,9 +57,9 @@ class SimDocTest : public ::testing::Test {
 
     IsolatedSettings isolated;
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     std::unique_ptr<sim::SimUnits> units;
     CQRLDoc doc;
     ScopedActiveDocument active{doc};

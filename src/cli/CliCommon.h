@@ -1,6 +1,7 @@
 // Shared pieces of the kvrctl commands.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,25 @@ bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string
 // The address stored by 'kvrctl address N' (0 when none is stored).
 int StoredKvr100Address();
 bool StoreKvr100Address(int address);
+
+// One command of kvrctl, as the file that implements it contributes it.
+struct CommandRow {
+    const char* name;
+    int place;  // its place in the list of commands, ascending: 10, 20, ...
+    int (*run)(const Options&, const std::vector<std::string>&);
+    const char* summary;  // one line for the list of commands
+    const char* usage;    // the command's own help
+};
+using CommandRows = std::span<const CommandRow>;
+
+// The rows of each file of commands; kvrctl.cpp gathers them.
+CommandRows PortCommandRows();
+CommandRows DeviceCommandRows();
+CommandRows TransferCommandRows();
+CommandRows MonitorCommandRows();
+CommandRows FileCommandRows();
+CommandRows SettingsCommandRows();
+CommandRows UnitCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

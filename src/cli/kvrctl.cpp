@@ -184,7 +184,9 @@ int Main(int argc, char** argv) {
         };
         if (!rest.empty()) {
             rest.push_back(a);  // options after the command belong to the command
-        } else if (IsHelp(a)) {
+            continue;
+        }
+        if (IsHelp(a)) {
             PrintUsage(stdout);
             return 0;
         } else if (a == "--version") {

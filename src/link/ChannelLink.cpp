@@ -51,7 +51,8 @@ bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentR
         case 3:
         case 4:
         case 5:
-            raw = GetS16(data + 8 + 2 * (entity - 3)) * (currentRange > 0 ? 10.0 : 1.0);
+            raw = GetS16(data + 8 + 2 * static_cast<ptrdiff_t>(entity - 3)) *
+                  (currentRange > 0 ? 10.0 : 1.0);
             break;
         case 6:
             raw = GetS16(data + 14);
@@ -60,7 +61,7 @@ bool DecodeRawValue(const uint8_t* data, size_t length, int entity, int currentR
             raw = GetS16(data + 16);
             break;
         default:  // 8, 9, 10: the energies
-            raw = GetS32(data + 18 + 4 * (entity - 8));
+            raw = GetS32(data + 18 + 4 * static_cast<ptrdiff_t>(entity - 8));
             break;
     }
     return true;

@@ -18,6 +18,7 @@
 #include "BenchSim.h"
 #include "base/IniFile.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/UserSeam.h"
 #include "document/Password.h"
 #include "document/QRLDoc.h"
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
     }
     kvr::SetRunPassword("bench");
     BenchUser user;
-    kvr::ScopedUserSeam seam(user);
+    kvr::ScopedSeams seam(kvr::Seams{.user = &user});
 
     kvr::bench::BenchSim sim(kBaud);
     if (!sim.Start()) {

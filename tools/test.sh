@@ -1,5 +1,6 @@
 #!/bin/bash
-# Installs what is missing, builds, and runs every test: the normal build, then the same
+# Installs what is missing, checks the formatting and runs clang-tidy on the core, builds,
+# and runs every test: the normal build, then the same
 # suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then with
 # ThreadSanitizer (the monitor reading thread against the user-interface thread, debug
 # checks of the device lock on), then each fuzz target for 20 seconds, then the
@@ -11,6 +12,8 @@ desktop-file-validate packaging/kvrview.desktop
 # Every source file exactly as clang-format writes it.
 find src tests bench \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
 cmake --preset dev > /dev/null
+# clang-tidy on the core, with the dev build's compilation database.
+bash tools/tidy.sh
 cmake --build --preset dev -- -j2
 ctest --preset dev
 cmake --preset asan > /dev/null

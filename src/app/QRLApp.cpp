@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <string_view>
 
+#include "app/HelpViewer.h"
 #include "app/MainFrame.h"
 #include "app/Pictures.h"
 #include "app/QRLView.h"
@@ -10,6 +11,7 @@
 #include "document/Branding.h"
 #include "document/PortSetup.h"
 #include "document/forms/PortSettingsForm.h"
+#include "document/forms/TemplateFileDialog.h"
 
 #ifndef KVR_VERSION
 #define KVR_VERSION "(unreleased)"
@@ -79,20 +81,24 @@ CQRLApp::CQRLApp() = default;
 
 CQRLApp::~CQRLApp() {
     // The window and its view end first (the view stores the settings through the
-    // document), then the editor that would open a form is taken away.
+    // document), then the forms that would open are taken away.
     frame_.reset();
     delete splash_.data();
-    SetPortSettingsEditor(nullptr);
+    formsInPlace_.reset();
     doc_.Port().SetOpenFallback(nullptr);
 }
 
 bool CQRLApp::InitInstance(const CommandLine& commandLine) {
     QApplication::setWindowIcon(ApplicationIcon());
-    RegisterPortSettingsForm();
-    InstallOpenFallback(doc_.Port());
-
     frame_ = std::make_unique<CMainFrame>(doc_);
-    seam_.SetFrame(frame_.get());
+    CMainFrame* frame = frame_.get();
+    formsInPlace_.emplace(Seams{.portSettingsEditor = QtPortSettingsEditor(),
+                                .templateFileDialog = QtTemplateFileDialog(frame),
+                                .helpWindow = [frame](const std::string& anchor) {
+                                    ShowHelp(frame, QString::fromStdString(anchor));
+                                }});
+    InstallOpenFallback(doc_.Port());
+    seam_.SetFrame(frame);
     if (commandLine.splash) {
         splash_ = CSplashWindow::ShowFor(SplashBrandingIndex());
     }

@@ -1,6 +1,6 @@
 // CQRLApp: the program's start-up. It owns the one document, puts the Qt user seam and the
-// port settings form in place, creates the main window with its view, shows the splash
-// picture, and resets the document or opens the file named on the command line.
+// forms in place in the seams (base/Seams.h), creates the main window with its view, shows the
+// splash picture, and resets the document or opens the file named on the command line.
 #pragma once
 
 #include <QPointer>
@@ -12,6 +12,7 @@
 
 #include "app/ContextHelp.h"
 #include "app/QtUserSeam.h"
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 
 namespace kvr::app {
@@ -62,9 +63,11 @@ class CQRLApp final {
     CQRLDoc doc_;
     ScopedActiveDocument active_{doc_};
     CQtUserSeam seam_;
-    ScopedUserSeam seamInPlace_{seam_};
+    ScopedSeams seamInPlace_{Seams{.user = &seam_}};
     CContextHelp contextHelp_;
     std::unique_ptr<CMainFrame> frame_;
+    // The forms behind the core's seams, from InitInstance until the window has gone.
+    std::optional<ScopedSeams> formsInPlace_;
     QPointer<CSplashWindow> splash_;
 };
 

@@ -1,5 +1,6 @@
 // CQRLView: the main view. It receives every command of the menu, the toolbar and the
-// keyboard and hands it to the part of the program that does the work; at its first
+// keyboard and runs the row that a subsystem contributed for it (app/CommandTable.h),
+// being the host those rows work on; at its first
 // showing it starts the program's session (branding, port), and at its end it stores the
 // settings in the prescribed order.
 #pragma once
@@ -10,9 +11,11 @@
 #include <string>
 
 #include "document/QRLDoc.h"
+#include "measure/forms/MeasureCommands.h"
 #include "monitor/MonitorConfig.h"
 #include "monitor/MonitorTimer.h"
 #include "monitor/ReadingThread.h"
+#include "monitor/forms/MonitorCommands.h"
 
 namespace kvr::app {
 
@@ -25,7 +28,7 @@ class MonitorDisplay;
 
 namespace kvr::app {
 
-class CQRLView final : public QWidget {
+class CQRLView final : public QWidget, public MonitorCommandHost, public MeasureCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);
@@ -33,10 +36,10 @@ class CQRLView final : public QWidget {
     // (which closes the port) - once the view was started and unless told otherwise.
     ~CQRLView() override;
 
-    // Runs a command when the view handles it and it is enabled; anything else is ignored.
+    // Runs a command when it has a handler and it is enabled; anything else is ignored.
     void OnCommand(int id);
-    bool IsCommandEnabled(int id) const;
-    bool IsCommandChecked(int id) const;
+    bool IsCommandEnabled(int id);
+    bool IsCommandChecked(int id);
 
     // Double-click on the Talk pane: the device codes of every unit.
     void OnTalkPaneDoubleClick();
@@ -45,11 +48,17 @@ class CQRLView final : public QWidget {
     bool OpenDocument(const std::string& path);
 
     // Lays the monitor display out for a count of monitors.
-    void LayoutMonitors(int count, bool columnsChanged = false);
+    void LayoutMonitors(int count, bool columnsChanged = false) override;
     // The communication state: the COMMS lamp and the monitor values' colour.
     void SetContactState(bool contact);
     // The reading thread's shared state (the secondaries flag, the start-up picture).
-    MonitorShared& Shared() { return shared_; }
+    MonitorShared& Shared() override { return shared_; }
+    MonitorViewState& ViewState() override { return viewState_; }
+    MonitorConfig& Config() override { return monitorConfig_; }
+    CQRLDoc& Doc() override { return doc_; }
+    QWidget* FormOwner() override { return window(); }
+    void ConfigurationChanged() override;
+    CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }
 
     bool Started() const { return started_; }
@@ -60,45 +69,12 @@ class CQRLView final : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
-    struct Handler {
-        int id;
-        void (CQRLView::*run)();
-        bool (CQRLView::*enabled)() const;  // null: always enabled
-    };
-    static const Handler* FindHandler(int id);
-
     // The first showing: branding and title, the display for no monitors, the COMMS lamp
     // off, the stored port settings loaded and the port opened.
     void OnInitialUpdate();
 
-    void OnNew();
-    void OnOpen();
-    void OnSave();
-    void OnSaveAs();
-    void OnUpload();
-    void OnDownload();
-    bool CanDownload() const;
-    void OnTransmissionSetup();
-    void OnPassword();
-    void OnQueryDevice();
-    void OnOptions();
-    void OnAbout();
-    void OnUploadUntilFirstFail();
-    void OnDownloadPreferences();
-    void OnKvr100Address();
-    void OnMonitors();
-    void OnInputs();
-    void OnOutputs();
-    void OnSecondaries();
-    void OnEnableLogging();
-    void OnDisableLogging();
-    void OnNewLog();
-    void OnHelpTopics();
-    void OnHelp();
-    void OnContextHelp();
     // The 100 ms timer: fresh values into the display, log lines when due.
     void OnTimer();
-    LogFileChooser LogChooser();
 
     CQRLDoc& doc_;
     CMainFrame& frame_;

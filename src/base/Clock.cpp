@@ -1,6 +1,5 @@
 #include "base/Clock.h"
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -30,21 +29,6 @@ void VirtualClock::SleepMs(uint64_t ms) {
 uint64_t VirtualClock::SleptMs() {
     std::lock_guard<std::mutex> lock(mutex_);
     return slept_;
-}
-
-namespace {
-SteadyClock g_steady;
-std::atomic<IClock*> g_clock{&g_steady};
-}  // namespace
-
-IClock& GetClock() {
-    return *g_clock.load();
-}
-
-ScopedClock::ScopedClock(IClock& clock) : previous_(g_clock.exchange(&clock)) {}
-
-ScopedClock::~ScopedClock() {
-    g_clock.store(previous_);
 }
 
 }  // namespace kvr

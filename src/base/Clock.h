@@ -44,19 +44,7 @@ class VirtualClock final : public IClock {
     uint64_t slept_ = 0;
 };
 
-// The process-wide clock; the steady clock unless a test put another in place.
+// The process-wide clock: the one in place (base/Seams.h), else the steady clock.
 IClock& GetClock();
-
-// Puts a clock in place for its lifetime and restores the previous one after.
-class ScopedClock {
-  public:
-    explicit ScopedClock(IClock& clock);
-    ~ScopedClock();
-    ScopedClock(const ScopedClock&) = delete;
-    ScopedClock& operator=(const ScopedClock&) = delete;
-
-  private:
-    IClock* previous_;
-};
 
 }  // namespace kvr

@@ -464,22 +464,16 @@ void SetValue(Store& store, const std::string& key, Value v) {
     line.parsed = 1;
     const std::string name = v.name;
     line.value = std::make_unique<Value>(std::move(v));
-    bool placed = false;
-    for (auto it = s.lines.begin(); it != s.lines.end();) {
-        if (it->IsValue() && EqualNoCase(it->value->name, name)) {
-            if (!placed) {
-                *it = std::move(line);
-                placed = true;
-            } else {
-                it = s.lines.erase(it);
-                continue;
-            }
-        }
-        ++it;
-    }
-    if (!placed) {
+    const auto named = [&name](const Line& l) {
+        return l.IsValue() && EqualNoCase(l.value->name, name);
+    };
+    const auto first = std::find_if(s.lines.begin(), s.lines.end(), named);
+    if (first == s.lines.end()) {
         s.lines.push_back(std::move(line));
+        return;
     }
+    *first = std::move(line);
+    s.lines.erase(std::remove_if(std::next(first), s.lines.end(), named), s.lines.end());
 }
 
 // --- files -----------------------------------------------------------------------------

@@ -3,18 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <mutex>
 
 namespace kvr {
 
 namespace {
+std::mutex g_writeMutex;  // one text at a time into the sink; both threads trace
+}  // namespace
 
-std::mutex g_traceMutex;  // protects g_sink and g_initialised; both threads trace
-TraceSink g_sink;
-bool g_initialised = false;
-
-TraceSink SinkFromEnvironment() {
+TraceSink TraceSinkFromEnvironment() {
     const char* value = std::getenv("KVR_TRACE");
     if (value == nullptr || *value == '\0' || std::strcmp(value, "0") == 0) {
         return {};
@@ -31,36 +28,19 @@ TraceSink SinkFromEnvironment() {
     };
 }
 
-void InitialiseLocked() {
-    if (!g_initialised) {
-        g_sink = SinkFromEnvironment();
-        g_initialised = true;
-    }
-}
-
-}  // namespace
-
-void SetTraceSink(TraceSink sink) {
-    std::lock_guard<std::mutex> lock(g_traceMutex);
-    g_sink = std::move(sink);
-    g_initialised = true;
-}
-
 TraceSink StderrTraceSink() {
     return [](const std::string& text) { std::fputs(text.c_str(), stderr); };
 }
 
 bool TraceEnabled() {
-    std::lock_guard<std::mutex> lock(g_traceMutex);
-    InitialiseLocked();
-    return static_cast<bool>(g_sink);
+    return static_cast<bool>(CurrentSeam(&Seams::trace));
 }
 
 void Trace(const std::string& text) {
-    std::lock_guard<std::mutex> lock(g_traceMutex);
-    InitialiseLocked();
-    if (g_sink) {
-        g_sink(text);
+    const TraceSink sink = CurrentSeam(&Seams::trace);
+    if (sink) {
+        std::lock_guard<std::mutex> lock(g_writeMutex);
+        sink(text);
     }
 }
 

@@ -1,12 +1,10 @@
 #include "base/UserSeam.h"
 
-#include <atomic>
 #include <cstdio>
 
 namespace kvr {
 
 namespace {
-std::atomic<IUserSeam*> g_seam{nullptr};
 thread_local bool t_background = false;
 }  // namespace
 
@@ -20,7 +18,7 @@ bool IsBackgroundThread() {
 
 MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                         const std::string& title) {
-    if (IUserSeam* seam = g_seam.load()) {
+    if (IUserSeam* seam = GetUserSeam()) {
         return seam->MessageBox(text, title, icon, buttons);
     }
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
@@ -36,12 +34,12 @@ MsgAnswer AppMessageBox(const std::string& text, MsgIcon icon, MsgButtons button
 }
 
 void AppBeep(unsigned frequencyHz, unsigned durationMs) {
-    if (IUserSeam* seam = g_seam.load()) {
+    if (IUserSeam* seam = GetUserSeam()) {
         seam->Beep(frequencyHz, durationMs);
     }
 }
 
-BusyMessage::BusyMessage(const std::string& text) : seam_(t_background ? nullptr : g_seam.load()) {
+BusyMessage::BusyMessage(const std::string& text) : seam_(t_background ? nullptr : GetUserSeam()) {
     if (seam_ != nullptr) {
         seam_->BusyBegin(text);
     }
@@ -54,30 +52,20 @@ BusyMessage::~BusyMessage() {
 }
 
 void AppSetPaneText(StatusPane pane, const std::string& text) {
-    if (IUserSeam* seam = g_seam.load()) {
+    if (IUserSeam* seam = GetUserSeam()) {
         seam->SetPaneText(pane, text);
     }
 }
 
 void AppSetCommsLamp(bool on) {
-    if (IUserSeam* seam = g_seam.load()) {
+    if (IUserSeam* seam = GetUserSeam()) {
         seam->SetCommsLamp(on);
     }
 }
 
 bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation) {
-    IUserSeam* seam = g_seam.load();
+    IUserSeam* seam = GetUserSeam();
     return seam != nullptr && seam->AskPassword(prompt, password, confirmation);
-}
-
-IUserSeam* GetUserSeam() {
-    return g_seam.load();
-}
-
-ScopedUserSeam::ScopedUserSeam(IUserSeam& seam) : previous_(g_seam.exchange(&seam)) {}
-
-ScopedUserSeam::~ScopedUserSeam() {
-    g_seam.store(previous_);
 }
 
 }  // namespace kvr

@@ -67,17 +67,7 @@ void AppSetCommsLamp(bool on);
 // Asks through the seam; with none in place, gives false (Cancel).
 bool AppAskPassword(PasswordPrompt prompt, std::string& password, std::string& confirmation);
 
+// The user seam in place (base/Seams.h installs one), or null.
 IUserSeam* GetUserSeam();
-// Puts a seam in place for its lifetime and restores the previous one after.
-class ScopedUserSeam {
-  public:
-    explicit ScopedUserSeam(IUserSeam& seam);
-    ~ScopedUserSeam();
-    ScopedUserSeam(const ScopedUserSeam&) = delete;
-    ScopedUserSeam& operator=(const ScopedUserSeam&) = delete;
-
-  private:
-    IUserSeam* previous_;
-};
 
 }  // namespace kvr

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,25 @@ bool StoreKvr100Address(int address);
 bool ParseEntityWord(const std::string& word, MeasuredEntity& entity);
 // The outputs of a loaded setup file decoded as the output forms show them ('show').
 void PrintOutputs(CQRLDoc& doc);
+// One command of kvrctl, as the file that implements it contributes it.
+struct CommandRow {
+    const char* name;
+    int place;  // its place in the list of commands, ascending: 10, 20, ...
+    int (*run)(const Options&, const std::vector<std::string>&);
+    const char* summary;  // one line for the list of commands
+    const char* usage;    // the command's own help
+};
+using CommandRows = std::span<const CommandRow>;
+
+// The rows of each file of commands; kvrctl.cpp gathers them.
+CommandRows PortCommandRows();
+CommandRows DeviceCommandRows();
+CommandRows TransferCommandRows();
+CommandRows MonitorCommandRows();
+CommandRows FileCommandRows();
+CommandRows SettingsCommandRows();
+CommandRows UnitCommandRows();
+CommandRows SetCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

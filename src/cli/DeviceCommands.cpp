@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Files.h"
+#include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/PortSetup.h"
@@ -168,7 +169,7 @@ int UploadToFile(const Options& options, const BoardArgs& ba) {
     ApplyKvr100Address(doc, EffectiveKvr100Address(doc.Port(), ba.kvr100Address));
     CliUser user;
     user.quiet = true;  // only errors go to standard error
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     doc.SetStopAtFirstFailure(!ba.keepGoing);
     // The summary goes to standard output below instead of a message.
     doc.Preferences().enabled = true;
@@ -347,6 +348,40 @@ int Values(const Options& options, const std::vector<std::string>& args) {
         return Fail("no board gave a valid values reply");
     }
     return 0;
+}
+
+CommandRows DeviceCommandRows() {
+    static const CommandRow kRows[] = {
+        {"upload", 20, Upload, "read every board's record and print it, or save it as a setup file",
+         "usage: kvrctl [PORT OPTIONS] upload [--board N] [--raw DIR] [--kvr100-address A]\n"
+         "       kvrctl [PORT OPTIONS] upload -o FILE.kvr [--raw DIR] [--continue]\n"
+         "                                    [--kvr100-address A]\n"
+         "\n"
+         "Reads the record of every board of the attached unit and prints it decoded.\n"
+         "  --board N            only board N (0 to 2: channels 1 to 3; 3: the main board)\n"
+         "  --raw DIR            also save each record's 115 bytes as DIR/boardN.rec\n"
+         "  -o FILE.kvr          the Upload command: every board into a new configuration,\n"
+         "                       saved as a setup file\n"
+         "  --continue           with -o: try every board instead of stopping at the first\n"
+         "                       that does not answer, and save even when a board was not\n"
+         "                       read (its record is then a default one; the boards are named\n"
+         "                       and the status is 1). Without it an incomplete upload leaves\n"
+         "                       FILE.kvr untouched.\n"
+         "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
+         "                       one stored by 'kvrctl address' (else 0)\n"},
+        {"values", 50, Values, "one sample, then the live values of every board",
+         "usage: kvrctl [PORT OPTIONS] values [--board N] [--json] [--kvr100-address A]\n"
+         "\n"
+         "Reads every board's record (for its ranges and transformer ratios), takes one sample\n"
+         "and prints each board's values, at the input (secondary) and scaled (primary).\n"
+         "  --board N            only board N (0 to 2: channels 1 to 3; 3: the main board)\n"
+         "  --json               the values as JSON (numbers in volts, amperes, watts, ...;\n"
+         "                       null where a value is invalid)\n"
+         "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
+         "                       one stored by 'kvrctl address' (else 0)\n"
+         "On a terminal, the board being read is shown on standard error.\n"},
+    };
+    return kRows;
 }
 
 }  // namespace kvr::cli

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Seams.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "document/Kvr100Address.h"
@@ -50,7 +51,7 @@ bool LoadSetupPath(const std::string& path, LoadedSetup& out, std::string& error
     MessageCatcher catcher;
     SetupStatus status;
     {
-        ScopedUserSeam quiet(catcher);
+        ScopedSeams quiet(Seams{.user = &catcher});
         status = OpenSetupFile(*out.doc, path, false, &out.info);
     }
     if (status != SetupStatus::Loaded) {
@@ -502,6 +503,36 @@ int Diff(const Options& options, const std::vector<std::string>& args) {
     NoteShortFile(rest[0], a.info);
     NoteShortFile(rest[1], b.info);
     return PrintDiff(DiffFiles(a, b));
+}
+
+CommandRows FileCommandRows() {
+    static const CommandRow kRows[] = {
+        {"show", 70, Show, "everything a setup file holds, decoded (or as JSON)",
+         "usage: kvrctl show FILE.kvr [--json]\n"
+         "\n"
+         "Prints everything a setup file holds, decoded.\n"
+         "  --json   a JSON document that 'kvrctl convert' turns back into the file\n"},
+        {"convert", 80, Convert, "a setup file to JSON, or JSON to a setup file",
+         "usage: kvrctl convert FILE.kvr -o FILE.json\n"
+         "       kvrctl convert FILE.json -o FILE.kvr\n"
+         "\n"
+         "Turns a setup file into JSON, or JSON back into a setup file (byte for byte when\n"
+         "nothing was edited). Which way is told by the input's contents; the output's name\n"
+         "must fit: JSON is never written to a file named .kvr, nor a setup file to one named\n"
+         ".json. -o - writes to standard output.\n"},
+        {"diff", 90, Diff,
+         "field-by-field differences of two setup files, or of a file and the unit",
+         "usage: kvrctl diff A.kvr B.kvr\n"
+         "       kvrctl [PORT OPTIONS] diff A.kvr --unit [--kvr100-address A]\n"
+         "\n"
+         "Lists the differences field by field, in engineering units.\n"
+         "  --unit               compare with the attached unit; each board is asked at the\n"
+         "                       address its record in the file gives\n"
+         "  --kvr100-address A   for a file of a single KVR 100: ask it at address A instead\n"
+         "Exit status: 0 equal, 1 different, 2 trouble (a file, the line or the unit failed,\n"
+         "or the command line is wrong).\n"},
+    };
+    return kRows;
 }
 
 }  // namespace kvr::cli

@@ -502,4 +502,38 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
     return contact.Summary(clock.NowMs()) ? 1 : 0;
 }
 
+CommandRows MonitorCommandRows() {
+    static const CommandRow kRows[] = {
+        {"monitor", 60, Monitor, "live values of chosen monitors, shown and logged",
+         "usage: kvrctl [PORT OPTIONS] monitor --monitor CH:ENTITY [--monitor CH:ENTITY ...]\n"
+         "              [--secondary] [--json | --csv] [--log FILE [--interval SECONDS]]\n"
+         "              [--duration SECONDS] [--kvr100-address A]\n"
+         "\n"
+         "Reads the monitors over and over and prints one line per reading: the local time\n"
+         "(24-hour clock, with milliseconds) and every value, under a header line printed once.\n"
+         "  --monitor CH:ENTITY  CH is 1, 2, 3 or 3ph (the KVR 300 main board); ENTITY a code\n"
+         "                       1 to 14 or one of (any case): voltage|v, current|i,\n"
+         "                       active-power|power|p, apparent-power|s, reactive-power|q,\n"
+         "                       power-factor|pf, frequency|f, active-energy, apparent-energy,\n"
+         "                       reactive-energy, current-max; up to 60 monitors\n"
+         "  --secondary          values at the unit's inputs instead of primary ones\n"
+         "  --json               one JSON object per reading: {\"time\": ISO 8601 local time,\n"
+         "                       \"values\": [{\"label\", \"unit\", \"value\" (base unit, null\n"
+         "                       when invalid), \"text\"}, ...]}\n"
+         "  --csv                comma-separated: a header row, then the time and each value in\n"
+         "                       its base unit (empty when invalid)\n"
+         "  --log FILE           the desktop program's log file, one line per --interval seconds\n"
+         "                       (default 5); a value not read since the line before is logged\n"
+         "                       as Invalid\n"
+         "  --duration SECONDS   stop after this time (default: at Ctrl-C)\n"
+         "  --kvr100-address A   address of a single KVR 100\n"
+         "\n"
+         "Losing contact with the unit is reported when it happens and summed up at the end\n"
+         "(how often, for how long).\n"
+         "Exit status: 0 when the unit answered throughout the run; 1 when contact was lost at\n"
+         "any time (even if it came back), or on a device or file failure.\n"},
+    };
+    return kRows;
+}
+
 }  // namespace kvr::cli

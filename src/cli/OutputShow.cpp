@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Seams.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "document/QRLDoc.h"
@@ -96,7 +97,7 @@ void PrintRelay(CQRLDoc& doc, int output) {
 
 void PrintOutputs(CQRLDoc& doc) {
     QuietSeam quiet;
-    ScopedUserSeam scoped(quiet);
+    ScopedSeams scoped(Seams{.user = &quiet});
     OutputOverview overview(doc);
     overview.Fill();
     for (int output = 0; output < kOutputPorts; ++output) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Seams.h"
 #include "base/Text.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
@@ -741,7 +742,7 @@ int Set(const Options&, const std::vector<std::string>& args) {
     }
     ScopedActiveDocument active(doc);
     CountingSeam seam(GetUserSeam());
-    ScopedUserSeam scoped(seam);
+    ScopedSeams scoped(Seams{.user = &seam});
 
     if (const int status = ApplyInputs(doc, settings); status != 0) {
         return status;
@@ -771,6 +772,26 @@ int Set(const Options&, const std::vector<std::string>& args) {
                      TerminalText(path).c_str(), static_cast<unsigned>(kSetupSignature));
     }
     return SaveDocumentFile(doc, path, false) ? 0 : kExitFailed;
+}
+
+CommandRows SetCommandRows() {
+    static const CommandRow kRows[] = {
+        {"set", 75, Set, "edit a setup file's inputs and outputs as the forms would",
+         "usage: kvrctl set FILE.kvr KEY=VALUE [KEY=VALUE ...]\n"
+         "       kvrctl set --keys\n"
+         "\n"
+         "Edits a setup file in place through the rules of the input sheet and the output\n"
+         "forms: each value is what a user would type or pick there (\"ch1.vt-primary=11 kV\",\n"
+         "\"ch1.voltage-phase=V[an]\" or its list index, yes or no for a check box). The keys of\n"
+         "one channel are applied as one Apply of its page, those of one output as one OK of its\n"
+         "form (after its card: out5.card=relay); the three-phase record is then derived as\n"
+         "after the input sheet, and the file is saved in one step.\n"
+         "  --keys   every key with the values it takes (chN: channel 1 to 3; outN: output 1\n"
+         "           to 12, on board (N-1)/4, port (N-1) mod 4)\n"
+         "The first refusal prints the form's message; the file is then left exactly as it was\n"
+         "(status 1). An unknown key or a value that no control offers is status 2.\n"},
+    };
+    return kRows;
 }
 
 }  // namespace kvr::cli

@@ -11,6 +11,7 @@
 
 #include "base/IniFile.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "base/Text.h"
 #include "cli/CliCommon.h"
@@ -135,7 +136,7 @@ void ShowKey(RegRoot root, const char* key) {
         if (info.root != root || std::string(info.key) != key) {
             continue;
         }
-        known.push_back(info.name);
+        known.emplace_back(info.name);
         std::string label = *info.name ? QuoteText(info.name) : "(default)";
         PrintValue(label.c_str(), info.name, Find(values, info.name), info.type, info.whenMissing);
     }
@@ -271,7 +272,7 @@ int SetPassword() {
     }
     bool entered = false;
     {
-        ScopedUserSeam seam(user);
+        ScopedSeams seam(Seams{.user = &user});
         entered = PasswordCommand();
     }
     if (!entered) {
@@ -326,6 +327,26 @@ int Password(const Options&, const std::vector<std::string>& args) {
     }
     return UsageError("password", args.empty() ? std::string("expected 'set' or 'check'")
                                                : "unexpected argument '" + args[0] + "'");
+}
+
+CommandRows SettingsCommandRows() {
+    static const CommandRow kRows[] = {
+        {"settings", 100, Settings, "where the settings are kept, every stored value; set the port",
+         "usage: kvrctl settings\n"
+         "       kvrctl settings set-port N [--baud B] [--parity P] [--data-bits D]\n"
+         "                                  [--stop-bits S]\n"
+         "\n"
+         "Without arguments: where the settings are kept, and every stored value. set-port\n"
+         "checks and stores the transmission setup (port number N from 1 to 32) that commands\n"
+         "without port options use.\n"},
+        {"password", 110, Password, "set the configuration password, or check one",
+         "usage: kvrctl password set | check\n"
+         "\n"
+         "Sets the configuration password that downloads ask for, or checks one. The password\n"
+         "comes from KVR_PASSWORD (the existing one, when changing it, from KVR_OLD_PASSWORD)\n"
+         "or is typed on standard input without echo.\n"},
+    };
+    return kRows;
 }
 
 }  // namespace kvr::cli

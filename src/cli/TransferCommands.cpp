@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Identify.h"
@@ -109,7 +110,7 @@ int Query(const Options& options, const std::vector<std::string>& args) {
     }
     CliUser user;
     user.quiet = true;  // the detection is printed below
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     doc.OnNewDocument();  // each channel object at its own address, as at start-up
     const std::optional<DeviceType> type = QueryMeasuringUnit(doc);
     if (!type) {
@@ -174,7 +175,7 @@ int Download(const Options& options, const std::vector<std::string>& args) {
     }
 
     DownloadUser seamUser(user);
-    ScopedUserSeam seam(seamUser);
+    ScopedSeams seam(Seams{.user = &seamUser});
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
     // As the Open command, but stricter: a file that is not a setup file (which the Open
@@ -236,6 +237,36 @@ int Download(const Options& options, const std::vector<std::string>& args) {
         return Fail("not every board was downloaded");
     }
     return 0;
+}
+
+CommandRows TransferCommandRows() {
+    static const CommandRow kRows[] = {
+        {"query", 30, Query, "which measuring unit is attached (KVR 300 or KVR 100)",
+         "usage: kvrctl [PORT OPTIONS] query [--json] [--kvr100-address A]\n"
+         "\n"
+         "Asks which measuring unit is attached: a KVR 300 (four boards) or a KVR 100.\n"
+         "  --json               the answer as JSON\n"
+         "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
+         "                       one stored by 'kvrctl address' (else 0)\n"},
+        {"download", 40, Download, "write a setup file to the unit, board by board",
+         "usage: kvrctl [PORT OPTIONS] download FILE.kvr [--to-different-unit yes|no]\n"
+         "              [--overwrite-serial yes|no] [--overwrite-calibration yes|no] [--continue]\n"
+         "              [--all-boards]\n"
+         "\n"
+         "Writes a setup file to the attached unit, board by board, with the safeguards of the\n"
+         "desktop program. Each question is answered by its flag; a question that no flag\n"
+         "answers stops the download there (exit status 3). The configuration password comes\n"
+         "from KVR_PASSWORD or is typed on standard input; 'kvrctl password set' stores one.\n"
+         "  --to-different-unit yes|no      write to a unit whose serial number differs\n"
+         "  --overwrite-serial yes|no       give that unit the file's serial number\n"
+         "  --overwrite-calibration yes|no  replace the unit's calibration by the file's\n"
+         "  --continue                      try every board instead of stopping at the first\n"
+         "                                  that fails\n"
+         "  --all-boards                    also write boards that already hold the file's\n"
+         "                                  record (by default they are checked, not written)\n"
+         "On a terminal, the step under way is shown on standard error.\n"},
+    };
+    return kRows;
 }
 
 }  // namespace kvr::cli

@@ -41,4 +41,16 @@ int Address(const Options& options, const std::vector<std::string>& args) {
     return 0;
 }
 
+CommandRows UnitCommandRows() {
+    static const CommandRow kRows[] = {
+        {"address", 120, Address, "store the address of a single KVR 100; check that it answers",
+         "usage: kvrctl [PORT OPTIONS] address 0|1|2\n"
+         "\n"
+         "Stores the address (0, 1 or 2) that a single KVR 100 answers on; upload, values and\n"
+         "query use it when --kvr100-address is not given (a KVR 300 always keeps its boards at\n"
+         "addresses 0 to 3). With port options, also checks that a KVR 100 answers there.\n"},
+    };
+    return kRows;
+}
+
 }  // namespace kvr::cli

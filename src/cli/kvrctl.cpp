@@ -1,4 +1,5 @@
 // kvrctl: the headless tool over the same core as the desktop program.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Seams.h"
 #include "base/Trace.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
@@ -37,166 +39,30 @@ const char kExitStatus[] =
     "  3  a download stopped at a question that no flag answered\n"
     "  diff: 0 equal, 1 different, 2 trouble\n";
 
-struct Command {
-    const char* name;
-    int (*run)(const Options&, const std::vector<std::string>&);
-    const char* summary;  // one line for the list of commands
-    const char* usage;    // the command's own help
+// The rows of every file of commands, gathered in the order of their places in the list.
+// A new file of commands adds its line here.
+constexpr CommandRows (*const kCommandFiles[])() = {
+    PortCommandRows, DeviceCommandRows,   TransferCommandRows, MonitorCommandRows,
+    FileCommandRows, SettingsCommandRows, UnitCommandRows,     SetCommandRows,
 };
 
-const Command kCommands[] = {
-    {"ports", Ports, "list port numbers and their devices; set or clear one",
-     "usage: kvrctl ports [--json]\n"
-     "       kvrctl ports set N PATH\n"
-     "       kvrctl ports clear N\n"
-     "\n"
-     "Lists the port numbers 1 to 32 and the device each one uses: the serial devices of\n"
-     "this machine in a stable order (/dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*), unless a\n"
-     "device was set for the number.\n"
-     "  --json       the list as JSON\n"
-     "  set N PATH   let port number N use the device PATH\n"
-     "  clear N      give port number N back to the automatic order\n"},
-    {"upload", Upload, "read every board's record and print it, or save it as a setup file",
-     "usage: kvrctl [PORT OPTIONS] upload [--board N] [--raw DIR] [--kvr100-address A]\n"
-     "       kvrctl [PORT OPTIONS] upload -o FILE.kvr [--raw DIR] [--continue]\n"
-     "                                    [--kvr100-address A]\n"
-     "\n"
-     "Reads the record of every board of the attached unit and prints it decoded.\n"
-     "  --board N            only board N (0 to 2: channels 1 to 3; 3: the main board)\n"
-     "  --raw DIR            also save each record's 115 bytes as DIR/boardN.rec\n"
-     "  -o FILE.kvr          the Upload command: every board into a new configuration,\n"
-     "                       saved as a setup file\n"
-     "  --continue           with -o: try every board instead of stopping at the first\n"
-     "                       that does not answer, and save even when a board was not\n"
-     "                       read (its record is then a default one; the boards are named\n"
-     "                       and the status is 1). Without it an incomplete upload leaves\n"
-     "                       FILE.kvr untouched.\n"
-     "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
-     "                       one stored by 'kvrctl address' (else 0)\n"},
-    {"query", Query, "which measuring unit is attached (KVR 300 or KVR 100)",
-     "usage: kvrctl [PORT OPTIONS] query [--json] [--kvr100-address A]\n"
-     "\n"
-     "Asks which measuring unit is attached: a KVR 300 (four boards) or a KVR 100.\n"
-     "  --json               the answer as JSON\n"
-     "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
-     "                       one stored by 'kvrctl address' (else 0)\n"},
-    {"download", Download, "write a setup file to the unit, board by board",
-     "usage: kvrctl [PORT OPTIONS] download FILE.kvr [--to-different-unit yes|no]\n"
-     "              [--overwrite-serial yes|no] [--overwrite-calibration yes|no] [--continue]\n"
-     "              [--all-boards]\n"
-     "\n"
-     "Writes a setup file to the attached unit, board by board, with the safeguards of the\n"
-     "desktop program. Each question is answered by its flag; a question that no flag\n"
-     "answers stops the download there (exit status 3). The configuration password comes\n"
-     "from KVR_PASSWORD or is typed on standard input; 'kvrctl password set' stores one.\n"
-     "  --to-different-unit yes|no      write to a unit whose serial number differs\n"
-     "  --overwrite-serial yes|no       give that unit the file's serial number\n"
-     "  --overwrite-calibration yes|no  replace the unit's calibration by the file's\n"
-     "  --continue                      try every board instead of stopping at the first\n"
-     "                                  that fails\n"
-     "  --all-boards                    also write boards that already hold the file's\n"
-     "                                  record (by default they are checked, not written)\n"
-     "On a terminal, the step under way is shown on standard error.\n"},
-    {"values", Values, "one sample, then the live values of every board",
-     "usage: kvrctl [PORT OPTIONS] values [--board N] [--json] [--kvr100-address A]\n"
-     "\n"
-     "Reads every board's record (for its ranges and transformer ratios), takes one sample\n"
-     "and prints each board's values, at the input (secondary) and scaled (primary).\n"
-     "  --board N            only board N (0 to 2: channels 1 to 3; 3: the main board)\n"
-     "  --json               the values as JSON (numbers in volts, amperes, watts, ...;\n"
-     "                       null where a value is invalid)\n"
-     "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
-     "                       one stored by 'kvrctl address' (else 0)\n"
-     "On a terminal, the board being read is shown on standard error.\n"},
-    {"monitor", Monitor, "live values of chosen monitors, shown and logged",
-     "usage: kvrctl [PORT OPTIONS] monitor --monitor CH:ENTITY [--monitor CH:ENTITY ...]\n"
-     "              [--secondary] [--json | --csv] [--log FILE [--interval SECONDS]]\n"
-     "              [--duration SECONDS] [--kvr100-address A]\n"
-     "\n"
-     "Reads the monitors over and over and prints one line per reading: the local time\n"
-     "(24-hour clock, with milliseconds) and every value, under a header line printed once.\n"
-     "  --monitor CH:ENTITY  CH is 1, 2, 3 or 3ph (the KVR 300 main board); ENTITY a code\n"
-     "                       1 to 14 or one of (any case): voltage|v, current|i,\n"
-     "                       active-power|power|p, apparent-power|s, reactive-power|q,\n"
-     "                       power-factor|pf, frequency|f, active-energy, apparent-energy,\n"
-     "                       reactive-energy, current-max; up to 60 monitors\n"
-     "  --secondary          values at the unit's inputs instead of primary ones\n"
-     "  --json               one JSON object per reading: {\"time\": ISO 8601 local time,\n"
-     "                       \"values\": [{\"label\", \"unit\", \"value\" (base unit, null\n"
-     "                       when invalid), \"text\"}, ...]}\n"
-     "  --csv                comma-separated: a header row, then the time and each value in\n"
-     "                       its base unit (empty when invalid)\n"
-     "  --log FILE           the desktop program's log file, one line per --interval seconds\n"
-     "                       (default 5); a value not read since the line before is logged\n"
-     "                       as Invalid\n"
-     "  --duration SECONDS   stop after this time (default: at Ctrl-C)\n"
-     "  --kvr100-address A   address of a single KVR 100\n"
-     "\n"
-     "Losing contact with the unit is reported when it happens and summed up at the end\n"
-     "(how often, for how long).\n"
-     "Exit status: 0 when the unit answered throughout the run; 1 when contact was lost at\n"
-     "any time (even if it came back), or on a device or file failure.\n"},
-    {"show", Show, "everything a setup file holds, decoded (or as JSON)",
-     "usage: kvrctl show FILE.kvr [--json]\n"
-     "\n"
-     "Prints everything a setup file holds, decoded.\n"
-     "  --json   a JSON document that 'kvrctl convert' turns back into the file\n"},
-    {"set", Set, "edit a setup file's inputs and outputs as the forms would",
-     "usage: kvrctl set FILE.kvr KEY=VALUE [KEY=VALUE ...]\n"
-     "       kvrctl set --keys\n"
-     "\n"
-     "Edits a setup file in place through the rules of the input sheet and the output\n"
-     "forms: each value is what a user would type or pick there (\"ch1.vt-primary=11 kV\",\n"
-     "\"ch1.voltage-phase=V[an]\" or its list index, yes or no for a check box). The keys of\n"
-     "one channel are applied as one Apply of its page, those of one output as one OK of its\n"
-     "form (after its card: out5.card=relay); the three-phase record is then derived as\n"
-     "after the input sheet, and the file is saved in one step.\n"
-     "  --keys   every key with the values it takes (chN: channel 1 to 3; outN: output 1\n"
-     "           to 12, on board (N-1)/4, port (N-1) mod 4)\n"
-     "The first refusal prints the form's message; the file is then left exactly as it was\n"
-     "(status 1). An unknown key or a value that no control offers is status 2.\n"},
-    {"convert", Convert, "a setup file to JSON, or JSON to a setup file",
-     "usage: kvrctl convert FILE.kvr -o FILE.json\n"
-     "       kvrctl convert FILE.json -o FILE.kvr\n"
-     "\n"
-     "Turns a setup file into JSON, or JSON back into a setup file (byte for byte when\n"
-     "nothing was edited). Which way is told by the input's contents; the output's name\n"
-     "must fit: JSON is never written to a file named .kvr, nor a setup file to one named\n"
-     ".json. -o - writes to standard output.\n"},
-    {"diff", Diff, "field-by-field differences of two setup files, or of a file and the unit",
-     "usage: kvrctl diff A.kvr B.kvr\n"
-     "       kvrctl [PORT OPTIONS] diff A.kvr --unit [--kvr100-address A]\n"
-     "\n"
-     "Lists the differences field by field, in engineering units.\n"
-     "  --unit               compare with the attached unit; each board is asked at the\n"
-     "                       address its record in the file gives\n"
-     "  --kvr100-address A   for a file of a single KVR 100: ask it at address A instead\n"
-     "Exit status: 0 equal, 1 different, 2 trouble (a file, the line or the unit failed,\n"
-     "or the command line is wrong).\n"},
-    {"settings", Settings, "where the settings are kept, every stored value; set the port",
-     "usage: kvrctl settings\n"
-     "       kvrctl settings set-port N [--baud B] [--parity P] [--data-bits D]\n"
-     "                                  [--stop-bits S]\n"
-     "\n"
-     "Without arguments: where the settings are kept, and every stored value. set-port\n"
-     "checks and stores the transmission setup (port number N from 1 to 32) that commands\n"
-     "without port options use.\n"},
-    {"password", Password, "set the configuration password, or check one",
-     "usage: kvrctl password set | check\n"
-     "\n"
-     "Sets the configuration password that downloads ask for, or checks one. The password\n"
-     "comes from KVR_PASSWORD (the existing one, when changing it, from KVR_OLD_PASSWORD)\n"
-     "or is typed on standard input without echo.\n"},
-    {"address", Address, "store the address of a single KVR 100; check that it answers",
-     "usage: kvrctl [PORT OPTIONS] address 0|1|2\n"
-     "\n"
-     "Stores the address (0, 1 or 2) that a single KVR 100 answers on; upload, values and\n"
-     "query use it when --kvr100-address is not given (a KVR 300 always keeps its boards at\n"
-     "addresses 0 to 3). With port options, also checks that a KVR 100 answers there.\n"},
-};
+const std::vector<CommandRow>& Commands() {
+    static const std::vector<CommandRow> kCommands = [] {
+        std::vector<CommandRow> all;
+        for (CommandRows (*rowsOf)() : kCommandFiles) {
+            const CommandRows rows = rowsOf();
+            all.insert(all.end(), rows.begin(), rows.end());
+        }
+        std::stable_sort(all.begin(), all.end(), [](const CommandRow& a, const CommandRow& b) {
+            return a.place < b.place;
+        });
+        return all;
+    }();
+    return kCommands;
+}
 
-const Command* FindCommand(const std::string& name) {
-    for (const Command& c : kCommands) {
+const CommandRow* FindCommand(const std::string& name) {
+    for (const CommandRow& c : Commands()) {
         if (name == c.name) {
             return &c;
         }
@@ -207,7 +73,7 @@ const Command* FindCommand(const std::string& name) {
 void PrintUsage(FILE* to) {
     std::fputs(kOptions, to);
     std::fputs("\ncommands:\n", to);
-    for (const Command& c : kCommands) {
+    for (const CommandRow& c : Commands()) {
         std::fprintf(to, "  %-10s %s\n", c.name, c.summary);
     }
     std::fputs("\n'kvrctl help COMMAND' (or 'kvrctl COMMAND --help') shows a command's usage.\n\n",
@@ -220,7 +86,7 @@ int Help(const std::vector<std::string>& args) {
         PrintUsage(stdout);
         return 0;
     }
-    const Command* c = args.size() == 1 ? FindCommand(args[0]) : nullptr;
+    const CommandRow* c = args.size() == 1 ? FindCommand(args[0]) : nullptr;
     if (c == nullptr) {
         return UsageError("", "no command '" + args[0] + "'");
     }
@@ -285,9 +151,26 @@ int Ports(const Options&, const std::vector<std::string>& args) {
     return UsageError("ports", "expected 'ports', 'ports set N PATH' or 'ports clear N'");
 }
 
+CommandRows PortCommandRows() {
+    static const CommandRow kRows[] = {
+        {"ports", 10, Ports, "list port numbers and their devices; set or clear one",
+         "usage: kvrctl ports [--json]\n"
+         "       kvrctl ports set N PATH\n"
+         "       kvrctl ports clear N\n"
+         "\n"
+         "Lists the port numbers 1 to 32 and the device each one uses: the serial devices of\n"
+         "this machine in a stable order (/dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*), unless a\n"
+         "device was set for the number.\n"
+         "  --json       the list as JSON\n"
+         "  set N PATH   let port number N use the device PATH\n"
+         "  clear N      give port number N back to the automatic order\n"},
+    };
+    return kRows;
+}
+
 int Main(int argc, char** argv) {
     CliUser user;
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     Options options;
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
@@ -301,14 +184,16 @@ int Main(int argc, char** argv) {
         };
         if (!rest.empty()) {
             rest.push_back(a);  // options after the command belong to the command
-        } else if (IsHelp(a)) {
+            continue;
+        }
+        if (IsHelp(a)) {
             PrintUsage(stdout);
             return 0;
         } else if (a == "--version") {
             std::printf("kvrctl %s\n", KVR_VERSION);
             return 0;
         } else if (a == "--trace") {
-            SetTraceSink(StderrTraceSink());
+            InstallSeams(Seams{.trace = StderrTraceSink()});
         } else if (a == "--port" || a == "--device" || a == "--baud" || a == "--parity" ||
                    a == "--data-bits" || a == "--stop-bits") {
             std::string v;
@@ -349,7 +234,7 @@ int Main(int argc, char** argv) {
     if (command == "help") {
         return Help(args);
     }
-    const Command* c = FindCommand(command);
+    const CommandRow* c = FindCommand(command);
     if (c == nullptr) {
         return UsageError("", "unknown command '" + command + "'");
     }

@@ -1,16 +1,12 @@
 #include "document/Password.h"
 
-#include <mutex>
-
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/UserSeam.h"
 
 namespace kvr {
 
 namespace {
-
-std::mutex g_runMutex;  // guards g_runPassword (the reading thread may check it)
-std::string g_runPassword;
 
 constexpr const char* kMismatchText =
     "The two copies of the password you entered do not match. \nPlease re-enter your password.";
@@ -32,13 +28,11 @@ bool CheckPassword() {
 }
 
 std::string RunPassword() {
-    std::lock_guard<std::mutex> lock(g_runMutex);
-    return g_runPassword;
+    return CurrentSeam(&Seams::runPassword).value_or("");
 }
 
 void SetRunPassword(const std::string& password) {
-    std::lock_guard<std::mutex> lock(g_runMutex);
-    g_runPassword = password;
+    SetSeam(&Seams::runPassword, password);
 }
 
 bool PasswordEntry(bool confirmMode) {

@@ -16,7 +16,7 @@ bool ReadStoredPassword(std::string& out);
 // A stored empty password therefore matches the empty run password of a fresh run.
 bool CheckPassword();
 
-// The run password, empty at start. Thread-safe.
+// The run password (Seams::runPassword), empty at start. Thread-safe.
 std::string RunPassword();
 void SetRunPassword(const std::string& password);
 

@@ -1,15 +1,8 @@
 #include "document/PortSetup.h"
 
-#include <mutex>
-
 #include "base/Registry.h"
 
 namespace kvr {
-
-namespace {
-std::mutex g_editorMutex;  // protects g_editor
-PortSettingsEditor g_editor;
-}  // namespace
 
 std::string ValidatePortForm(int selectedPort, const std::string& baud, const std::string& parity,
                              const std::string& dataBits, const std::string& stopBits) {
@@ -31,17 +24,8 @@ std::string ValidatePortForm(int selectedPort, const std::string& baud, const st
     return {};
 }
 
-void SetPortSettingsEditor(PortSettingsEditor editor) {
-    std::lock_guard<std::mutex> lock(g_editorMutex);
-    g_editor = std::move(editor);
-}
-
 bool EditPortSettings(CSerialPort& port) {
-    PortSettingsEditor editor;
-    {
-        std::lock_guard<std::mutex> lock(g_editorMutex);
-        editor = g_editor;
-    }
+    const PortSettingsEditor editor = CurrentSeam(&Seams::portSettingsEditor);
     if (!editor) {
         return false;
     }

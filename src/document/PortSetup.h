@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Seams.h"
 #include "link/SerialPort.h"
 
 namespace kvr {
@@ -21,12 +22,8 @@ inline constexpr const char* kStopBitsChoices[] = {"1", "2"};
 std::string ValidatePortForm(int selectedPort, const std::string& baud, const std::string& parity,
                              const std::string& dataBits, const std::string& stopBits);
 
-// The form as logic: the settings are edited in place on OK. The forms of the desktop
-// program, and kvrctl, put their own editor behind this seam.
-using PortSettingsEditor = std::function<bool(PortSettings& settings)>;
-void SetPortSettingsEditor(PortSettingsEditor editor);
-// Shows the settings editor over the port's settings; OK stores the edited values in
-// them, Cancel leaves them. False on Cancel or when there is no editor.
+// Shows the settings editor of the seams (Seams::portSettingsEditor) over the port's settings; OK
+// stores the edited values in them, Cancel leaves them. False on Cancel or when there is no editor.
 bool EditPortSettings(CSerialPort& port);
 
 // Reads the five values from the store; true only when all five were read. Values that

@@ -34,8 +34,8 @@ CQRLDoc::~CQRLDoc() {
     // Destroyed in reverse order of creation; the port goes last.
     displayLink_.reset();
     comLink_.reset();
-    for (auto it = channels_.rbegin(); it != channels_.rend(); ++it) {
-        it->reset();
+    for (size_t i = channels_.size(); i-- > 0;) {
+        channels_[i].reset();
     }
     port_.reset();
 }

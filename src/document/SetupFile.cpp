@@ -112,11 +112,6 @@ bool EndsWithKvr(const std::string& path) {
     return tail == ".KVR";
 }
 
-TemplateFileDialog& DialogSeam() {
-    static TemplateFileDialog dialog;
-    return dialog;
-}
-
 }  // namespace
 
 bool IsSetupSignature(uint16_t signature) {
@@ -170,7 +165,8 @@ std::vector<uint8_t> EncodeSetup(const SetupImage& image) {
     const uint16_t channels = std::min(image.channelCount, kSetupMaxChannels);
     const uint16_t monitors = static_cast<uint16_t>(image.monitors.Size());
     std::vector<uint8_t> out;
-    out.reserve(16 + image.description.size() + 2u * monitors + ParameterRecord::kSize * channels);
+    out.reserve(16 + image.description.size() + size_t{2} * monitors +
+                size_t{ParameterRecord::kSize} * channels);
     PutU16To(out, signature);
     PutArchiveString(out, image.description);
     PutU16To(out, channels);
@@ -345,13 +341,9 @@ bool SaveDocumentFile(CQRLDoc& doc, const std::string& path, bool storePortSetti
     return true;
 }
 
-TemplateFileDialog SetTemplateFileDialog(TemplateFileDialog dialog) {
-    return std::exchange(DialogSeam(), std::move(dialog));
-}
-
 bool RunTemplateFileDialog(bool open, const std::string& filter, std::string& path,
                            std::string& description) {
-    const TemplateFileDialog& dialog = DialogSeam();
+    const TemplateFileDialog dialog = CurrentSeam(&Seams::templateFileDialog);
     if (!dialog || !dialog(open, filter, path, description)) {
         return false;
     }

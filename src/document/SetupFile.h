@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/Files.h"  // ReadWholeFile, WriteFileAtomically
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "link/ParameterRecord.h"
 
@@ -113,14 +114,8 @@ bool OpenDocumentFile(CQRLDoc& doc, const std::string& path, bool reopenPort = t
 bool SaveDocumentFile(CQRLDoc& doc, const std::string& path, bool storePortSettings = true);
 
 // --- template commands -----------------------------------------------------------------
-// The template open/save form: open flag, filter, path (in: the initial file name; out:
-// the chosen one), description (in: the initial text of the description box; out: its
-// text on OK, at most 1023 characters). True for OK.
-using TemplateFileDialog = std::function<bool(bool open, const std::string& filter,
-                                              std::string& path, std::string& description)>;
-// Puts a form behind the seam and gives the previous one. Without one, the form is
-// always cancelled.
-TemplateFileDialog SetTemplateFileDialog(TemplateFileDialog dialog);
+// The template open/save form of the seams (Seams::templateFileDialog), its description
+// cut to at most 1023 characters. Without one, the form is always cancelled.
 bool RunTemplateFileDialog(bool open, const std::string& filter, std::string& path,
                            std::string& description);
 

@@ -420,7 +420,7 @@ std::string ReadDescription(const Json& root, std::vector<std::string>& notes) {
     std::string fromHex(bytes.begin(), bytes.end());
     // An edited description wins over the hex it was shown beside.
     if (text != root.end() && String(*text, "description") != Latin1ToUtf8(fromHex)) {
-        notes.push_back("description: edited, so it replaces descriptionHex");
+        notes.emplace_back("description: edited, so it replaces descriptionHex");
         return text->get<std::string>();
     }
     return fromHex;

@@ -223,7 +223,7 @@ size_t CSerialPort::Drain() {
     const unsigned charMs = 10'000u / std::max(1u, lineSettings_.baud) + 1;
     const unsigned quietMs = std::max(kDrainQuietMs, 3 * charMs);
     IClock& clock = GetClock();
-    const uint64_t end = clock.NowMs() + quietMs + kDrainLongestReply * charMs;
+    const uint64_t end = clock.NowMs() + quietMs + uint64_t{kDrainLongestReply} * charMs;
     size_t discarded = 0;
     uint8_t scrap[64];
     for (;;) {
@@ -233,7 +233,7 @@ size_t CSerialPort::Drain() {
             break;
         }
         discarded += static_cast<size_t>(got);
-        if (clock.NowMs() >= end || discarded > 4 * kDrainLongestReply) {
+        if (clock.NowMs() >= end || discarded > size_t{4} * kDrainLongestReply) {
             break;  // a line that never goes quiet is left to the next command's checks
         }
     }

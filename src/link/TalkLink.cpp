@@ -22,28 +22,37 @@ bool CTalkLink::Ready() {
     return false;
 }
 
-bool CTalkLink::SendFrame(const uint8_t* frame, size_t n) {
-    return port_->WriteBuffer(frame, n);
+bool CTalkLink::SendFrame(std::span<const uint8_t> frame) {
+    return port_->WriteBuffer(frame.data(), frame.size());
 }
 
-bool CTalkLink::SendBytesSingly(const uint8_t* frame, size_t n) {
+bool CTalkLink::SendBytesSingly(std::span<const uint8_t> frame) {
     bool ok = true;
-    for (size_t i = 0; i < n; ++i) {
-        ok = port_->WriteByte(frame[i]) && ok;
+    for (uint8_t byte : frame) {
+        ok = port_->WriteByte(byte) && ok;
     }
     return ok;
 }
 
-bool CTalkLink::Exchange(uint8_t command, uint8_t* reply, size_t expected) {
+bool CTalkLink::Exchange(uint8_t command, std::span<uint8_t> reply) {
     port_->Purge();
     if (!port_->WriteByte(command)) {
         return false;
     }
-    size_t got = port_->ReadBuffer(reply, expected);
-    if (CheckReply(command, reply, got, expected)) {
+    size_t got = port_->ReadBuffer(reply.data(), reply.size());
+    if (CheckReply(command, reply.data(), got, reply.size())) {
         return true;
     }
     // What is left of a late or broken reply must not become the next command's reply.
+    port_->Drain();
+    return false;
+}
+
+bool CTalkLink::WaitForByte(uint8_t expected) {
+    uint8_t byte = 0;
+    if (port_->ReadBuffer(&byte, 1) == 1 && byte == expected) {
+        return true;
+    }
     port_->Drain();
     return false;
 }
@@ -71,7 +80,7 @@ bool CTalkLink::ReadParameters(ParameterRecord& destination) {
     }
     uint8_t command = static_cast<uint8_t>(kReadParameters | Addr7(Address()));
     uint8_t reply[kRecordReply] = {};
-    if (!Exchange(command, reply, sizeof reply)) {
+    if (!Exchange(command, reply)) {
         return false;
     }
     // Checked in a scratch record: a failed read never disturbs the record in hand.
@@ -97,17 +106,11 @@ bool CTalkLink::WriteParameters(const ParameterRecord& record) {
     frame[0] = static_cast<uint8_t>(kWriteParameters | Addr7(Address()));
     std::copy(record.Data(), record.Data() + kRecordSize, frame + 1);
     frame[kRecordReply - 1] = Checksum(frame, kRecordReply - 1);
-    if (!SendFrame(frame, sizeof frame)) {
+    if (!SendFrame(frame)) {
         return false;
     }
     GetClock().SleepMs(delay);
-    uint8_t ack = 0;
-    if (port_->ReadBuffer(&ack, 1) == 1 &&
-        ack == static_cast<uint8_t>(kWriteAck | Addr7(Address()))) {
-        return true;
-    }
-    port_->Drain();
-    return false;
+    return WaitForByte(static_cast<uint8_t>(kWriteAck | Addr7(Address())));
 }
 
 bool CTalkLink::RestoreFactorySettings(uint8_t address) {
@@ -116,7 +119,7 @@ bool CTalkLink::RestoreFactorySettings(uint8_t address) {
     }
     std::vector<uint8_t> frame =
         Frame(static_cast<uint8_t>(kRestoreFactorySettings | Addr7(address)), {kFactoryKey});
-    return SendBytesSingly(frame.data(), frame.size());
+    return SendBytesSingly(frame);
 }
 
 bool CTalkLink::SetLoopbackMode(int mode, uint8_t voltage, uint8_t current, uint8_t powerFactor,
@@ -127,7 +130,7 @@ bool CTalkLink::SetLoopbackMode(int mode, uint8_t voltage, uint8_t current, uint
     std::vector<uint8_t> frame =
         Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())),
               {static_cast<uint8_t>(mode & 3), voltage, current, powerFactor, frequency});
-    return SendFrame(frame.data(), frame.size());
+    return SendFrame(frame);
 }
 
 bool CTalkLink::SetUserMode() {
@@ -136,7 +139,7 @@ bool CTalkLink::SetUserMode() {
     }
     std::vector<uint8_t> frame =
         Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeUser});
-    return SendFrame(frame.data(), frame.size());
+    return SendFrame(frame);
 }
 
 bool CTalkLink::SetFactoryMode() {
@@ -145,7 +148,7 @@ bool CTalkLink::SetFactoryMode() {
     }
     std::vector<uint8_t> frame =
         Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())), {kModeFactory});
-    return SendFrame(frame.data(), frame.size());
+    return SendFrame(frame);
 }
 
 bool CTalkLink::SetOutputTest(bool on) {
@@ -154,7 +157,7 @@ bool CTalkLink::SetOutputTest(bool on) {
     }
     std::vector<uint8_t> frame = Frame(static_cast<uint8_t>(kSetMode | Addr7(Address())),
                                        {static_cast<uint8_t>(kModeOutputTest | (on ? 1 : 0))});
-    return SendBytesSingly(frame.data(), frame.size());
+    return SendBytesSingly(frame);
 }
 
 bool CTalkLink::RelayMake(int output) {
@@ -179,7 +182,7 @@ bool CTalkLink::WriteDac(int output, uint16_t value) {
     std::vector<uint8_t> frame =
         Frame(OutputCmd(kWriteDac, static_cast<unsigned>(output), Address()),
               {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)});
-    return SendFrame(frame.data(), frame.size());
+    return SendFrame(frame);
 }
 
 bool CTalkLink::ReadValues(talk::ValuesData& data, size_t& length) {
@@ -190,7 +193,7 @@ bool CTalkLink::ReadValues(talk::ValuesData& data, size_t& length) {
     const size_t dataLength = Extended() ? kValuesDataExtended : kValuesData;
     uint8_t command = static_cast<uint8_t>(kReadValues | (Address() & 3));
     uint8_t reply[kValuesDataExtended + 2] = {};
-    if (!Exchange(command, reply, dataLength + 2)) {
+    if (!Exchange(command, std::span(reply, dataLength + 2))) {
         return false;
     }
     std::copy(reply + 1, reply + 1 + dataLength, data.begin());

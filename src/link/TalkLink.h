@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "link/ParameterRecord.h"
 #include "link/SerialPort.h"
@@ -62,14 +63,22 @@ class CTalkLink {
     // Broadcast 0xE1, optionally followed by the 1000 ms pause.
     bool Attention(bool pause);
 
-  protected:
+    // The exchange helpers the commands above are made of, for the protocols of other
+    // kinds of unit built on this link. Callers hold DeviceLock and call Ready() first.
+
     // Opens the port if needed; tells the user when it will not open.
     bool Ready();
-    bool SendFrame(const uint8_t* frame, size_t n);
-    bool SendBytesSingly(const uint8_t* frame, size_t n);
-    // Sends one command byte and reads a reply of `expected` bytes into `reply`, checking
-    // echo and checksum.
-    bool Exchange(uint8_t command, uint8_t* reply, size_t expected);
+    // Writes the frame in one write.
+    bool SendFrame(std::span<const uint8_t> frame);
+    // Writes the frame one byte at a time, every byte even after a failed one.
+    bool SendBytesSingly(std::span<const uint8_t> frame);
+    // Purges the line, sends one command byte and reads a reply of reply.size() bytes,
+    // which must start with the command's echo and sum to zero. On a short or broken
+    // reply what is left on the line is drained so that it never becomes the next reply.
+    bool Exchange(uint8_t command, std::span<uint8_t> reply);
+    // Reads one byte within the port's timeout; true when it is `expected`. Otherwise the
+    // line is drained.
+    bool WaitForByte(uint8_t expected);
 
   private:
     CSerialPort* port_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/PortSetup.h"
 #include "support/ScriptedUser.h"
@@ -435,7 +436,7 @@ TEST_F(RegistryTest, SpecialFilesInPlaceOfTheStoresAreRefusedWithoutBlocking) {
 
 TEST_F(RegistryTest, AStoreWithThePasswordOpenToOthersIsTightened) {
     test::ScriptedUser person;
-    ScopedUserSeam seam(person);
+    ScopedSeams seam(Seams{.user = &person});
     ASSERT_EQ(CRegistry::WriteString(kUser, kKeyPreferences, kValParity, "Odd"), kRegOk);
     ASSERT_EQ(::chmod(store.c_str(), 0644), 0);
     EXPECT_EQ(ReadStr(kValParity), "Odd");  // no password in it: left as the user set it

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "base/Seams.h"
 #include "document/PortSetup.h"
 #include "document/QRLDoc.h"
 #include "document/SetupFile.h"
@@ -209,14 +210,18 @@ class PortSetupTest : public DocumentTest {
             ASSERT_TRUE(SavePortOverride(PortOverridesPath(), n, "/dev/kvr-sim", error)) << error;
         }
     }
-    void TearDown() override { SetPortSettingsEditor({}); }
+    // Puts an editor in place for the rest of the test.
+    void SetEditor(PortSettingsEditor e) {
+        editor.emplace(Seams{.portSettingsEditor = std::move(e)});
+    }
+    std::optional<ScopedSeams> editor;
     test::TempDir dir;
     test::ScopedEnv ports{"KVR_PORTS_FILE", dir.File("ports.conf")};
 };
 
 TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {
     std::vector<PortSettings> shown;
-    SetPortSettingsEditor([&](PortSettings& s) {
+    SetEditor([&](PortSettings& s) {
         shown.push_back(s);
         s.port = 3;
         return true;
@@ -229,7 +234,7 @@ TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {
 }
 
 TEST_F(PortSetupTest, CancelledFormLeavesTheSettingsAndFailsTheCommand) {
-    SetPortSettingsEditor([](PortSettings& s) {
+    SetEditor([](PortSettings& s) {
         s.port = 9;
         return false;
     });
@@ -242,10 +247,10 @@ TEST_F(PortSetupTest, CancelledFormLeavesTheSettingsAndFailsTheCommand) {
 TEST_F(PortSetupTest, ReconfigureClosesAndReopensOnlyOnOk) {
     doc.Port().Settings().port = 1;
     ASSERT_TRUE(doc.Port().EnsureOpen());
-    SetPortSettingsEditor([](PortSettings&) { return false; });
+    SetEditor([](PortSettings&) { return false; });
     EXPECT_FALSE(Reconfigure(doc.Port()));
     EXPECT_FALSE(doc.Port().IsOpen());
-    SetPortSettingsEditor([](PortSettings& s) {
+    SetEditor([](PortSettings& s) {
         s.baud = "19200";
         return true;
     });

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "document/Password.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
@@ -19,7 +20,7 @@ class PasswordTest : public ::testing::Test {
     test::IsolatedSettings settings;
     test::TempDir& dir = settings.dir;
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
 
     void SetUp() override { SetRunPassword(""); }
     void TearDown() override { SetRunPassword(""); }

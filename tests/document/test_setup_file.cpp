@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "base/Bytes.h"
+#include "base/Seams.h"
 #include "document/PortSetup.h"
 #include "document/SetupFile.h"
 #include "support/ScriptedUser.h"
@@ -113,7 +114,7 @@ class SetupFileTest : public ::testing::Test {
     test::IsolatedSettings isolated;
     test::TempDir dir;
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     CQRLDoc doc;
 };
 
@@ -447,21 +448,23 @@ class TemplateTest : public SetupFileTest {
     };
     void SetUp() override {
         SetupFileTest::SetUp();
-        previous = SetTemplateFileDialog([this](bool open, const std::string& filter,
-                                                std::string& path, std::string& description) {
-            calls.push_back({open, filter, path, description});
-            if (answers.empty() || !answers.front()) {
-                if (!answers.empty()) {
-                    answers.pop_front();
+        dialog.emplace(
+            Seams{.templateFileDialog = [this](bool open, const std::string& filter,
+                                               std::string& path, std::string& description) {
+                calls.push_back({open, filter, path, description});
+                if (answers.empty() || !answers.front()) {
+                    if (!answers.empty()) {
+                        answers.pop_front();
+                    }
+                    return false;
                 }
-                return false;
-            }
-            std::tie(path, description) = *answers.front();
-            answers.pop_front();
-            return true;
-        });
+                std::tie(path, description) = *answers.front();
+                answers.pop_front();
+                return true;
+            }});
     }
-    void TearDown() override { SetTemplateFileDialog(previous); }
+    void TearDown() override { dialog.reset(); }
+    std::optional<ScopedSeams> dialog;
 
     std::deque<std::optional<std::pair<std::string, std::string>>> answers;
     std::vector<Call> calls;

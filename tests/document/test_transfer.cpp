@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Identify.h"
 #include "document/Password.h"
@@ -223,14 +224,11 @@ TEST_F(TransferTest, PortThatWillNotOpenIsExplainedOnceAndLosesNothing) {
     // and settings that open the port let the upload run.
     std::vector<size_t> messagesAtForm;
     std::string choice;
-    struct EditorReset {
-        ~EditorReset() { SetPortSettingsEditor(nullptr); }
-    } editorReset;
-    SetPortSettingsEditor([&](PortSettings& settings) {
+    ScopedSeams editor(Seams{.portSettingsEditor = [&](PortSettings& settings) {
         messagesAtForm.push_back(user.messages.size());
         settings.device = choice;
         return !choice.empty();
-    });
+    }});
     user.messages.clear();
     EXPECT_FALSE(UploadCommand(doc));
     EXPECT_EQ(messagesAtForm, std::vector<size_t>{1});

@@ -7,6 +7,7 @@
 
 #include "base/Clock.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "document/Password.h"
 #include "document/Transfer.h"
 #include "sim/PtyHost.h"
@@ -52,9 +53,9 @@ class TransferEndToEnd : public ::testing::Test {
 
     test::IsolatedSettings isolated;
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     std::unique_ptr<sim::SimUnits> units;
     std::unique_ptr<sim::PtyHost> host;
     CQRLDoc doc;

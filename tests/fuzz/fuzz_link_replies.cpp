@@ -7,6 +7,7 @@
 
 #include "FuzzLine.h"
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "link/ChannelLink.h"
 #include "link/RecordText.h"
 
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const uint8_t mode = data[0];
     static VirtualClock clock;  // the pauses of a write pass at once
-    ScopedClock virtualTime(clock);
+    ScopedSeams virtualTime(Seams{.clock = &clock});
     CSerialPort port;
     if (!fuzz::OpenOnFuzzLine(port, data + 1, size - 1)) {
         std::abort();

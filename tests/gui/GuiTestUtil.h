@@ -21,6 +21,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QtUserSeam.h"
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
@@ -153,7 +154,7 @@ class GuiTest : public ::testing::Test {
     CQRLDoc doc;
     ScopedActiveDocument active{doc};
     ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
     std::unique_ptr<app::CMainFrame> frame;
 };
 

@@ -15,6 +15,7 @@
 #include "app/HelpViewer.h"
 #include "base/Clock.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
 #include "document/Transfer.h"
@@ -67,9 +68,9 @@ class DemoSessionTest : public ::testing::Test {
     test::ScopedEnv settingsEnv{"KVR_SETTINGS_FILE", userStore};
     test::ScopedEnv portsEnv{"KVR_PORTS_FILE", home.File("ports.conf")};
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
 };
 
 TEST_F(DemoSessionTest, UploadsKvr300WithMonitorsAndDownloadsWithDemoPassword) {
@@ -179,7 +180,7 @@ class HelpViewerTest : public ::testing::Test {
     test::TempDir dir;
     std::string guide = dir.File("guide.html");
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
 };
 
 TEST_F(HelpViewerTest, GuideFromEnvironmentOpensAtAnchor) {

@@ -10,6 +10,7 @@
 #include "app/CommandTable.h"
 #include "app/ShellForms.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
@@ -87,8 +88,7 @@ TEST_F(GuiTest, PortFormLeavesTheChangedMarkAloneUnlessTheStopBitsChange) {
 
 TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     FormsUser forms;
-    ScopedUserSeam formsInPlace(forms);
-    RegisterPortSettingsForm();
+    ScopedSeams formsInPlace(Seams{.user = &forms, .portSettingsEditor = QtPortSettingsEditor()});
     MakeFrame();
     forms.SetFrame(frame.get());
     doc.Port().Settings().port = 4;
@@ -104,7 +104,6 @@ TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
     EXPECT_TRUE(ok.Done());
     EXPECT_EQ(doc.Port().Settings().port, 7);
     EXPECT_EQ(doc.Port().Settings().baud, "38400");
-    SetPortSettingsEditor(nullptr);
 }
 
 // The address table itself is the document's test; here the buttons drive it.
@@ -183,7 +182,7 @@ class PasswordFlowTest : public GuiTest {
         SetRunPassword("");
     }
     FormsUser forms;
-    ScopedUserSeam formsInPlace{forms};
+    ScopedSeams formsInPlace{Seams{.user = &forms}};
 };
 
 // The password rules are the document's test; here the forms carry what is typed.

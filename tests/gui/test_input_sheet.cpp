@@ -11,6 +11,7 @@
 #include "app/CommandTable.h"
 #include "app/Pictures.h"
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "gui/GuiTestUtil.h"
 #include "measure/forms/InputSheet.h"
 #include "support/SimDocument.h"
@@ -102,7 +103,7 @@ TEST_F(InputSheetTest, RefusedValueKeepsTheSheetOpenOnItsPage) {
 
 TEST_F(InputSheetTest, InputsCommandWaitsForTheLockAndDerivesAfterTheSheet) {
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     MakeFrame(false);
     ASSERT_TRUE(Action(app::kCmdInputs)->isEnabled());
     for (int c = 0; c < 3; ++c) {
@@ -119,7 +120,8 @@ TEST_F(InputSheetTest, InputsCommandWaitsForTheLockAndDerivesAfterTheSheet) {
     script.Then<CInputSheet>([](CInputSheet* sheet) { sheet->reject(); });
     frame->OnCommand(app::kCmdInputs);
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(InputKind::Voltage), 3);  // derived after Cancel
+    EXPECT_EQ(doc.Channel(kMainBoard).record.GetPhase(InputKind::Voltage),
+              3);  // derived after Cancel
 }
 
 }  // namespace

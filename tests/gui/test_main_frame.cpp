@@ -17,6 +17,7 @@
 #include "app/StatusBar.h"
 #include "base/Clock.h"
 #include "base/Registry.h"
+#include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Password.h"
 #include "document/PortSetup.h"
@@ -112,7 +113,7 @@ TEST_F(GuiTest, ToggleCommandsCarryTheirCheckMarks) {
 
 TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
     FormsUser forms;
-    ScopedUserSeam seamInPlace(forms);
+    ScopedSeams seamInPlace(Seams{.user = &forms});
     MakeFrame(false);
     forms.SetFrame(frame.get());
     frame->Bar()->SetCommsLamp(true);
@@ -143,7 +144,7 @@ TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
 
 TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
     FormsUser forms;
-    ScopedUserSeam seamInPlace(forms);
+    ScopedSeams seamInPlace(Seams{.user = &forms});
     MakeFrame(false);
     forms.SetFrame(frame.get());
     frame->resize(1280, 600);
@@ -186,7 +187,7 @@ TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
 
 TEST_F(GuiTest, BusyMessageShowsItsTextAndTheWaitCursorAtOnce) {
     FormsUser forms;
-    ScopedUserSeam seamInPlace(forms);
+    ScopedSeams seamInPlace(Seams{.user = &forms});
     MakeFrame();
     forms.SetFrame(frame.get());
     {
@@ -326,10 +327,10 @@ class SimulatedUnitTest : public GuiTest {
         SetRunPassword("");
     }
     VirtualClock clock;
-    ScopedClock clockInPlace{clock};
+    ScopedSeams clockInPlace{Seams{.clock = &clock}};
     std::unique_ptr<sim::SimUnits> units;
     FormsUser forms;
-    ScopedUserSeam formsInPlace{forms};
+    ScopedSeams formsInPlace{Seams{.user = &forms}};
 };
 
 TEST_F(SimulatedUnitTest, UploadAndDownloadThroughTheWindow) {

@@ -11,6 +11,7 @@
 
 #include "app/CommandTable.h"
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "gui/GuiTestUtil.h"
 #include "measure/forms/AnalogOutputDlg.h"
 #include "measure/forms/OutputOverviewDlg.h"
@@ -114,7 +115,7 @@ TEST_F(OutputFormTest, RefusedValuesKeepTheFormsOpen) {
 
 TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     MakeFrame();
     ASSERT_TRUE(Action(app::kCmdOutputs)->isEnabled());
     ModalScript script;

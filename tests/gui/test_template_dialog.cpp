@@ -7,7 +7,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <fstream>
+#include <optional>
 
+#include "base/Seams.h"
 #include "document/forms/TemplateFileDialog.h"
 #include "gui/GuiTestUtil.h"
 
@@ -40,7 +42,7 @@ class TemplateDialogTest : public ::testing::Test {
 
     IsolatedSettings isolated;
     ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
 };
 
 TEST(TemplateFilter, FiltersAndSuffixComeFromTheCallersFilter) {
@@ -84,7 +86,8 @@ TEST_F(TemplateDialogTest, OpenFormPreviewsEachSelectionAndRefusesANonSetupFile)
 
 TEST_F(TemplateDialogTest, InstalledFormSavesWithTheTypedDescriptionAfterAskingToReplace) {
     const std::string existing = Write("old.kvr", SetupHead("old text"));
-    const TemplateFileDialog previous = InstallQtTemplateFileDialog(nullptr);
+    std::optional<ScopedSeams> installed(
+        Seams{.templateFileDialog = QtTemplateFileDialog(nullptr)});
     ModalScript script;
     script.Then<CTemplateFileDialog>([&](CTemplateFileDialog* form) {
         EXPECT_EQ(form->Description(), QStringLiteral("handed in"));
@@ -96,7 +99,7 @@ TEST_F(TemplateDialogTest, InstalledFormSavesWithTheTypedDescriptionAfterAskingT
     std::string description = "handed in";
     const bool ok =
         RunTemplateFileDialog(false, "KVR 100/300 files (*.kvr)|*.kvr||", path, description);
-    SetTemplateFileDialog(previous);
+    installed.reset();
     EXPECT_TRUE(script.Done());
     ASSERT_TRUE(ok);
     EXPECT_EQ(path, existing);

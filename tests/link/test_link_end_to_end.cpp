@@ -9,6 +9,7 @@
 
 #include "base/Clock.h"
 #include "base/IniFile.h"
+#include "base/Seams.h"
 #include "link/ChannelLink.h"
 #include "support/ScriptedUser.h"
 #include "support/SimOnPty.h"
@@ -37,9 +38,9 @@ class LinkEndToEnd : public ::testing::Test {
     }
 
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     std::unique_ptr<test::SimOnPty> sim;
     std::vector<std::unique_ptr<CChannelLink>> boards;
 };

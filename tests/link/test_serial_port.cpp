@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "base/Seams.h"
 #include "base/Trace.h"
 #include "link/PortMap.h"
 #include "link/SerialPort.h"
@@ -180,11 +181,12 @@ TEST_F(SerialPortRead, HungUpLineFailsAtOnceAndClosesThePort) {
 
 TEST_F(SerialPortRead, TraceLinesInTheDocumentedFormat) {
     std::string trace;
-    SetTraceSink([&](const std::string& text) { trace += text; });
-    ASSERT_TRUE(port.WriteByte(0x82));
-    pty.Send({0xAB, 0x05});
-    port.ReadBuffer(buffer, 3);
-    SetTraceSink({});
+    {
+        ScopedSeams sink(Seams{.trace = [&](const std::string& text) { trace += text; }});
+        ASSERT_TRUE(port.WriteByte(0x82));
+        pty.Send({0xAB, 0x05});
+        port.ReadBuffer(buffer, 3);
+    }
     EXPECT_EQ(trace,
               "[1;1]>:0x82;\r\n"
               "[3;2]<:0xab;0x05;0x00;Read 2 out of 3 Bytes\r\n");

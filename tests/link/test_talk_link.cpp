@@ -7,6 +7,7 @@
 
 #include "base/Bytes.h"
 #include "base/IniFile.h"
+#include "base/Seams.h"
 #include "link/ChannelLink.h"
 #include "link/TalkFrames.h"
 #include "support/RecordingLine.h"
@@ -31,9 +32,9 @@ class TalkLinkTest : public ::testing::Test {
     }
 
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     CSerialPort port;
     std::shared_ptr<test::LineScript> script;
 };

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Seams.h"
 #include "measure/ChooseEntity.h"
 #include "support/ScriptedUser.h"
 
@@ -184,7 +185,7 @@ TEST(ThreePhaseWiring, EntitiesOffered) {
 class Chooser : public ::testing::Test {
   protected:
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
     CQRLDoc doc;
 };
 

@@ -35,7 +35,7 @@ class InputPageTest : public ::testing::Test {
 
     test::IsolatedSettings isolated;
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
     CQRLDoc doc;
     ScopedActiveDocument active{doc};
 };
@@ -314,9 +314,11 @@ TEST_F(InputPageTest, ThreePhaseRecordIsDerivedWhenTheChannelsAgree) {
 
     // Each broken condition keeps the ratings; the flags follow all three channels.
     const std::function<void()> breaks[] = {
-        [this] { Rec(2).SetPhase(InputKind::Current, 2); },               // a current on phase A
-        [this] { Rec(1).SetPrimary(InputKind::Voltage, Winding::Secondary, 110.0); },  // secondaries differ
-        [this] { Rec(0).SetDirect(InputKind::Current, false); },          // one CT
+        [this] { Rec(2).SetPhase(InputKind::Current, 2); },  // a current on phase A
+        [this] {
+            Rec(1).SetPrimary(InputKind::Voltage, Winding::Secondary, 110.0);
+        },                                                        // secondaries differ
+        [this] { Rec(0).SetDirect(InputKind::Current, false); },  // one CT
         [this] { Rec(2).SetBalanced(false); },
     };
     for (size_t i = 0; i < std::size(breaks); ++i) {

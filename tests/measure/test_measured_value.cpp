@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "base/Seams.h"
 #include "measure/FormExchange.h"
 #include "support/ScriptedUser.h"
 
@@ -141,7 +142,7 @@ TEST(MeasuredValue, FormatSignificant) {
 
 TEST(FormExchange, MeasuredValueRoundTripAndValidation) {
     test::ScriptedUser user;
-    ScopedUserSeam seam(user);
+    ScopedSeams seam(Seams{.user = &user});
     MeasuredValue v(11000, kVoltage);
     EXPECT_EQ(MeasuredValueToText(v), "11.00 kV");
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Seams.h"
 #include "measure/AnalogOutput.h"
 #include "measure/OutputOverview.h"
 #include "support/ScriptedUser.h"
@@ -57,7 +58,7 @@ class AnalogOutputTest : public ::testing::Test {
 
     CQRLDoc doc;
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
 };
 
 TEST_F(AnalogOutputTest, LimitsAndOutputsAreStoredInCounts) {
@@ -238,7 +239,7 @@ TEST_F(AnalogOutputTest, PowerFactorSidesFollowThePhasorsBothWays) {
 
 TEST(OutputOverview, RowsFollowTheUnitAndPicksAreWrittenAtOnce) {
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
     CQRLDoc doc;
     doc.OnNewDocument();
     doc.SetDeviceType(0);  // KVR 100: outputs 1 to 4 only

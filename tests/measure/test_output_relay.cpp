@@ -58,7 +58,7 @@ class RelayOutputTest : public ::testing::Test {
 
     CQRLDoc doc;
     test::ScriptedUser user;
-    ScopedUserSeam seam{user};
+    ScopedSeams seam{Seams{.user = &user}};
 };
 
 TEST_F(RelayOutputTest, PulseOutputs) {

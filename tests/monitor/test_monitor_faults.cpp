@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Seams.h"
 #include "document/PortSetup.h"
 #include "document/TransferFixture.h"
 #include "monitor/LogFile.h"
@@ -78,8 +79,6 @@ std::vector<std::string> LastLogValues(const std::string& text) {
 
 class MonitorFaults : public test::SimDocTest {
   protected:
-    void TearDown() override { SetPortSettingsEditor(nullptr); }
-
     // The board read with no valid reply in the faulty cycle, or kAll.
     static int LostBoard(const Fault& fault, int stage) {
         switch (fault.hit) {
@@ -111,7 +110,7 @@ class MonitorFaults : public test::SimDocTest {
             return std::make_unique<test::TapLine>(std::move(inner), sent, hook);
         });
         int forms = 0;
-        SetPortSettingsEditor([&](PortSettings&) { return ++forms < 0; });
+        ScopedSeams editor(Seams{.portSettingsEditor = [&](PortSettings&) { return ++forms < 0; }});
         user.beeps.clear();
         MonitorShared shared;
         ReadingThread reading(doc, shared);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/Seams.h"
 #include "document/PortSetup.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"
@@ -187,7 +188,8 @@ TEST_F(ReadingTest, AnUnpluggedLineIsNoContactAtOnceAndRetriedQuietly) {
     doc.Port().Close();
     doc.Port().SetLineOpener(test::UnpluggableOpener(*units, unplugged));
     std::atomic<int> formsShown{0};
-    SetPortSettingsEditor([&](PortSettings&) { return ++formsShown > 0; });
+    ScopedSeams editor(
+        Seams{.portSettingsEditor = [&](PortSettings&) { return ++formsShown > 0; }});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     ASSERT_TRUE(shared.contact);
 
@@ -210,7 +212,6 @@ TEST_F(ReadingTest, AnUnpluggedLineIsNoContactAtOnceAndRetriedQuietly) {
     unplugged = false;  // plugged back in
     EXPECT_EQ(reading.RunPass(), Pass::Read);
     EXPECT_TRUE(shared.contact);
-    SetPortSettingsEditor(nullptr);
 }
 
 // A line whose next read, once armed, holds on until a command waits for the device lock,
@@ -277,7 +278,7 @@ TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
 TEST(ReadingOnPty, ACommandGetsThePortWhileTheUnitIsSilent) {
     test::IsolatedSettings isolated;
     test::ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     sim::SimOptions options;
     options.baud = 38400;
     test::SimOnPty pty(options);

@@ -3,6 +3,7 @@
 
 #include "SimTestUtil.h"
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "sim/SimLine.h"
 
 namespace kvr::sim::test {
@@ -27,7 +28,7 @@ class SimLineTest : public ::testing::Test {
     }
 
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     SimUnits units{Opts()};
     SimLine line{units};
     Bytes reply;

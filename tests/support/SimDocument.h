@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "base/Clock.h"
+#include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "sim/SimLine.h"
 #include "support/ScriptedUser.h"
@@ -79,9 +80,9 @@ class SimDocumentTest : public ::testing::Test {
 
     IsolatedSettings isolated;
     VirtualClock clock;
-    ScopedClock useClock{clock};
+    ScopedSeams useClock{Seams{.clock = &clock}};
     ScriptedUser user;
-    ScopedUserSeam useUser{user};
+    ScopedSeams useUser{Seams{.user = &user}};
     CQRLDoc doc;
     ScopedActiveDocument active{doc};
     std::unique_ptr<sim::SimUnits> units;

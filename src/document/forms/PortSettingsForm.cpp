@@ -162,8 +162,8 @@ void CPortSettingsForm::accept() {
     QDialog::accept();
 }
 
-void RegisterPortSettingsForm() {
-    SetPortSettingsEditor([](PortSettings& settings) {
+PortSettingsEditor QtPortSettingsEditor() {
+    return [](PortSettings& settings) {
         if (qApp == nullptr || QThread::currentThread() != qApp->thread()) {
             return false;  // no form can be shown from another thread
         }
@@ -180,7 +180,7 @@ void RegisterPortSettingsForm() {
         }
         settings = form.Settings();
         return true;
-    });
+    };
 }
 
 }  // namespace kvr

@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "base/Seams.h"
 #include "link/PortMap.h"
 #include "link/SerialPort.h"
 
@@ -44,8 +45,9 @@ class CPortSettingsForm final : public QDialog {
     std::array<QComboBox*, kFieldCount> combos_{};
 };
 
-// Puts the form behind the port settings editor of the core, owned by the active window.
-// Asked from any other thread than the user interface's, the editor answers Cancel.
-void RegisterPortSettingsForm();
+// The form as the port settings editor of the seams (Seams::portSettingsEditor), owned by
+// the active window. Asked from any other thread than the user interface's, it answers
+// Cancel.
+PortSettingsEditor QtPortSettingsEditor();
 
 }  // namespace kvr

@@ -158,9 +158,9 @@ void CTemplateFileDialog::accept() {
     QFileDialog::accept();
 }
 
-TemplateFileDialog InstallQtTemplateFileDialog(QWidget* parent) {
+TemplateFileDialog QtTemplateFileDialog(QWidget* parent) {
     QPointer<QWidget> owner(parent);
-    return SetTemplateFileDialog(
+    return
         [owner](bool open, const std::string& filter, std::string& path, std::string& description) {
             CTemplateFileDialog form(open, filter, owner.data());
             if (!path.empty()) {
@@ -173,7 +173,7 @@ TemplateFileDialog InstallQtTemplateFileDialog(QWidget* parent) {
             path = LocalPath(form.selectedFiles().first());
             description = form.Description().toStdString();
             return true;
-        });
+        };
 }
 
 }  // namespace kvr

@@ -2,8 +2,9 @@
 // box below it, previewing each selected setup file (document/SetupFile.h decides what
 // the box shows and whether OK may be pressed).
 //
-// Integration: the main frame calls InstallQtTemplateFileDialog(this) once at start-up;
-// the template commands of the core then show this form through RunTemplateFileDialog.
+// Integration: the program puts QtTemplateFileDialog(frame) in the seams
+// (Seams::templateFileDialog); the template commands of the core then show this form
+// through RunTemplateFileDialog.
 #pragma once
 
 #include <QFileDialog>
@@ -52,7 +53,7 @@ class CTemplateFileDialog final : public QFileDialog {
     bool previewOk_ = true;
 };
 
-// Puts the Qt form behind the core's template dialog seam; gives the previous one.
-TemplateFileDialog InstallQtTemplateFileDialog(QWidget* parent);
+// The Qt form as the template dialog of the seams, owned by `parent` while it lives.
+TemplateFileDialog QtTemplateFileDialog(QWidget* parent);
 
 }  // namespace kvr

@@ -62,13 +62,17 @@ void DisplayEditor::StoreFields() {
     line.decimals = static_cast<uint8_t>(std::clamp(fields.decimals, 0, kMaxDisplayDecimals));
     line.units = FiveCharacterUnits(fields.units);
     const int entity = DisplayEntity(line.valueCode);
-    auto parse = [&](const std::string& text) {
+    const bool sameEntity = shown_.valueChoice == fields.valueChoice;
+    auto parse = [&](const std::string& text, const std::string& shownText, double& value) {
+        if (sameEntity && text == shownText && !shownText.empty()) {
+            return;
+        }
         double v = 0;
-        return parse_ && parse_(text, entity, v) ? v : 0.0;
+        value = parse_ && parse_(text, entity, v) ? v : 0.0;
     };
-    line.high = parse(fields.high);
-    line.low = parse(fields.low);
-    line.nominal = parse(fields.nominal);
+    parse(fields.high, shown_.high, line.high);
+    parse(fields.low, shown_.low, line.low);
+    parse(fields.nominal, shown_.nominal, line.nominal);
 }
 
 void DisplayEditor::EmptyValueFields() {
@@ -86,6 +90,7 @@ void DisplayEditor::ShowCurrent() {
         fields.decimals = 0;
         fields.valueChoice = kBlankValueChoice;
         EmptyValueFields();
+        shown_ = fields;
         return;
     }
     const int entity = DisplayEntity(line.valueCode);
@@ -97,6 +102,7 @@ void DisplayEditor::ShowCurrent() {
     fields.nominal = format(line.nominal);
     fields.low = format(line.low);
     fields.high = format(line.high);
+    shown_ = fields;
 }
 
 void DisplayEditor::GoTo(int page, int line) {

@@ -65,7 +65,9 @@ class DisplayEditor {
     // for energies, a blank line, and voltages, currents and powers of units 1 to 3
     // (whose ratings the document does not hold).
     bool Default(const CQRLDoc& doc);
-    // Stores the fields into the line shown (nothing before the form is initialised).
+    // Stores the fields into the line shown (nothing before the form is initialised). A
+    // value whose text is still as shown keeps its exact value: the 4 digits shown would
+    // otherwise round it on every visit.
     void StoreFields();
     // The 24 lines encoded, header and checksum in place.
     DisplaySetupRecord Encode() const;
@@ -92,7 +94,8 @@ class DisplayEditor {
     FormatValue format_;
     int page_ = 1;
     int line_ = 1;
-    int current_ = -1;  // the line whose values the fields show
+    int current_ = -1;     // the line whose values the fields show
+    DisplayFields shown_;  // the fields as last shown, to tell what the user changed
     bool initialised_ = false;
 };
 

@@ -23,6 +23,7 @@
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
 #include "measure/forms/InputSheet.h"
+#include "modules/QueryDevice.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorConfigForm.h"
 #include "monitor/forms/MonitorDisplay.h"
@@ -305,7 +306,7 @@ void CQRLView::OnPassword() {
 }
 
 void CQRLView::OnQueryDevice() {
-    QueryMeasuringUnit(doc_);
+    QueryDeviceType(doc_);
 }
 
 void CQRLView::OnOptions() {

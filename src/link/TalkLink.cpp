@@ -12,6 +12,31 @@ namespace kvr {
 
 using namespace talk;
 
+namespace {
+
+// A KVR Display on the line sends 0xE2 whenever the line is quiet, so those bytes pile
+// up during the pause after Attention and the download delay, and may come just before a
+// late reply. No acknowledge or echo is ever 0xE2: they are passed over there. The bound
+// keeps a line that sends nothing else from holding the read for ever.
+constexpr uint8_t kDisplayCue = 0xE2;
+constexpr size_t kMaxSkippedCues = 4096;
+
+// Reads n bytes whose first is not a display cue; the count read.
+size_t ReadPastCues(CSerialPort& port, uint8_t* buffer, size_t n) {
+    if (n == 0) {
+        return 0;
+    }
+    size_t skipped = 0;
+    do {
+        if (port.ReadBuffer(buffer, 1) != 1) {
+            return 0;
+        }
+    } while (buffer[0] == kDisplayCue && ++skipped < kMaxSkippedCues);
+    return n == 1 ? 1 : 1 + port.ReadBuffer(buffer + 1, n - 1);
+}
+
+}  // namespace
+
 bool CTalkLink::Ready() {
     if (port_ != nullptr && port_->EnsureOpen()) {
         return true;
@@ -39,7 +64,7 @@ bool CTalkLink::Exchange(uint8_t command, uint8_t* reply, size_t expected) {
     if (!port_->WriteByte(command)) {
         return false;
     }
-    size_t got = port_->ReadBuffer(reply, expected);
+    size_t got = ReadPastCues(*port_, reply, expected);
     if (CheckReply(command, reply, got, expected)) {
         return true;
     }
@@ -102,7 +127,7 @@ bool CTalkLink::WriteParameters(const ParameterRecord& record) {
     }
     GetClock().SleepMs(delay);
     uint8_t ack = 0;
-    if (port_->ReadBuffer(&ack, 1) == 1 &&
+    if (ReadPastCues(*port_, &ack, 1) == 1 &&
         ack == static_cast<uint8_t>(kWriteAck | Addr7(Address()))) {
         return true;
     }

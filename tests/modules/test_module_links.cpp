@@ -6,6 +6,7 @@
 #include "modules/ComSetup.h"
 #include "modules/DisplayEditor.h"
 #include "modules/ModuleTestUtil.h"
+#include "modules/QueryDevice.h"
 #include "sim/SimModules.h"
 #include "support/SimDocument.h"
 
@@ -144,6 +145,44 @@ TEST_F(ModuleLinks, ComReadSetAndReadBack) {
     EXPECT_GE(clock.SleptMs() - slept, 4u * kModuleReplyWaitMs);
     ASSERT_EQ(user.Texts(),
               std::vector<std::string>{"Failed to Read KVR Com Parameters Correctly!"});
+}
+
+TEST_F(ModuleLinks, QueryDeviceFindsTheDisplayThenTheComThenTheMeasuringUnits) {
+    auto query = [&](DeviceType expected, const char* text, int channels) {
+        user.messages.clear();
+        EXPECT_EQ(QueryDeviceType(doc), expected);
+        ASSERT_EQ(user.messages.size(), 1u);
+        EXPECT_EQ(user.messages[0].text, text);
+        EXPECT_EQ(user.messages[0].title, "Query Device");
+        EXPECT_EQ(doc.GetChannels(), channels);
+    };
+    query(DeviceType::KvrDisplay, "A KVR Display was detected", 0);
+    units->GetFaults().noCue = true;
+    doc.Port().Purge();  // cues already received
+    query(DeviceType::KvrCom, "A KVR Com was detected", 0);
+    StartUnits();
+    query(DeviceType::Kvr300, "A KVR 300 was detected", 4);
+}
+
+// The display's cues pile up during the pause after Attention and the download delay, and
+// come before a reply that is late: acknowledges and echoes pass over them.
+TEST_F(ModuleLinks, MeasuringUnitsWorkBesideABroadcastingDisplay) {
+    CChannelLink& board = doc.Channel(1);
+    ASSERT_TRUE(board.ReadParameters());
+    board.UpdateExtendedFromFirmware();
+    board.record.SetName("Feeder 9");
+    ASSERT_TRUE(board.WriteParameters());
+    ParameterRecord back;
+    ASSERT_TRUE(board.CTalkLink::ReadParameters(back));
+    EXPECT_EQ(back.GetName(), "Feeder 9");
+    units->GetFaults().slowMs = 300;  // a cue comes first
+    ASSERT_TRUE(board.Sample());
+    clock.SleepMs(1000);
+    uint8_t values[42] = {};
+    size_t length = 0;
+    EXPECT_TRUE(board.ReadValues(values, length));
+    EXPECT_TRUE(board.CTalkLink::ReadParameters(back));
+    EXPECT_TRUE(user.messages.empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "link/TalkLink.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/Bytes.h"
@@ -21,18 +22,22 @@ namespace {
 constexpr uint8_t kDisplayCue = 0xE2;
 constexpr size_t kMaxSkippedCues = 4096;
 
-// Reads n bytes whose first is not a display cue; the count read.
+// Reads n bytes whose first is not a display cue; the count read. Without cues the read
+// is the plain one, with its timeouts for n bytes.
 size_t ReadPastCues(CSerialPort& port, uint8_t* buffer, size_t n) {
-    if (n == 0) {
-        return 0;
-    }
+    size_t got = port.ReadBuffer(buffer, n);
     size_t skipped = 0;
-    do {
-        if (port.ReadBuffer(buffer, 1) != 1) {
-            return 0;
+    while (got > 0 && buffer[0] == kDisplayCue && skipped < kMaxSkippedCues) {
+        size_t lead = 0;
+        while (lead < got && buffer[lead] == kDisplayCue) {
+            ++lead;
         }
-    } while (buffer[0] == kDisplayCue && ++skipped < kMaxSkippedCues);
-    return n == 1 ? 1 : 1 + port.ReadBuffer(buffer + 1, n - 1);
+        skipped += lead;
+        std::memmove(buffer, buffer + lead, got - lead);
+        got -= lead;
+        got += port.ReadBuffer(buffer + got, n - got);
+    }
+    return got;
 }
 
 }  // namespace

@@ -200,10 +200,10 @@ void PrintStatus(SimUnits& units) {
     char line[256];
     (void)std::snprintf(
         line, sizeof line,
-        "faults: drop %d corrupt %d short %d echo %d silent %d slow %u ms gap %u/%u ms\n",
+        "faults: drop %d corrupt %d short %d echo %d silent %d slow %u ms gap %u/%u ms cue %s\n",
         f.dropNextReply.load() ? 1 : 0, f.corruptChecksum.load() ? 1 : 0, f.shortReply.load(),
         f.wrongEcho.load() ? 1 : 0, f.silent.load() ? 1 : 0, f.slowMs.load(),
-        f.gapAfterBytes.load(), f.slowGapMs.load());
+        f.gapAfterBytes.load(), f.slowGapMs.load(), f.noCue.load() ? "off" : "on");
     text += line;
     const std::string state = units.StateError();
     if (!state.empty()) {

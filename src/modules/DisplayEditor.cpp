@@ -62,9 +62,8 @@ void DisplayEditor::StoreFields() {
     line.decimals = static_cast<uint8_t>(std::clamp(fields.decimals, 0, kMaxDisplayDecimals));
     line.units = FiveCharacterUnits(fields.units);
     const int entity = DisplayEntity(line.valueCode);
-    const bool sameEntity = shown_.valueChoice == fields.valueChoice;
     auto parse = [&](const std::string& text, const std::string& shownText, double& value) {
-        if (sameEntity && text == shownText && !shownText.empty()) {
+        if (text == shownText && !shownText.empty()) {
             return;
         }
         double v = 0;

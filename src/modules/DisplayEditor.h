@@ -67,7 +67,8 @@ class DisplayEditor {
     bool Default(const CQRLDoc& doc);
     // Stores the fields into the line shown (nothing before the form is initialised). A
     // value whose text is still as shown keeps its exact value: the 4 digits shown would
-    // otherwise round it on every visit.
+    // otherwise round it on every visit, and a text shown for the previous value choice
+    // would read as 0 for the new one.
     void StoreFields();
     // The 24 lines encoded, header and checksum in place.
     DisplaySetupRecord Encode() const;

@@ -172,6 +172,7 @@ TEST_F(DisplayForm, ValueChoiceClearAndDefault) {
     editor.fields.channel = 3;
     editor.ChooseValue(2);  // Primary Active Power
     EXPECT_EQ(editor.lines[0].valueCode, 0x12);
+    EXPECT_DOUBLE_EQ(editor.lines[0].nominal, 11000);  // an untouched text keeps its value
     ASSERT_TRUE(editor.Default(doc));
     EXPECT_EQ(editor.fields.nominal, "13.20 MW");  // 11 kV x 400 A x 3
     EXPECT_EQ(editor.fields.high, "14.52 MW");

@@ -12,6 +12,7 @@
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
+#include "modules/QueryDevice.h"
 
 namespace kvr::app {
 
@@ -96,7 +97,7 @@ void OnFactory(CQRLView& view) {
 }
 
 void OnQueryDevice(CQRLView& view) {
-    QueryMeasuringUnit(view.Doc());
+    QueryDeviceType(view.Doc());
 }
 
 void OnPassword(CQRLView&) {

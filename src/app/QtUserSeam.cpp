@@ -48,6 +48,8 @@ QMessageBox::StandardButtons BoxButtons(MsgButtons buttons) {
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         case MsgButtons::RetryCancel:
             return QMessageBox::Retry | QMessageBox::Cancel;
+        case MsgButtons::AbortRetryIgnore:
+            return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
     }
     return QMessageBox::Ok;
 }
@@ -129,6 +131,10 @@ MsgAnswer CQtUserSeam::ShowMessage(const QString& text, const QString& title, Ms
             return MsgAnswer::No;
         case QMessageBox::Retry:
             return MsgAnswer::Retry;
+        case QMessageBox::Abort:
+            return MsgAnswer::Abort;
+        case QMessageBox::Ignore:
+            return MsgAnswer::Ignore;
         default:
             return MsgAnswer::Cancel;
     }

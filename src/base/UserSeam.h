@@ -8,8 +8,8 @@
 namespace kvr {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
-enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
 enum class PasswordPrompt { Entry, EntryConfirm, Existing };
 // The status-bar panes that the core writes.

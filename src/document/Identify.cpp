@@ -22,8 +22,7 @@ std::optional<DeviceType> QueryMeasuringUnit(CQRLDoc& doc) {
     if (!OpenPortForCommand(doc.Port())) {
         return std::nullopt;
     }
-    // The KVR Display and KVR Com modules are probed before the measuring units once the
-    // modules are built; until then only the measuring units are asked.
+    // The modules' probes come first in QueryDeviceType (modules/QueryDevice.h).
     std::optional<DeviceType> found;
     const char* text = nullptr;
     if (ProbeChannel(doc, kMainBoard)) {

@@ -14,7 +14,8 @@ inline constexpr const char* kQueryDeviceTitle = "Query Device";
 // other index fails without sending anything.
 bool ProbeChannel(CQRLDoc& doc, int index);
 
-// The "Query Device" command for measuring units: under the DeviceLock (nothing at all
+// The measuring units' part of the "Query Device" command (QueryDeviceType in
+// modules/QueryDevice.h probes the modules first): under the DeviceLock (nothing at all
 // when it is not obtained), the KVR 300 main board first, as a KVR 300 also answers at
 // channel 0's address, then channel 0. Sets the device type and says which unit was
 // found; nothing changes and nothing is shown when no unit answers. A port that will not

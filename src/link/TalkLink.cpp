@@ -1,5 +1,6 @@
 #include "link/TalkLink.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/Bytes.h"
@@ -11,6 +12,35 @@
 namespace kvr {
 
 using namespace talk;
+
+namespace {
+
+// A KVR Display on the line sends 0xE2 whenever the line is quiet, so those bytes pile
+// up during the pause after Attention and the download delay, and may come just before a
+// late reply. No acknowledge or echo is ever 0xE2: they are passed over there. The bound
+// keeps a line that sends nothing else from holding the read for ever.
+constexpr uint8_t kDisplayCue = 0xE2;
+constexpr size_t kMaxSkippedCues = 4096;
+
+// Reads n bytes whose first is not a display cue; the count read. Without cues the read
+// is the plain one, with its timeouts for n bytes.
+size_t ReadPastCues(CSerialPort& port, uint8_t* buffer, size_t n) {
+    size_t got = port.ReadBuffer(buffer, n);
+    size_t skipped = 0;
+    while (got > 0 && buffer[0] == kDisplayCue && skipped < kMaxSkippedCues) {
+        size_t lead = 0;
+        while (lead < got && buffer[lead] == kDisplayCue) {
+            ++lead;
+        }
+        skipped += lead;
+        std::memmove(buffer, buffer + lead, got - lead);
+        got -= lead;
+        got += port.ReadBuffer(buffer + got, n - got);
+    }
+    return got;
+}
+
+}  // namespace
 
 bool CTalkLink::Ready() {
     if (port_ != nullptr && port_->EnsureOpen()) {
@@ -39,7 +69,7 @@ bool CTalkLink::Exchange(uint8_t command, std::span<uint8_t> reply) {
     if (!port_->WriteByte(command)) {
         return false;
     }
-    size_t got = port_->ReadBuffer(reply.data(), reply.size());
+    size_t got = ReadPastCues(*port_, reply.data(), reply.size());
     if (CheckReply(command, reply.data(), got, reply.size())) {
         return true;
     }
@@ -50,7 +80,10 @@ bool CTalkLink::Exchange(uint8_t command, std::span<uint8_t> reply) {
 
 bool CTalkLink::WaitForByte(uint8_t expected) {
     uint8_t byte = 0;
-    if (port_->ReadBuffer(&byte, 1) == 1 && byte == expected) {
+    // A display's cue is never an acknowledge: read past it unless it is what is awaited.
+    const size_t got =
+        expected == kDisplayCue ? port_->ReadBuffer(&byte, 1) : ReadPastCues(*port_, &byte, 1);
+    if (got == 1 && byte == expected) {
         return true;
     }
     port_->Drain();

@@ -184,10 +184,15 @@ void PtyHost::Serve() {
     Ns lastRead = 0;     // real time of the last read, for the receiver's resync gap
     Ns wireFree = 0;     // when the unit's transmitter is free again
     bool writeBlocked = false;
+    // A unit's cue byte (the display's 0xE2) goes out whenever the line has been quiet
+    // for its period, while a client holds the line.
+    bool clientThere = false;
+    Ns lastCue = 0;
     std::vector<uint8_t> in(4096);
     std::vector<uint8_t> burst;
 
     auto clientGone = [&]() {
+        clientThere = false;
         out.clear();
         units_.DiscardPartialFrame();
         writeBlocked = false;
@@ -202,7 +207,21 @@ void PtyHost::Serve() {
             break;
         }
         Ns now = MonoNs();
+        uint8_t cue = 0;
+        const Ns cuePeriod = static_cast<Ns>(units_.IdleCue(cue)) * kMs;
+        if (cuePeriod > 0 && clientThere && out.empty() && !writeBlocked) {
+            const Ns quiet = std::max({lastArrival, wireFree, lastCue});
+            if (now >= quiet + cuePeriod) {
+                out.push_back({cue, now});
+                lastCue = now;
+                wireFree = now + (pace ? charNs : 0);
+            }
+        }
         int timeoutMs = static_cast<int>(kSlice / kMs);
+        if (cuePeriod > 0 && clientThere && out.empty()) {
+            const Ns wait = std::max({lastArrival, wireFree, lastCue}) + cuePeriod - now;
+            timeoutMs = static_cast<int>(std::clamp<Ns>((wait + kMs - 1) / kMs, 0, kSlice / kMs));
+        }
         if (!out.empty() && !writeBlocked) {
             const Ns wait = out.front().due - now;
             // Rounded up, so the loop wakes within kPrecise of the deadline, never before.
@@ -219,6 +238,9 @@ void PtyHost::Serve() {
         if (ready > 0 && (p.revents & POLLNVAL) != 0) {
             break;
         }
+        if (ready == 0 || (ready > 0 && (p.revents & POLLHUP) == 0)) {
+            clientThere = true;  // the master hangs up while no client holds the slave
+        }
         if (ready > 0 && (p.revents & POLLOUT) != 0) {
             writeBlocked = false;
         }
@@ -233,6 +255,7 @@ void PtyHost::Serve() {
                 continue;
             }
             if (got > 0) {
+                clientThere = true;
                 const size_t n = static_cast<size_t>(got);
                 bytesIn_ += n;
                 if (LineMatches(master_, speed)) {

@@ -323,8 +323,14 @@ void SimBoards::SaveState() {
     for (const Entry& b : boards_) {
         records.push_back(b.state.record);
     }
+    // The modules' lines stay as they are.
+    std::string old;
+    bool exists = false;
     std::string error;
-    if (WriteFileAtomically(options_.stateFile, FormatState(options_.kind, records), error)) {
+    (void)ReadSmallFile(options_.stateFile, old, exists, error);
+    error.clear();
+    if (WriteFileAtomically(options_.stateFile,
+                            FormatState(options_.kind, records) + ModuleStateLines(old), error)) {
         stateError_.clear();
     } else {
         stateError_ = "state file not saved: " + error;

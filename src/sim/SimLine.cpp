@@ -11,7 +11,42 @@ SimLine::SimLine(SimUnits& units)
       startMs_(GetClock().NowMs()),
       startSeconds_(units.TimeSeconds()),
       lastWriteMs_(startMs_),
-      lastNowMs_(startMs_) {}
+      lastNowMs_(startMs_),
+      lastCueMs_(startMs_) {}
+
+namespace {
+// Cue bytes queued at most while nobody reads, as a receive buffer holds only so much.
+constexpr uint64_t kMaxQueuedCues = 64;
+}  // namespace
+
+uint64_t SimLine::NextCueMs() {
+    uint8_t byte = 0;
+    const unsigned period = units_.IdleCue(byte);
+    if (period == 0) {
+        return UINT64_MAX;
+    }
+    // Quiet since the last byte either way: a write, a reply byte or a cue.
+    uint64_t quiet = std::max(lastWriteMs_, lastCueMs_);
+    if (!pending_.empty()) {
+        quiet = std::max(quiet, pending_.back().readyMs);
+    }
+    return quiet + period;
+}
+
+void SimLine::OfferCues(uint64_t now) {
+    uint8_t byte = 0;
+    const unsigned period = units_.IdleCue(byte);
+    if (period == 0) {
+        return;
+    }
+    if (now > kMaxQueuedCues * period) {
+        lastCueMs_ = std::max(lastCueMs_, now - kMaxQueuedCues * period);
+    }
+    for (uint64_t next = NextCueMs(); next <= now; next = NextCueMs()) {
+        pending_.push_back({byte, next});
+        lastCueMs_ = next;
+    }
+}
 
 uint64_t SimLine::Now() {
     const uint64_t now = GetClock().NowMs();
@@ -21,6 +56,7 @@ uint64_t SimLine::Now() {
         startMs_ = now;
         startSeconds_ = units_.TimeSeconds();
         lastWriteMs_ = now;
+        lastCueMs_ = now;
         for (PendingByte& p : pending_) {
             p.readyMs = now;
         }
@@ -53,6 +89,7 @@ long SimLine::Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned tota
     size_t got = 0;
     for (;;) {
         const uint64_t now = Now();
+        OfferCues(now);
         while (got < n && !pending_.empty() && pending_.front().readyMs <= now) {
             lastRx = std::max(pending_.front().readyMs, start);
             buffer[got++] = pending_.front().byte;
@@ -65,9 +102,10 @@ long SimLine::Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned tota
         if (got > 0) {
             deadline = std::min(deadline, lastRx + intervalMs);
         }
-        if (!pending_.empty() && pending_.front().readyMs <= deadline) {
-            if (pending_.front().readyMs > now) {
-                clock.SleepMs(pending_.front().readyMs - now);
+        const uint64_t next = pending_.empty() ? NextCueMs() : pending_.front().readyMs;
+        if (next <= deadline) {
+            if (next > now) {
+                clock.SleepMs(next - now);
             }
             continue;
         }
@@ -83,6 +121,7 @@ long SimLine::Write(const uint8_t* data, size_t n, unsigned /*totalMs*/) {
         return -1;
     }
     const uint64_t now = Now();
+    OfferCues(now);  // what a unit sent before this write stays ahead of the replies to it
     if (now - lastWriteMs_ > kFrameGapMs) {
         units_.DiscardPartialFrame();
     }

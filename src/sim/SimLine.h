@@ -32,6 +32,10 @@ class SimLine final : public ISerialLine {
     // clock) by re-basing the line's times.
     uint64_t Now();
     bool CheckHangUp();
+    // Queues the cue bytes a unit sent while the line was quiet, up to now; and the time
+    // of the next one (UINT64_MAX: none).
+    void OfferCues(uint64_t now);
+    uint64_t NextCueMs();
 
     SimUnits& units_;
     std::deque<PendingByte> pending_;
@@ -41,6 +45,7 @@ class SimLine final : public ISerialLine {
     double startSeconds_;   // the units' time then
     uint64_t lastWriteMs_;  // for dropping a frame left half-written
     uint64_t lastNowMs_;    // to notice a clock that went backwards
+    uint64_t lastCueMs_;    // when the last cue byte was sent
 };
 
 // A LineOpener for CSerialPort that connects to the given units.

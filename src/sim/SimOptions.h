@@ -18,6 +18,9 @@ struct SimOptions {
     unsigned baud = 9600;          // pacing: 10 bits a character
     unsigned turnaroundUs = 2000;  // time from a command's last byte to the reply
     bool pace = true;              // false: replies at once (in-process logic tests)
+    bool withDisplay = false;      // a KVR Display at address 5
+    bool withCom = false;          // a KVR Com at address 4
+    unsigned displayCueMs = 200;   // the display's 0xE2 after this much quiet; 0: never
 };
 
 }  // namespace kvr::sim

@@ -33,6 +33,66 @@ bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std
     return false;
 }
 
+bool IsModuleStateKeyword(const std::string& word) {
+    return word == "display" || word == "com";
+}
+
+namespace {
+
+// Calls f(line, words) for each line of the text.
+template <typename F>
+void ForEachLine(const std::string& text, F f) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        f(line, SplitWords(line));
+    }
+}
+
+}  // namespace
+
+std::string FindStateLine(const std::string& text, const std::string& keyword) {
+    std::string value;
+    ForEachLine(text, [&](const std::string&, const std::vector<std::string>& words) {
+        if (value.empty() && words.size() == 2 && words[0] == keyword) {
+            value = words[1];
+        }
+    });
+    return value;
+}
+
+std::string ModuleStateLines(const std::string& text) {
+    std::string out;
+    ForEachLine(text, [&](const std::string& line, const std::vector<std::string>& words) {
+        if (!words.empty() && IsModuleStateKeyword(words[0])) {
+            out += line + "\n";
+        }
+    });
+    return out;
+}
+
+bool ReplaceStateLine(const std::string& path, const std::string& keyword, const std::string& value,
+                      std::string& error) {
+    std::string text;
+    bool exists = false;
+    if (!ReadSmallFile(path, text, exists, error) && exists) {
+        return false;
+    }
+    std::string out;
+    ForEachLine(text, [&](const std::string& line, const std::vector<std::string>& words) {
+        if (words.empty() || words[0] != keyword) {
+            out += line + "\n";
+        }
+    });
+    out += keyword + " " + value + "\n";
+    return WriteFileAtomically(path, out, error);
+}
+
 std::string SimBoards::FormatState(UnitKind kind, const std::vector<ParameterRecord>& records) {
     std::string text = "# kvr-sim state: the parameter record of each board, 115 bytes in hex\n";
     text += "kvr-sim-state 1 ";
@@ -64,8 +124,8 @@ bool SimBoards::ParseState(const std::string& text, UnitKind kind, size_t boards
         pos = end + 1;
         ++lineNo;
         const std::vector<std::string> words = SplitWords(line);
-        if (words.empty() || words[0][0] == '#') {
-            continue;
+        if (words.empty() || words[0][0] == '#' || IsModuleStateKeyword(words[0])) {
+            continue;  // a module's line is the module's own
         }
         char where[32];
         (void)std::snprintf(where, sizeof where, "line %zu: ", lineNo);

@@ -11,4 +11,15 @@ namespace kvr::sim {
 // false with a reason when it cannot be read.
 bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std::string& error);
 
+// The units of a line share one state file: each owns the lines that start with its own
+// keyword ("board", "display", "com") and rewrites only those.
+bool IsModuleStateKeyword(const std::string& word);
+// The second word of the first line starting with `keyword`, or empty.
+std::string FindStateLine(const std::string& text, const std::string& keyword);
+// The lines of the text that belong to the modules, each with its newline.
+std::string ModuleStateLines(const std::string& text);
+// Replaces the file's line of `keyword` with "keyword value", atomically.
+bool ReplaceStateLine(const std::string& path, const std::string& keyword, const std::string& value,
+                      std::string& error);
+
 }  // namespace kvr::sim

@@ -50,6 +50,12 @@ class ISimUnit {
     // restarts changed (the line then calls SaveState once the received bytes are handled).
     virtual bool HandleFrame(int address, std::span<const uint8_t> frame,
                              std::vector<uint8_t>& reply, bool& changed) = 0;
+    // A unit that speaks unprompted while the line is quiet (a display's 0xE2 cue): the
+    // byte, and the quiet time in ms before each; 0 for a unit that never does.
+    virtual unsigned IdleCueMs(uint8_t& byte) const {
+        byte = 0;
+        return 0;
+    }
     // Simulated installation time moves forward to `seconds`.
     virtual void AdvanceTime(double seconds) = 0;
     virtual void SaveState() = 0;

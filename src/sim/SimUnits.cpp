@@ -5,6 +5,7 @@
 #include <span>
 
 #include "link/TalkFrames.h"
+#include "sim/SimModules.h"
 
 namespace kvr::sim {
 
@@ -49,6 +50,26 @@ SimUnits::SimUnits(const SimOptions& options) {
     boards_ = boards.get();
     options_ = boards->Options();
     units_.push_back(std::move(boards));
+    if (options.withCom) {
+        AddUnit(std::make_unique<SimCom>(options_));
+    }
+    if (options.withDisplay) {
+        AddUnit(std::make_unique<SimDisplay>(options_));
+    }
+}
+
+unsigned SimUnits::IdleCue(uint8_t& byte) {
+    byte = 0;
+    if (faults_.silent.load() || faults_.noCue.load()) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::unique_ptr<ISimUnit>& u : units_) {
+        if (const unsigned ms = u->IdleCueMs(byte); ms > 0) {
+            return ms;
+        }
+    }
+    return 0;
 }
 
 SimUnits::~SimUnits() = default;
@@ -174,8 +195,12 @@ std::vector<Reply> SimUnits::Receive(const uint8_t* data, size_t n) {
         pos += len;
     }
     rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(pos));
-    for (ISimUnit* u : changed) {
-        u->SaveState();
+    // Every unit saves when one changed, boards first: a module's line then never
+    // lands in a file without the boards' records.
+    if (!changed.empty()) {
+        for (const std::unique_ptr<ISimUnit>& u : units_) {
+            u->SaveState();
+        }
     }
     return replies;
 }

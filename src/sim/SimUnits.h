@@ -29,6 +29,7 @@ struct Faults {
     std::atomic<unsigned> gapAfterBytes{0};    // stall for slowGapMs after this many bytes
     std::atomic<unsigned> slowGapMs{0};
     std::atomic<bool> hangUp{false};  // the host closes the line
+    std::atomic<bool> noCue{false};   // a display sends no 0xE2 cue
 };
 
 // One reply with its timing, as the line should deliver it.
@@ -65,6 +66,9 @@ class SimUnits {
     // Forgets a partly received frame (the line was idle too long, or the client left),
     // as a unit resynchronises on a gap in the byte stream.
     void DiscardPartialFrame();
+    // The byte a unit sends while the line is quiet and the quiet time before each (ms);
+    // 0 when no unit does, or the line is silent or without cue by a fault.
+    unsigned IdleCue(uint8_t& byte);
 
     Faults& GetFaults() { return faults_; }
     const SimOptions& Options() const { return options_; }

@@ -28,6 +28,7 @@ using kvr::sim::UnitKind;
 const char kUsage[] =
     "usage: kvr-sim [--unit kvr300|kvr100] [--address 0|1|2] [--firmware N] [--baud N]\n"
     "               [--link PATH] [--state FILE] [--turnaround-ms N] [--serial N] [--no-pace]\n"
+    "               [--with-display] [--with-com]\n"
     "       kvr-sim --help | --version\n"
     "\n"
     "Simulated KVR units on a pseudo-terminal. The first line printed is the device path\n"
@@ -42,13 +43,16 @@ const char kUsage[] =
     "  --turnaround-ms time from the end of a command to the start of its reply (default 2)\n"
     "  --serial        serial number of the first board (default 204117)\n"
     "  --no-pace       reply at once instead of at the baud rate\n"
+    "  --with-display  a KVR Display module at address 5 (sends 0xE2 while the line is\n"
+    "                  quiet)\n"
+    "  --with-com      a KVR Com module at address 4\n"
     "Runs until SIGINT or SIGTERM. Type help for the fault commands read from stdin.\n"
     "Exit status: 0 after a stop signal, 1 when the pseudo-terminal or the state file\n"
     "fails, 2 for a wrong argument.\n";
 
 const char kCommands[] =
     "commands: drop | corrupt | short N | echo | silent on|off | slow MS | gap N MS |\n"
-    "          hangup | clear | status | help\n"
+    "          cue on|off | hangup | clear | status | help\n"
     "  drop      the next reply is not sent\n"
     "  corrupt   the next reply carries a wrong checksum\n"
     "  short N   the next reply is cut to N bytes\n"
@@ -56,6 +60,7 @@ const char kCommands[] =
     "  silent    on: the units hear and answer nothing; off: back to normal\n"
     "  slow MS   every reply starts MS milliseconds late (0: off)\n"
     "  gap N MS  every reply stalls MS milliseconds after its first N bytes (0 0: off)\n"
+    "  cue       off: the display sends no 0xE2 cue; on: it does again\n"
     "  hangup    close the line (the client's reads fail) and exit\n"
     "  clear     switch every fault off\n"
     "  status    print each board's state\n";
@@ -127,6 +132,10 @@ Arguments ParseArguments(int argc, char** argv) {
             args.options.pace = false;
             continue;
         }
+        if (option == "--with-display" || option == "--with-com") {
+            (option == "--with-display" ? args.options.withDisplay : args.options.withCom) = true;
+            continue;
+        }
         static const char* const kWithValue[] = {"--unit",          "--address", "--firmware",
                                                  "--baud",          "--link",    "--state",
                                                  "--turnaround-ms", "--serial"};
@@ -191,10 +200,10 @@ void PrintStatus(SimUnits& units) {
     char line[256];
     (void)std::snprintf(
         line, sizeof line,
-        "faults: drop %d corrupt %d short %d echo %d silent %d slow %u ms gap %u/%u ms\n",
+        "faults: drop %d corrupt %d short %d echo %d silent %d slow %u ms gap %u/%u ms cue %s\n",
         f.dropNextReply.load() ? 1 : 0, f.corruptChecksum.load() ? 1 : 0, f.shortReply.load(),
         f.wrongEcho.load() ? 1 : 0, f.silent.load() ? 1 : 0, f.slowMs.load(),
-        f.gapAfterBytes.load(), f.slowGapMs.load());
+        f.gapAfterBytes.load(), f.slowGapMs.load(), f.noCue.load() ? "off" : "on");
     text += line;
     const std::string state = units.StateError();
     if (!state.empty()) {
@@ -235,6 +244,9 @@ void RunCommand(const std::string& line, SimUnits& units) {
         f.gapAfterBytes = static_cast<unsigned>(a);
         f.slowGapMs = static_cast<unsigned>(b);
         Say(a > 0 ? "replies will stall midway" : "replies without a stall again");
+    } else if (c == "cue" && w.size() == 2 && (w[1] == "on" || w[1] == "off")) {
+        f.noCue = w[1] == "off";
+        Say(w[1] == "on" ? "the display cues again" : "the display sends no cue");
     } else if (c == "hangup" && w.size() == 1) {
         f.hangUp = true;
         Say("hanging up");
@@ -247,6 +259,7 @@ void RunCommand(const std::string& line, SimUnits& units) {
         f.slowMs = 0;
         f.gapAfterBytes = 0;
         f.slowGapMs = 0;
+        f.noCue = false;
         Say("all faults off");
     } else if (c == "status" && w.size() == 1) {
         PrintStatus(units);
@@ -329,6 +342,8 @@ int main(int argc, char** argv) {
     std::string banner = o.kind == UnitKind::Kvr300
                              ? "KVR 300, boards at addresses 0 to 3"
                              : "KVR 100 at address " + std::to_string(o.kvr100Address);
+    banner += std::string(o.withCom ? ", KVR Com at 4" : "") +
+              (o.withDisplay ? ", KVR Display at 5" : "");
     banner += ", firmware " + std::to_string(o.firmware) + ", " + std::to_string(o.baud) +
               " baud 8N1; type help for fault commands";
     Say(banner);

@@ -294,6 +294,13 @@ void SimBoards::LatchValues() {
             continue;
         }
         Measurement in = InputAt(b.state.record, b.channel, now_);
+        if (b.state.trueVolts || b.state.trueAmps) {
+            in.volts = b.state.trueVolts.value_or(in.volts);
+            in.amps = b.state.trueAmps.value_or(in.amps);
+            in.va = in.volts * in.amps;
+            in.watts = in.va * in.pf;
+            in.vars = std::sqrt(std::max(0.0, in.va * in.va - in.watts * in.watts));
+        }
         in.wh = b.wh;
         in.vah = b.vah;
         in.varh = b.varh;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct BoardState {
     std::array<uint16_t, 4> dac{};     // last DAC value per output
     std::vector<uint8_t> latched;      // values latched by the last Sample (42 bytes)
     bool sampled = false;
+    // A calibration bench's true input on the secondary side (volts, amperes); unset, the
+    // input follows the drifting model. The board reports it scaled by its own gains.
+    std::optional<double> trueVolts;
+    std::optional<double> trueAmps;
 };
 
 // Validity mask of the values reply: entities 1 to 10 and 13 are measured.

@@ -54,11 +54,18 @@ TEST_F(DiagnosticsTest, OutputControlsFollowTheCardAndSendTheirCommands) {
     EXPECT_EQ(user.messages.back().text, "Please enter an integer between 0 and 255.");
     ASSERT_TRUE(page.SetFactoryMode());
     EXPECT_EQ(Unit(1).mode, 0x11);
+    EXPECT_NE(units->Summary().find("mode factory loopback 1 output test on relays 0100"),
+              std::string::npos);
 
     Unit(2).outputTest = true;  // its page was never opened
     sheet.Cancel();
     EXPECT_FALSE(Unit(1).outputTest || Unit(3).outputTest);
     EXPECT_TRUE(Unit(2).outputTest);
+
+    // Restoring the factory settings releases everything the page set on the board.
+    ASSERT_TRUE(doc.Channel(0).RestoreFactorySettings(1));
+    EXPECT_EQ(Unit(1).mode + Unit(1).loopbackMode + Unit(1).relay[1], 0);
+    EXPECT_EQ(Unit(1).dac[0], 0);
 }
 
 TEST_F(DiagnosticsTest, Kvr100HasOnePageAndTellsNoMainBoard) {

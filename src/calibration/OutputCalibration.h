@@ -76,6 +76,8 @@ class OutputCalibrationBase : public DeviceSession {
   public:
     // Outputs first to last (0 to 11).
     OutputCalibrationBase(CQRLDoc& doc, int firstOutput, int lastOutput);
+    // A form that goes away without OK or Cancel still leaves no output in test mode.
+    ~OutputCalibrationBase() override { Close(); }
 
     int FirstOutput() const { return first_; }
     int LastOutput() const { return last_; }

@@ -27,6 +27,7 @@ bool PlausibleDacCalibration(int16_t offset, uint16_t span);
 class OutputPretest : public DeviceSession {
   public:
     explicit OutputPretest(CQRLDoc& doc);
+    ~OutputPretest() override { Cancel(); }
 
     // Takes the lock (false, nothing done, when not obtained); replaces implausible
     // calibrations of configured outputs by span 1903 and offset 0; opens the port and

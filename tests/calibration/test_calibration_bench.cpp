@@ -68,7 +68,8 @@ TEST_F(CalibrationBench, OutputCalibrationFromTheMeterFindsTheHiddenDac) {
             std::string reading;
             ASSERT_TRUE(units->Meter(output + 1, reading)) << reading;
             // "output N: -18.1234 mA (DAC -2000)"
-            ASSERT_TRUE(cal.SetPointText(p, reading.substr(reading.find(':') + 2)));
+            const size_t from = reading.find(':') + 2;
+            ASSERT_TRUE(cal.SetPointText(p, reading.substr(from, reading.find(" (") - from)));
         }
     }
     ASSERT_TRUE(cal.Ok());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "base/Bytes.h"
 #include "link/TalkFrames.h"
@@ -79,6 +80,11 @@ SimBoards::SimBoards(const SimOptions& options) : options_(options) {
         b.factory = MakeFactoryRecord(options_, static_cast<int>(i), b.address, b.mainboard);
         b.state.record = b.factory;
         b.state.latched.assign(kValuesBlock, 0);
+        for (size_t o = 0; o < b.dacSpan.size(); ++o) {
+            // Spread over the plausible range, different for every output.
+            b.dacSpan[o] = 1937.0 + 29.0 * static_cast<double>(i) + 13.0 * static_cast<double>(o);
+            b.dacOffset[o] = -17.0 + 11.0 * static_cast<double>(i) - 5.0 * static_cast<double>(o);
+        }
         boards_.push_back(b);
     }
     if (options_.stateFile.empty()) {
@@ -122,6 +128,65 @@ SimBoards::Entry* SimBoards::Find(int address) {
 BoardState* SimBoards::Board(int address) {
     Entry* b = Find(address);
     return b != nullptr ? &b->state : nullptr;
+}
+
+SimBoards::Entry* SimBoards::ChannelBoard(int index) {
+    return const_cast<Entry*>(std::as_const(*this).ChannelBoard(index));
+}
+
+const SimBoards::Entry* SimBoards::ChannelBoard(int index) const {
+    int seen = 0;
+    for (const Entry& b : boards_) {
+        if (!b.mainboard && seen++ == index) {
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
+bool SimBoards::SetTrueInput(int channel, bool current, std::optional<double> value) {
+    Entry* b = ChannelBoard(channel - 1);
+    if (b == nullptr) {
+        return false;
+    }
+    (current ? b->state.trueAmps : b->state.trueVolts) = value;
+    return true;
+}
+
+void SimBoards::TrueDac(int output, double& span, double& offset) const {
+    const Entry* b = ChannelBoard(output / 4);
+    span = b != nullptr ? b->dacSpan[static_cast<size_t>(output % 4)] : 0.0;
+    offset = b != nullptr ? b->dacOffset[static_cast<size_t>(output % 4)] : 0.0;
+}
+
+bool SimBoards::Meter(int output, std::string& text) const {
+    // Full scale of the output ranges by range index: volts, then milliamperes.
+    static constexpr double kVolts[8] = {0.5, 0, 2.5, 3.75, 5.0, 0, 10.0, 0};
+    static constexpr double kMilliamps[8] = {1.0, 0, 5.0, 7.5, 10.0, 0, 20.0, 0};
+    const Entry* b = output >= 1 ? ChannelBoard((output - 1) / 4) : nullptr;
+    if (b == nullptr) {
+        text = "no output " + std::to_string(output);
+        return false;
+    }
+    const int slot = (output - 1) % 4;
+    const ParameterRecord& r = b->state.record;
+    if (r.GetCardType(slot) != 1) {
+        text = "output " + std::to_string(output) + " has no analog card";
+        return false;
+    }
+    bool current = false;
+    int range = 0;
+    r.GetOutputRange(slot, current, range);
+    const double full = (current ? kMilliamps : kVolts)[range & 7];
+    const double dac = static_cast<int16_t>(b->state.dac[static_cast<size_t>(slot)]);
+    const double reading = (dac - b->dacOffset[static_cast<size_t>(slot)]) /
+                           b->dacSpan[static_cast<size_t>(slot)] * full;
+    char line[128];
+    (void)std::snprintf(line, sizeof line, "output %d: %.4f %s (DAC %d%s)", output, reading,
+                        current ? "mA" : "V", static_cast<int>(dac),
+                        b->state.outputTest ? "" : ", output test off");
+    text = line;
+    return true;
 }
 
 bool SimBoards::AnswersAt(int address) const {
@@ -236,7 +301,13 @@ bool SimBoards::HandleFrame(int address, std::span<const uint8_t> frame,
         if (b == nullptr || frame[1] != talk::kFactoryKey) {
             return false;
         }
-        b->state.record = b->factory;
+        // Back to its defaults: the factory record, every mode and output released.
+        BoardState fresh;
+        fresh.record = b->factory;
+        fresh.latched.assign(kValuesBlock, 0);
+        fresh.trueVolts = b->state.trueVolts;  // the bench's inputs stay connected
+        fresh.trueAmps = b->state.trueAmps;
+        b->state = fresh;
         changed = true;
         return false;
     }
@@ -291,6 +362,13 @@ void SimBoards::LatchValues() {
             continue;
         }
         Measurement in = InputAt(b.state.record, b.channel, now_);
+        if (b.state.trueVolts || b.state.trueAmps) {
+            in.volts = b.state.trueVolts.value_or(in.volts);
+            in.amps = b.state.trueAmps.value_or(in.amps);
+            in.va = in.volts * in.amps;
+            in.watts = in.va * in.pf;
+            in.vars = std::sqrt(std::max(0.0, in.va * in.va - in.watts * in.watts));
+        }
         in.wh = b.wh;
         in.vah = b.vah;
         in.varh = b.varh;
@@ -342,16 +420,34 @@ std::string SimBoards::Summary() const {
     for (const Entry& b : boards_) {
         const BoardState& s = b.state;
         char line[256];
-        (void)std::snprintf(line, sizeof line,
-                            "address %d %-9s \"%s\" serial %u firmware %s mode 0x%02x loopback %d "
-                            "output test %s relays %d%d%d%d pulses %d/%d/%d/%d dac %u/%u/%u/%u\n",
-                            b.address, b.mainboard ? "mainboard" : "channel",
-                            s.record.GetName().c_str(), s.record.GetSerialNumber(),
-                            s.record.GetFirmwareVersionText().c_str(), s.mode, s.loopbackMode,
-                            s.outputTest ? "on" : "off", s.relay[0], s.relay[1], s.relay[2],
-                            s.relay[3], s.relayPulses[0], s.relayPulses[1], s.relayPulses[2],
-                            s.relayPulses[3], s.dac[0], s.dac[1], s.dac[2], s.dac[3]);
+        (void)std::snprintf(
+            line, sizeof line,
+            "address %d %-9s \"%s\" serial %u firmware %s mode %s loopback %d "
+            "output test %s relays %d%d%d%d pulses %d/%d/%d/%d dac %u/%u/%u/%u\n",
+            b.address, b.mainboard ? "mainboard" : "channel", s.record.GetName().c_str(),
+            s.record.GetSerialNumber(), s.record.GetFirmwareVersionText().c_str(),
+            s.mode == talk::kModeUser      ? "user"
+            : s.mode == talk::kModeFactory ? "factory"
+                                           : "-",
+            s.loopbackMode, s.outputTest ? "on" : "off", s.relay[0], s.relay[1], s.relay[2],
+            s.relay[3], s.relayPulses[0], s.relayPulses[1], s.relayPulses[2], s.relayPulses[3],
+            s.dac[0], s.dac[1], s.dac[2], s.dac[3]);
         out += line;
+        if (s.loopbackMode != 0 || s.trueVolts || s.trueAmps) {
+            char volts[32] = "model";
+            char amps[32] = "model";
+            if (s.trueVolts) {
+                (void)std::snprintf(volts, sizeof volts, "%g V", *s.trueVolts);
+            }
+            if (s.trueAmps) {
+                (void)std::snprintf(amps, sizeof amps, "%g A", *s.trueAmps);
+            }
+            (void)std::snprintf(line, sizeof line,
+                                "          loopback bytes %u/%u/%u/%u, true input %s, %s\n",
+                                s.loopbackBytes[0], s.loopbackBytes[1], s.loopbackBytes[2],
+                                s.loopbackBytes[3], volts, amps);
+            out += line;
+        }
     }
     return out;
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct BoardState {
     std::array<uint16_t, 4> dac{};     // last DAC value per output
     std::vector<uint8_t> latched;      // values latched by the last Sample (42 bytes)
     bool sampled = false;
+    // A calibration bench's true input on the secondary side (volts, amperes); unset, the
+    // input follows the drifting model. The board reports it scaled by its own gains.
+    std::optional<double> trueVolts;
+    std::optional<double> trueAmps;
 };
 
 // Validity mask of the values reply: entities 1 to 10 and 13 are measured.
@@ -52,6 +57,18 @@ class SimBoards final : public ISimUnit {
                            std::vector<ParameterRecord>& records, std::string& error);
     static std::string FormatState(UnitKind kind, const std::vector<ParameterRecord>& records);
 
+    // --- the calibration bench -------------------------------------------------------
+    // The true input of measuring channel 1 to 3 (a KVR 100's board is channel 1), on the
+    // secondary side; nothing returns it to the drifting model. False for no such channel.
+    bool SetTrueInput(int channel, bool current, std::optional<double> value);
+    // What a meter on analog output 1 to 4 x channels reads for the last WriteDac: each
+    // output's DAC has a true span and offset of its own that only a calibration finds.
+    // False (with the reason in text) when there is no such output or it has no analog
+    // card.
+    bool Meter(int output, std::string& text) const;
+    // The hidden DAC calibration of an output (0-based), for tests.
+    void TrueDac(int output, double& span, double& offset) const;
+
     bool AnswersAt(int address) const override;
     std::vector<int> Addresses() const override;
     size_t FrameLength(std::span<const uint8_t> bytes) const override;
@@ -72,7 +89,14 @@ class SimBoards final : public ISimUnit {
         uint16_t counter = 0;
         // Energies seen by the input since the start, before calibration gains.
         double wh = 0, vah = 0, varh = 0;
+        // The hardware's own DAC span and offset per output (DAC value at full scale and at
+        // zero output).
+        std::array<double, 4> dacSpan{};
+        std::array<double, 4> dacOffset{};
     };
+    // The measuring board of channel index 0 to 2 (its order on the unit), or null.
+    Entry* ChannelBoard(int index);
+    const Entry* ChannelBoard(int index) const;
 
     Entry* Find(int address);
     void LatchValues();

@@ -91,6 +91,21 @@ ISimUnit* SimUnits::UnitAt(int address) {
     return nullptr;
 }
 
+bool SimUnits::SetTrueInput(int channel, bool current, std::optional<double> value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boards_->SetTrueInput(channel, current, value);
+}
+
+bool SimUnits::Meter(int output, std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boards_->Meter(output, text);
+}
+
+void SimUnits::TrueDac(int output, double& span, double& offset) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    boards_->TrueDac(output, span, offset);
+}
+
 BoardState* SimUnits::Board(int address) {
     return boards_->Board(address);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,10 @@ class SimUnits {
     // then runs on its factory settings and never writes that file) or why the last save
     // failed.
     std::string StateError();
+    // The calibration bench (see SimBoards), under the units' lock.
+    bool SetTrueInput(int channel, bool current, std::optional<double> value);
+    bool Meter(int output, std::string& text);
+    void TrueDac(int output, double& span, double& offset);
     // A few lines describing each board and module, for the kvr-sim status command.
     std::string Summary();
 

@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,6 +55,7 @@ const char kUsage[] =
 const char kCommands[] =
     "commands: drop | corrupt | short N | echo | silent on|off | slow MS | gap N MS |\n"
     "          cue on|off | hangup | clear | status | help\n"
+    "bench:    input N voltage V | input N current A | input N model | meter N\n"
     "  drop      the next reply is not sent\n"
     "  corrupt   the next reply carries a wrong checksum\n"
     "  short N   the next reply is cut to N bytes\n"
@@ -63,7 +66,11 @@ const char kCommands[] =
     "  cue       off: the display sends no 0xE2 cue; on: it does again\n"
     "  hangup    close the line (the client's reads fail) and exit\n"
     "  clear     switch every fault off\n"
-    "  status    print each board's state\n";
+    "  status    print each board's state\n"
+    "  input     channel N (1 to 3) measures a true input of V volts or A amperes on\n"
+    "            the secondary side, reported scaled by the board's own gains; model\n"
+    "            returns both to the drifting installation\n"
+    "  meter N   what a meter on analog output N (1 to 12) reads for the last DAC value\n";
 
 // Nothing can be done when the reader of an output has gone, so results are not checked.
 void Print(FILE* to, const std::string& text) {
@@ -212,6 +219,53 @@ void PrintStatus(SimUnits& units) {
     Print(stdout, text);
 }
 
+// A finite decimal number, the whole text.
+bool ParseValue(const std::string& text, double& out) {
+    if (text.empty() || text.size() > 24) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(v) ||
+        text.find_first_of("xXnN") != std::string::npos) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+// The bench commands; false when the line is not one of them.
+bool RunBenchCommand(const std::vector<std::string>& w, SimUnits& units) {
+    unsigned long n = 0;
+    double v = 0;
+    if (w[0] == "input" && w.size() >= 3 && ParseNumber(w[1], 3, n) && n >= 1) {
+        const int channel = static_cast<int>(n);
+        bool ok = false;
+        if (w.size() == 3 && w[2] == "model") {
+            ok = units.SetTrueInput(channel, false, std::nullopt) &&
+                 units.SetTrueInput(channel, true, std::nullopt);
+        } else if (w.size() == 4 && (w[2] == "voltage" || w[2] == "current") &&
+                   ParseValue(w[3], v)) {
+            ok = units.SetTrueInput(channel, w[2] == "current", v);
+        } else {
+            return false;
+        }
+        Say(ok ? "input " + w[1] + " set" : "no channel " + w[1] + " on this unit");
+        return true;
+    }
+    if (w[0] == "meter" && w.size() == 2 && ParseNumber(w[1], 12, n) && n >= 1) {
+        std::string text;
+        if (units.Meter(static_cast<int>(n), text)) {
+            Print(stdout, text + "\n");
+        } else {
+            Say(text);
+        }
+        return true;
+    }
+    return false;
+}
+
 void RunCommand(const std::string& line, SimUnits& units) {
     const std::vector<std::string> w = kvr::SplitWords(line);
     if (w.empty()) {
@@ -265,6 +319,8 @@ void RunCommand(const std::string& line, SimUnits& units) {
         PrintStatus(units);
     } else if (c == "help" && w.size() == 1) {
         Print(stderr, kCommands);
+    } else if (RunBenchCommand(w, units)) {
+        return;
     } else {
         Say("not understood: \"" + line + "\" (try help)");
     }

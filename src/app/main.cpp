@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
                 shell.Document().Preferences().enabled = true;
                 shell.Document().Preferences().noDialogAfterUpload = true;
                 QTimer::singleShot(kScreenshotDelayMs, frame,
-                                   [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
+                                   [frame] { frame->OnCommand(kvr::app::kCmdUpload); });
                 delay = kDemoScreenshotDelayMs;
             }
             QTimer::singleShot(delay, frame, [frame, path = cl.screenshot] {
@@ -148,8 +148,7 @@ int main(int argc, char** argv) {
             // and monitors to read.
             shell.Document().Preferences().enabled = true;
             shell.Document().Preferences().noDialogAfterUpload = true;
-            QTimer::singleShot(0, frame,
-                               [frame] { frame->View()->OnCommand(kvr::app::kCmdUpload); });
+            QTimer::singleShot(0, frame, [frame] { frame->OnCommand(kvr::app::kCmdUpload); });
         }
         status = QApplication::exec();
     }

@@ -112,13 +112,14 @@ class InputCalibration : public DeviceSession {
     SaveResult Save();
 
   private:
+    static constexpr size_t kInputFields = static_cast<size_t>(kInputChannels) * 2;
     struct Field {
         std::string text;
         MeasuredValue value;
     };
     Field& F(int channel, bool current) { return fields_[Index(channel, current)]; }
     static size_t Index(int channel, bool current) {
-        return static_cast<size_t>(channel * 2 + (current ? 1 : 0));
+        return static_cast<size_t>(channel) * 2 + (current ? 1 : 0);
     }
     void SetField(int channel, bool current, const MeasuredValue& value);
     MeasuredValue PresetValue(int channel, bool current, int index) const;
@@ -132,16 +133,16 @@ class InputCalibration : public DeviceSession {
     std::string note_;
     int voltagePreset_ = static_cast<int>(InputPreset::Nominal);
     int currentPreset_ = static_cast<int>(InputPreset::Nominal);
-    std::array<Field, kInputChannels * 2> fields_{};
-    std::array<MeasuredValue, kInputChannels * 2> previous_{};
+    std::array<Field, kInputFields> fields_{};
+    std::array<MeasuredValue, kInputFields> previous_{};
     bool previousRead_ = false;
     // The references taken over by "Calibrate &Now", the running sums, and the averages
     // of the last completed run (a failed run leaves those as they were, so "&Save"
     // never applies a partial run).
-    std::array<double, kInputChannels * 2> runReferences_{};
-    std::array<double, kInputChannels * 2> sums_{};
-    std::array<double, kInputChannels * 2> references_{};
-    std::array<double, kInputChannels * 2> averages_{};
+    std::array<double, kInputFields> runReferences_{};
+    std::array<double, kInputFields> sums_{};
+    std::array<double, kInputFields> references_{};
+    std::array<double, kInputFields> averages_{};
     int samples_ = 0;
     SamplingState state_ = SamplingState::Idle;
     bool saveEnabled_ = false;

@@ -169,7 +169,7 @@ bool OutputCalibrationBase::StoreCalibration(const std::array<double, kCalPoints
         if (!out.analog) {
             continue;
         }
-        const size_t lo = static_cast<size_t>(2 * n);
+        const size_t lo = 2 * static_cast<size_t>(n);
         int16_t offset = 0;
         uint16_t span = 0;
         if (!CalculateDacCalibration(x[lo], y[lo], x[lo + 1], y[lo + 1], offset, span)) {

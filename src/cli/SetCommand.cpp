@@ -461,6 +461,7 @@ bool ParseValue(ValueKind kind, const std::string& text, Value& v) {
             return v.number >= 0;
         case ValueKind::OutputRange: {
             std::vector<std::string> names;
+            names.reserve(kRangeCodes);
             for (int code = 0; code < kRangeCodes; ++code) {
                 names.emplace_back(OutputRangeCodeName(code));
             }
@@ -676,7 +677,7 @@ int Set(const Options&, const std::vector<std::string>& args) {
         return UsageError(
             "set", args.empty() ? "no setup file given" : "unexpected argument '" + args[0] + "'");
     }
-    const std::string path = args[0];
+    const std::string& path = args[0];
     const KeyRow* row = nullptr;
     int index = 0;
     if (path.find('=') != std::string::npos &&

@@ -342,7 +342,7 @@ bool AnalogOutputForm::Change(MeasuredEntity e, int sourceChannel) {
     if (e != old) {
         const double nominal =
             doc_.Channel(source_).record.NominalRaw(e, source_ == kThreePhaseChannel);
-        maxWord_ = static_cast<int32_t>(nominal + 0.5);
+        maxWord_ = static_cast<int32_t>(ScaleRound(nominal, 1.0));
         outMinWord_ = 0;
         outMaxWord_ = kFullScaleCounts;
     }

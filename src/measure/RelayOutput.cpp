@@ -177,7 +177,7 @@ bool RelayOutputForm::TakePulse() {
         if (!(counts > 0.0) || counts > kPowerCountsMax) {
             return Fail(RelayField::Power, "The power setting is out of range!");
         }
-        a = static_cast<uint32_t>(counts + 0.5);
+        a = static_cast<uint32_t>(ScaleRound(counts, 1.0));
     }
     uint32_t pulses = 0;
     if (!ReadWholeNumber(pulsesText_, pulses) || pulses < kPulsesMin || pulses > kPulsesMax) {
@@ -213,8 +213,8 @@ bool RelayOutputForm::TakeThreshold() {
     if (std::trunc(reset) < 0.0 || std::trunc(reset) > kResetCountsMax) {
         return Fail(RelayField::Hysteresis, "The hysteresis setting is out of range!");
     }
-    a_ = static_cast<uint32_t>(counts + 0.5);
-    b_ = static_cast<uint32_t>(reset + 0.5);
+    a_ = static_cast<uint32_t>(ScaleRound(counts, 1.0));
+    b_ = static_cast<uint32_t>(ScaleRound(reset, 1.0));
     return true;
 }
 
@@ -261,8 +261,9 @@ bool RelayOutputForm::Change(MeasuredEntity e, int sourceChannel) {
         const MeasuredEntity rate = IsEnergy(e) ? RateEntity(e) : e;
         // The nominal value of the channel in use before the change.
         const double n = SourceRecord().NominalRaw(rate, sourceChannel == kThreePhaseChannel);
-        a_ = static_cast<uint32_t>(n + 0.5);
-        b_ = IsEnergy(e) ? kDefaultPulses : static_cast<uint32_t>(kDefaultReset * n + 0.5);
+        a_ = static_cast<uint32_t>(ScaleRound(n, 1.0));
+        b_ = IsEnergy(e) ? kDefaultPulses
+                         : static_cast<uint32_t>(ScaleRound(kDefaultReset * n, 1.0));
     }
     entity_ = e;
     source_ = sourceChannel;

@@ -10,6 +10,7 @@
 #include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
+#include "measure/MeasuredValue.h"
 #include "modules/ComSetup.h"
 #include "modules/DisplayEditor.h"
 #include "modules/DisplayFile.h"
@@ -277,7 +278,13 @@ int DisplayWrite(const Options& options, const std::vector<std::string>& args) {
     return 0;
 }
 
-std::string Number(double value) {
+// A value as the display form shows it: to 4 significant digits with the unit of the
+// line's entity.
+std::string Number(double value, uint8_t valueCode) {
+    const int entity = DisplayEntity(valueCode);
+    if (entity != 0) {
+        return MeasuredValue(value, EntityFromCode(entity)).FormatSignificant(4);
+    }
     char text[32];
     std::snprintf(text, sizeof text, "%.4g", value);
     return text;
@@ -337,8 +344,9 @@ int DisplayShow(const std::vector<std::string>& args) {
         std::printf("Page %d line %d: %s, %s, %s, units \"%s\", nominal %s, low %s, high %s\n",
                     page, row, value.c_str(), ChannelChoiceText(line.channel).c_str(),
                     DecimalsChoiceText(line.decimals), TerminalText(line.units).c_str(),
-                    Number(line.nominal).c_str(), Number(line.low).c_str(),
-                    Number(line.high).c_str());
+                    Number(line.nominal, line.valueCode).c_str(),
+                    Number(line.low, line.valueCode).c_str(),
+                    Number(line.high, line.valueCode).c_str());
     }
     if (json) {
         const nlohmann::ordered_json doc{{"description", image.description}, {"lines", lines}};

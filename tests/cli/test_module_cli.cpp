@@ -75,7 +75,7 @@ TEST_F(ModuleCli, DisplayWriteReadAndShowKeepTheLines) {
     EXPECT_EQ(lines, 25u) << r.out;  // the description and the 24 lines
     EXPECT_NE(r.out.find(std::string("Page 1 line 1: ") + ValueChoiceText(0)), std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("nominal 230, low 0, high 300"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("nominal 230.0 V, low 0.000 V, high 300.0 V"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Page 8 line 3: "), std::string::npos);
 
     EXPECT_EQ(Kvrctl({"display", "show", sent + ".missing"}).status, 1);

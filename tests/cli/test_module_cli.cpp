@@ -79,6 +79,15 @@ TEST_F(ModuleCli, DisplayWriteReadAndShowKeepTheLines) {
     EXPECT_NE(r.out.find("Page 8 line 3: "), std::string::npos);
 
     EXPECT_EQ(Kvrctl({"display", "show", sent + ".missing"}).status, 1);
+
+    // A line without the module: nothing to synchronise on, so the write fails.
+    test::SimProcess bare({KVR_SIM_EXE, "--baud", "38400"});
+    r = test::Run(
+        {KVRCTL_EXE, "--device", bare.Path(), "--baud", "38400", "display", "write", sent});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("An error occurred while writing the KVR Display Configuration!"),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

@@ -13,8 +13,9 @@
 namespace kvr {
 namespace {
 
-const char* const kCommands[] = {"ports", "upload",  "query", "download", "values",   "monitor",
-                                 "show",  "convert", "diff",  "settings", "password", "address"};
+const char* const kCommands[] = {"ports",    "upload",  "query",   "download", "values",
+                                 "monitor",  "show",    "convert", "diff",     "settings",
+                                 "password", "address", "com",     "display"};
 
 bool Has(const std::string& text, const std::string& what) {
     return text.find(what) != std::string::npos;

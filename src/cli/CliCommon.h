@@ -82,6 +82,7 @@ CommandRows FileCommandRows();
 CommandRows SettingsCommandRows();
 CommandRows UnitCommandRows();
 CommandRows SetCommandRows();
+CommandRows DiagCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

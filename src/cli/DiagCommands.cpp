@@ -256,8 +256,11 @@ int Serial(const Options& options, const std::vector<std::string>& args) {
     }
     CliUser user;
     user.quiet = true;
-    // Setting the serial number is what was asked for; every other question of the
-    // download stays unanswered, which stops it.
+    // The records were read from this unit just before, so the download's "different
+    // unit" question comes only from the new serial number, as does the one about
+    // overwriting it: both are what was asked for. Any other question stays unanswered,
+    // which stops the download.
+    user.answers[kDifferentUnitText] = MsgAnswer::Yes;
     user.answers[kOverwriteSerialText] = MsgAnswer::Yes;
     if (!CheckPassword()) {
         user.password = ReadPassword("Configuration password: ");

@@ -10,10 +10,12 @@
 
 #include "base/Seams.h"
 #include "calibration/Diagnostics.h"
+#include "calibration/InputCalibration.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Password.h"
 #include "document/QRLDoc.h"
+#include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/UnitAddressing.h"
 
@@ -297,6 +299,126 @@ int Serial(const Options& options, const std::vector<std::string>& args) {
     return ok ? 0 : Fail("the serial number was not written to every board");
 }
 
+// The seam of the calibration: with --yes the deviation questions are answered Yes, else
+// they stay unanswered (No, and the command stops there).
+class CalibrationUser final : public IUserSeam {
+  public:
+    CalibrationUser(CliUser& inner, bool yes) : inner_(inner), yes_(yes) {}
+    MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                         MsgButtons buttons) override {
+        if (yes_ && buttons == MsgButtons::YesNo) {
+            return MsgAnswer::Yes;
+        }
+        return inner_.MessageBox(text, title, icon, buttons);
+    }
+    void Beep(unsigned f, unsigned ms) override { inner_.Beep(f, ms); }
+    void BusyBegin(const std::string& text) override { inner_.BusyBegin(text); }
+    void BusyEnd() override { inner_.BusyEnd(); }
+    bool AskPassword(PasswordPrompt prompt, std::string& password,
+                     std::string& confirmation) override {
+        return inner_.AskPassword(prompt, password, confirmation);
+    }
+
+  private:
+    CliUser& inner_;
+    bool yes_;
+};
+
+int Calibrate(const Options& options, const std::vector<std::string>& args) {
+    if (args.empty() || args[0] != "inputs") {
+        return UsageError("calibrate", "the action 'inputs' is needed");
+    }
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    int kvr100Address = 0;
+    std::string error;
+    if (!TakeKvr100Address(rest, kvr100Address, error)) {
+        return UsageError("calibrate", error);
+    }
+    std::string channel, voltage, current, output;
+    bool yes = false;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const std::string& a = rest[i];
+        const bool hasValue = i + 1 < rest.size();
+        if (a == "--channel" && hasValue) {
+            channel = rest[++i];
+        } else if (a == "--voltage" && hasValue) {
+            voltage = rest[++i];
+        } else if (a == "--current" && hasValue) {
+            current = rest[++i];
+        } else if (a == "-o" && hasValue) {
+            output = rest[++i];
+        } else if (a == "--yes") {
+            yes = true;
+        } else {
+            return UsageError("calibrate", "unexpected argument '" + a + "'");
+        }
+    }
+    if (channel != "1" && channel != "2" && channel != "3" && channel != "all") {
+        return UsageError("calibrate", "--channel needs 1, 2, 3 or all");
+    }
+    if (voltage.empty() || current.empty()) {
+        return UsageError("calibrate", "--voltage REF and --current REF are needed");
+    }
+    CliUser user;
+    user.quiet = true;
+    CalibrationUser seamUser(user, yes);
+    ScopedSeams seam(Seams{.user = &seamUser});
+    CQRLDoc doc;
+    ScopedActiveDocument active(doc);
+    {
+        DeviceSession reading(doc);
+        if (!ReadUnit(options, doc, reading, kvr100Address)) {
+            return kExitFailed;
+        }
+    }
+    int first = 0;
+    int last = 0;
+    InputCalibration::AllInputsRange(doc, first, last);
+    if (channel != "all") {
+        const int c = channel[0] - '1';
+        if (c > last) {
+            return Fail("the unit has no channel " + channel);
+        }
+        first = last = c;
+    }
+    InputCalibration cal(doc, first, last);
+    if (!cal.Open()) {
+        return Fail("the unit is busy");
+    }
+    for (int c = first; c <= last; ++c) {
+        cal.SetReferenceText(c, false, voltage);
+        cal.SetReferenceText(c, true, current);
+    }
+    const bool ran = cal.Run([](int n) {
+        ShowProgress("Sampling input values: " + std::to_string(n) + " of " +
+                     std::to_string(InputCalibration::ProgressMax()));
+    });
+    ClearProgress();
+    if (!ran) {
+        return Fail("the calibration did not complete");
+    }
+    for (int c = first; c <= last; ++c) {
+        std::printf("Channel %d: average %g V, %g A\n", c + 1, cal.Average(c, false),
+                    cal.Average(c, true));
+    }
+    const SaveResult saved = cal.Save();
+    if (saved == SaveResult::Declined) {
+        Fail("stopped at a deviation above 30 % (answer with --yes)");
+        return kExitQuestion;
+    }
+    if (saved != SaveResult::Applied) {
+        return Fail("nothing applied");
+    }
+    if (!output.empty()) {
+        if (!SaveDocumentFile(doc, output, false)) {
+            return Fail("cannot write " + output);
+        }
+        std::printf("Saved %s (download it with --overwrite-calibration yes)\n",
+                    TerminalText(output).c_str());
+    }
+    return 0;
+}
+
 }  // namespace
 
 CommandRows DiagCommandRows() {
@@ -327,6 +449,17 @@ CommandRows DiagCommandRows() {
          "every board and downloads each, with the password check and read-back of\n"
          "'kvrctl download'. The password is asked for (or taken from KVR_PASSWORD) when\n"
          "needed; a board that fails is named and the next is tried ('--all').\n"},
+        {"calibrate", 150, Calibrate, "calibrate the inputs against reference values",
+         "usage: kvrctl [PORT OPTIONS] calibrate inputs --channel 1|2|3|all --voltage REF\n"
+         "                                    --current REF [-o FILE.kvr] [--yes]\n"
+         "\n"
+         "The 3-phase Input Calibration: reads the unit, takes 30 samples of the channel(s)\n"
+         "(progress on standard error), and multiplies the voltage and current gains by\n"
+         "reference / measured average.\n"
+         "  --voltage REF, --current REF   the references applied (\"230 V\", \"5 A\")\n"
+         "  --yes                a deviation above 30 % is applied anyway (else status 3)\n"
+         "  -o FILE.kvr          save the calibrated setup, ready for 'kvrctl download\n"
+         "                       FILE.kvr --overwrite-calibration yes'\n"},
     };
     return kRows;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "base/Registry.h"
@@ -20,9 +22,9 @@ class DiagCli : public ::testing::Test {
             kRegOk);
         ASSERT_FALSE(sim.Path().empty());
     }
-    test::RunResult Kvrctl(std::vector<std::string> args) {
+    test::RunResult Kvrctl(std::vector<std::string> args, unsigned timeoutMs = 30000) {
         args.insert(args.begin(), {KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400"});
-        return test::Run(args);
+        return test::Run(args, timeoutMs);
     }
     // Whether the simulator's status line of the board at `address` holds `text` within
     // 2 s (a command sent without an answer may still be on its way when kvrctl ends).
@@ -109,6 +111,25 @@ TEST_F(DiagCli, SerialSetWritesOneBoardOrEvery) {
     for (int address : {0, 1, 2}) {
         EXPECT_TRUE(Holds(address, "serial 900 "));
     }
+}
+
+TEST_F(DiagCli, CalibrateInputsAppliesTheReferencesAndSavesTheSetup) {
+    // Channel 1 sees 100 V and 4 A; the references are 5 % higher, within the 30 % that
+    // would ask.
+    sim.Command("input 1 voltage 100");
+    sim.Command("input 1 current 4");
+    const std::string file = dir.File("cal.kvr");
+    const test::RunResult r = Kvrctl({"calibrate", "inputs", "--channel", "1", "--voltage", "105 V",
+                                      "--current", "4.2 A", "-o", file},
+                                     60000);
+    ASSERT_EQ(r.status, 0) << r.err;
+    double volts = 0;
+    double amps = 0;
+    ASSERT_EQ(std::sscanf(r.out.c_str(), "Channel 1: average %lf V, %lf A", &volts, &amps), 2)
+        << r.out;
+    EXPECT_NEAR(volts, 100.0, 0.5);
+    EXPECT_NEAR(amps, 4.0, 0.05);
+    EXPECT_TRUE(std::filesystem::exists(file));
 }
 
 }  // namespace

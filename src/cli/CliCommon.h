@@ -83,6 +83,7 @@ CommandRows SettingsCommandRows();
 CommandRows UnitCommandRows();
 CommandRows SetCommandRows();
 CommandRows ModuleCommandRows();
+CommandRows DiagCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

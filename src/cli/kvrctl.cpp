@@ -42,9 +42,9 @@ const char kExitStatus[] =
 // The rows of every file of commands, gathered in the order of their places in the list.
 // A new file of commands adds its line here.
 constexpr CommandRows (*const kCommandFiles[])() = {
-    PortCommandRows,    DeviceCommandRows, TransferCommandRows,
-    MonitorCommandRows, FileCommandRows,   SettingsCommandRows,
-    UnitCommandRows,    SetCommandRows,    ModuleCommandRows,
+    PortCommandRows,   DeviceCommandRows,   TransferCommandRows, MonitorCommandRows,
+    FileCommandRows,   SettingsCommandRows, UnitCommandRows,     SetCommandRows,
+    ModuleCommandRows, DiagCommandRows,
 };
 
 const std::vector<CommandRow>& Commands() {

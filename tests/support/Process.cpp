@@ -140,6 +140,29 @@ void SimProcess::Command(const std::string& line) {
     }
 }
 
+std::string SimProcess::Ask(const std::string& line, const std::string& last) {
+    Command(line);
+    std::string text;
+    const int64_t deadline = NowMs() + 5000;
+    pollfd p{stdoutFd_, POLLIN, 0};
+    auto done = [&] {
+        const size_t at = text.rfind("\n" + last);
+        const size_t from = text.compare(0, last.size(), last) == 0 ? 0 : at;
+        return from != std::string::npos && text.find('\n', from + 1) != std::string::npos;
+    };
+    while (stdoutFd_ >= 0 && NowMs() < deadline && !done()) {
+        if (poll(&p, 1, 100) > 0) {
+            char c[1024];
+            const ssize_t n = read(stdoutFd_, c, sizeof c);
+            if (n <= 0) {
+                break;
+            }
+            text.append(c, static_cast<size_t>(n));
+        }
+    }
+    return text;
+}
+
 int SimProcess::Stop() {
     if (pid_ <= 0) {
         return -1;

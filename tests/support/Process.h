@@ -29,6 +29,9 @@ class SimProcess {
     const std::string& Path() const { return path_; }
     // Sends a command line to the simulator's standard input.
     void Command(const std::string& line);
+    // Sends a command line and gives what the simulator printed until a line starting with
+    // `last` ended (at most 5 s).
+    std::string Ask(const std::string& line, const std::string& last);
     // SIGTERM and wait; gives the exit status.
     int Stop();
 

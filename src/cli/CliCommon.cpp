@@ -125,6 +125,15 @@ void ClearProgress() {
     }
 }
 
+bool ParseBoardNumber(const std::string& text, int& board, std::string& error) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '3') {
+        error = "--board needs a board number from 0 to 3 (3 is the main board)";
+        return false;
+    }
+    board = text[0] - '0';
+    return true;
+}
+
 bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string& error) {
     address = -1;
     for (size_t i = 0; i < args.size(); ++i) {

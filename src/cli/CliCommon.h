@@ -54,6 +54,8 @@ void ClearProgress();
 // Takes "--kvr100-address 0|1|2" out of args. address: the one given, else the one stored
 // by 'kvrctl address', else 0. False (with the reason) on a wrong value.
 bool TakeKvr100Address(std::vector<std::string>& args, int& address, std::string& error);
+// The value of --board: 0 to 2 the measuring channels, 3 the main board.
+bool ParseBoardNumber(const std::string& text, int& board, std::string& error);
 // The address stored by 'kvrctl address N' (0 when none is stored).
 int StoredKvr100Address();
 bool StoreKvr100Address(int address);

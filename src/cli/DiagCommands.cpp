@@ -39,12 +39,9 @@ bool ParseDiagArgs(std::vector<std::string> args, bool allowOutput, bool allowAl
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--board" && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            if (v.size() != 1 || v[0] < '0' || v[0] > '3') {
-                error = "--board needs a board number from 0 to 3 (3 is the main board)";
+            if (!ParseBoardNumber(args[++i], out.board, error)) {
                 return false;
             }
-            out.board = v[0] - '0';
         } else if (allowOutput && a == "--output" && i + 1 < args.size()) {
             const std::string& v = args[++i];
             if (v.size() != 1 || v[0] < '1' || v[0] > '4') {

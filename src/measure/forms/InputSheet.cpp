@@ -81,41 +81,41 @@ CInputPage::CInputPage(ChannelInputPage& page, QWidget* parent) : QWidget(parent
 }
 
 void CInputPage::Build() {
-    const auto make = [this](const ControlSpec& spec) -> QWidget* {
+    const auto make = [this](const ControlSpec& control) -> QWidget* {
         QWidget* w = nullptr;
-        switch (KindOf(spec.field)) {
+        switch (KindOf(control.field)) {
             case FieldKind::Edit:
                 w = new QLineEdit(this);
                 break;
             case FieldKind::List:
             case FieldKind::EditableList: {
                 auto* box = new QComboBox(this);
-                box->setEditable(KindOf(spec.field) == FieldKind::EditableList);
+                box->setEditable(KindOf(control.field) == FieldKind::EditableList);
                 box->setInsertPolicy(QComboBox::NoInsert);
                 box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
                 w = box;
                 break;
             }
             case FieldKind::Check:
-                w = new QCheckBox(Q(spec.label), this);
+                w = new QCheckBox(Q(control.label), this);
                 break;
             case FieldKind::Button:
-                w = new QPushButton(Q(spec.label), this);
+                w = new QPushButton(Q(control.label), this);
                 break;
         }
-        w->setToolTip(Q(spec.tip));
-        w->setObjectName(QStringLiteral("field%1").arg(static_cast<int>(spec.field)));
-        controls_[static_cast<size_t>(spec.field)] = w;
-        Connect(spec.field);
+        w->setToolTip(Q(control.tip));
+        w->setObjectName(QStringLiteral("field%1").arg(static_cast<int>(control.field)));
+        controls_[static_cast<size_t>(control.field)] = w;
+        Connect(control.field);
         return w;
     };
     // A row of a form layout: a labelled control, or a check box on its own.
-    const auto addRow = [&make](QFormLayout* form, const ControlSpec& spec) {
-        QWidget* w = make(spec);
-        if (KindOf(spec.field) == FieldKind::Check) {
+    const auto addRow = [&make](QFormLayout* form, const ControlSpec& control) {
+        QWidget* w = make(control);
+        if (KindOf(control.field) == FieldKind::Check) {
             form->addRow(w);
         } else {
-            form->addRow(Q(spec.label), w);
+            form->addRow(Q(control.label), w);
         }
     };
 
@@ -147,10 +147,10 @@ void CInputPage::Build() {
 
     auto* bottom = new QFormLayout;
     addRow(bottom, kBalancedRow);
-    for (const ControlSpec& spec : kNumberRows) {
-        addRow(bottom, spec);
+    for (const ControlSpec& control : kNumberRows) {
+        addRow(bottom, control);
         // Room for the longest number the field takes, in the font's own measure.
-        auto* edit = static_cast<QLineEdit*>(Control(spec.field));
+        auto* edit = static_cast<QLineEdit*>(Control(control.field));
         edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.000")) *
                               2);
     }

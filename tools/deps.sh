@@ -3,7 +3,8 @@
 set -euo pipefail
 PACKAGES=(g++ cmake ninja-build libgtest-dev libgmock-dev nlohmann-json3-dev qt6-base-dev
           fonts-dejavu-core xvfb xauth desktop-file-utils shared-mime-info libglib2.0-bin
-          clang-14 libclang-rt-14-dev clang-format clang-tidy-14)
+          clang-14 libclang-rt-14-dev clang-format clang-tidy-14
+          qt6-charts-dev libreoffice-writer-nogui poppler-utils)
 missing=()
 for p in "${PACKAGES[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -8,10 +8,10 @@
 #include "app/ShellRules.h"
 #include "document/Identify.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/forms/UnitAddressForms.h"
+#include "link/PortSetup.h"
 #include "modules/QueryDevice.h"
 
 namespace kvr::app {

@@ -9,9 +9,9 @@
 #include "app/QRLView.h"
 #include "app/SplashWindow.h"
 #include "document/Branding.h"
-#include "document/PortSetup.h"
 #include "document/forms/PortSettingsForm.h"
 #include "document/forms/TemplateFileDialog.h"
+#include "link/PortSetup.h"
 
 #ifndef KVR_VERSION
 #define KVR_VERSION "(unreleased)"

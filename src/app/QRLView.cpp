@@ -11,8 +11,8 @@
 #include "base/UserSeam.h"
 #include "document/Branding.h"
 #include "document/MonitorStore.h"
-#include "document/PortSetup.h"
 #include "document/SetupFile.h"
+#include "link/PortSetup.h"
 #include "monitor/forms/MonitorDisplay.h"
 
 namespace kvr::app {
@@ -59,8 +59,10 @@ void CQRLView::OnInitialUpdate() {
     doc_.Brand() = LoadBranding();
     frame_.SetTitlePart(doc_.Brand().systemName);
     LayoutMonitors(0);
-    reader_ = std::make_unique<ReadingThread>(doc_, shared_);
-    reader_->Start(MonitorReadIntervalMs());
+    if (backgroundReading_) {
+        reader_ = std::make_unique<ReadingThread>(doc_, shared_);
+        reader_->Start(MonitorReadIntervalMs());
+    }
     timer_.start();
     SetContactState(false);
     // The secondaries pane says from the start which values are shown.

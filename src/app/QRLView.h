@@ -64,6 +64,9 @@ class CQRLView final : public QWidget, public MonitorCommandHost, public Measure
     bool Started() const { return started_; }
     // A run that must leave the stored settings alone (a screenshot, a demonstration).
     void SetSaveSettingsOnExit(bool save) { saveSettingsOnExit_ = save; }
+    // Before the first show: whether the monitors' reading thread starts with the view
+    // (tests that drive every wait on a virtual clock keep it off and read nothing).
+    void SetBackgroundReading(bool on) { backgroundReading_ = on; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -86,6 +89,7 @@ class CQRLView final : public QWidget, public MonitorCommandHost, public Measure
     QTimer timer_;
     bool started_ = false;
     bool saveSettingsOnExit_ = true;
+    bool backgroundReading_ = true;
 };
 
 }  // namespace kvr::app

@@ -1,6 +1,6 @@
 // Typed access to every stored setting of the program, with the fallback each caller uses
 // when a value is missing, and to the tuning values of "QRL.ini". The port settings have
-// their own load and save in document/PortSetup.h; the password in document/Password.h.
+// their own load and save in link/PortSetup.h; the password in document/Password.h.
 #pragma once
 
 #include <array>

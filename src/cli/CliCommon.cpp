@@ -6,8 +6,8 @@
 
 #include "base/Registry.h"
 #include "document/Kvr100Address.h"
-#include "document/PortSetup.h"
 #include "document/SetupJson.h"
+#include "link/PortSetup.h"
 
 namespace kvr::cli {
 

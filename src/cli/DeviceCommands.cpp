@@ -14,15 +14,15 @@
 #include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
-#include "document/PortSetup.h"
 #include "document/QRLDoc.h"
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/UnitAddressing.h"
 #include "link/ChannelLink.h"
 #include "link/EntityScale.h"
-#include "link/RecordText.h"
+#include "link/PortSetup.h"
 #include "measure/MeasuredValue.h"
+#include "measure/RecordText.h"
 
 namespace kvr::cli {
 

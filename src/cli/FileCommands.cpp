@@ -13,8 +13,8 @@
 #include "document/SetupFile.h"
 #include "document/SetupJson.h"
 #include "link/ChannelLink.h"
-#include "link/RecordText.h"
 #include "measure/EntityChannel.h"
+#include "measure/RecordText.h"
 
 namespace kvr::cli {
 
@@ -88,6 +88,8 @@ std::string LabelOf(const SetupImage& image, int entity, int channel) {
     ApplySetup(doc, image);
     return MonitorLabel(doc, entity, channel);
 }
+
+const SetupJsonTexts kJsonTexts{LabelOf, DescribeRecord};
 
 std::string MonitorText(const CQRLDoc& doc, int i) {
     const int e = doc.Monitors().entities[static_cast<size_t>(i)];
@@ -390,7 +392,7 @@ int Show(const Options&, const std::vector<std::string>& args) {
     }
     NoteShortFile(path, file.info);
     if (json) {
-        std::fputs(TerminalJson(SetupToJson(file.image, LabelOf)).c_str(), stdout);
+        std::fputs(TerminalJson(SetupToJson(file.image, kJsonTexts)).c_str(), stdout);
         return 0;
     }
     return ShowText(path, file);
@@ -427,7 +429,7 @@ int Convert(const Options&, const std::vector<std::string>& args) {
         SetupImage image;
         std::vector<std::string> notes;
         if (!SetupFromJson(std::string(bytes.begin(), bytes.end()), image, error, &notes,
-                           LabelOf)) {
+                           kJsonTexts)) {
             return Fail(in + ": " + error);
         }
         for (const std::string& note : notes) {
@@ -465,7 +467,7 @@ int Convert(const Options&, const std::vector<std::string>& args) {
                          static_cast<unsigned>(file.image.records[b].GetSignature()));
         }
     }
-    const std::string json = SetupToJson(file.image, LabelOf);
+    const std::string json = SetupToJson(file.image, kJsonTexts);
     const std::string text = out == "-" ? TerminalJson(json) : json;
     return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : 1;
 }

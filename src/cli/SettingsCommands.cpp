@@ -17,7 +17,7 @@
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 
 namespace kvr::cli {
 

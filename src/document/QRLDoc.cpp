@@ -6,7 +6,7 @@
 #include "base/Clock.h"
 #include "base/UserSeam.h"
 #include "document/Kvr100Address.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 
 namespace kvr {
 

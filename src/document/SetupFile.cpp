@@ -12,8 +12,8 @@
 
 #include "base/Bytes.h"
 #include "base/UserSeam.h"
-#include "document/PortSetup.h"
 #include "document/SetupJson.h"
+#include "link/PortSetup.h"
 
 namespace kvr {
 

@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "link/EntityScale.h"
-#include "link/RecordText.h"
 
 namespace kvr {
 
@@ -137,9 +136,9 @@ Json Settings(const ParameterRecord& r) {
     return s;
 }
 
-Json Decoded(const ParameterRecord& r) {
+Json Decoded(const ParameterRecord& r, const RecordDescriber& describe) {
     Json d = Json::object();
-    for (const auto& [name, value] : DescribeRecord(r)) {
+    for (const auto& [name, value] : describe(r)) {
         d[name] = DisplayText(value);
     }
     return d;
@@ -453,7 +452,7 @@ void ReadMonitors(const Json& root, SetupImage& image) {
 }
 
 void ReadBoards(const Json& root, SetupImage& image, SetupImage& rawImage,
-                std::vector<std::string>& notes) {
+                const RecordDescriber& describe, std::vector<std::string>& notes) {
     image.channelCount = static_cast<uint16_t>(
         Integer(Member(root, "channelCount", ""), 0, kSetupMaxChannels, "channelCount"));
     rawImage.channelCount = image.channelCount;
@@ -494,11 +493,11 @@ void ReadBoards(const Json& root, SetupImage& image, SetupImage& rawImage,
             ApplySettings(*s, record, p + ".settings", notes);
         }
         auto d = b.find("decoded");
-        if (d == b.end() || !d->is_object()) {
+        if (d == b.end() || !d->is_object() || !describe) {
             continue;
         }
-        const Json before = Decoded(rawImage.records[i]);
-        const Json after = Decoded(record);
+        const Json before = Decoded(rawImage.records[i], describe);
+        const Json after = Decoded(record, describe);
         for (auto it = d->begin(); it != d->end(); ++it) {
             if (!before.contains(it.key()) ||
                 (*it != before.at(it.key()) && *it != after.at(it.key()))) {
@@ -531,7 +530,7 @@ void NoteEditedLabels(const Json& root, const SetupImage& image, const SetupImag
 }
 
 void ReadDocument(const Json& root, SetupImage& image, std::vector<std::string>& notes,
-                  const MonitorLabeler& labeler) {
+                  const SetupJsonTexts& texts) {
     if (!root.is_object()) {
         throw Refusal("(document)", "expected a JSON object");
     }
@@ -561,13 +560,14 @@ void ReadDocument(const Json& root, SetupImage& image, std::vector<std::string>&
     }
     ReadMonitors(root, image);
     SetupImage rawImage = image;
-    ReadBoards(root, image, rawImage, notes);
-    NoteEditedLabels(root, image, rawImage, labeler, notes);
+    ReadBoards(root, image, rawImage, texts.describe, notes);
+    NoteEditedLabels(root, image, rawImage, texts.label, notes);
 }
 
 }  // namespace
 
-std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler) {
+std::string SetupToJson(const SetupImage& image, const SetupJsonTexts& texts) {
+    const MonitorLabeler& labeler = texts.label;
     Json root;
     root["format"] = kSetupJsonFormat;
     root["schemaVersion"] = kSetupJsonSchema;
@@ -601,7 +601,9 @@ std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler) 
         b["index"] = i;
         b["raw"] = ToHex(r.Data(), ParameterRecord::kSize);
         b["settings"] = Settings(r);
-        b["decoded"] = Decoded(r);
+        if (texts.describe) {
+            b["decoded"] = Decoded(r, texts.describe);
+        }
         boards.push_back(std::move(b));
     }
     root["boards"] = std::move(boards);
@@ -609,7 +611,7 @@ std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler) 
 }
 
 bool SetupFromJson(const std::string& text, SetupImage& image, std::string& error,
-                   std::vector<std::string>* notes, const MonitorLabeler& labeler) {
+                   std::vector<std::string>* notes, const SetupJsonTexts& texts) {
     // The parser keeps its own stack, but copying, comparing and freeing a document
     // recurse: a deep one must never reach them.
     if (JsonNestingDepth(text, kMaxJsonDepth) > kMaxJsonDepth) {
@@ -641,7 +643,7 @@ bool SetupFromJson(const std::string& text, SetupImage& image, std::string& erro
     SetupImage parsed;
     std::vector<std::string> found;
     try {
-        ReadDocument(root, parsed, found, labeler);
+        ReadDocument(root, parsed, found, texts);
     } catch (const Refusal& r) {
         error = r.what();
         return false;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Text.h"  // ToHex, FromHex
@@ -32,9 +33,20 @@ inline constexpr const char* kSetupJsonFormat = "kvr-setup";
 // only; the document layer cannot make it itself).
 using MonitorLabeler = std::function<std::string(const SetupImage& image, int entity, int channel)>;
 
+// Every field of a record by name with its value in engineering units, for a board's
+// "decoded" (information only; the measure layer makes it).
+using RecordDescriber =
+    std::function<std::vector<std::pair<std::string, std::string>>(const ParameterRecord& record)>;
+
+// The texts the document layer leaves to the layers above it. Without a labeler the
+// monitors carry no label; without a describer the boards carry no "decoded".
+struct SetupJsonTexts {
+    MonitorLabeler label{};
+    RecordDescriber describe{};
+};
+
 // The JSON text of a setup (two-space indent, keys in a fixed order, a final newline).
-// Without a labeler the monitors carry no label.
-std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler = {});
+std::string SetupToJson(const SetupImage& image, const SetupJsonTexts& texts = {});
 
 // Rebuilds a setup from JSON text. On refusal gives false and error names the field,
 // e.g. "boards[2].raw: expected 230 hex digits"; no input makes it throw or recurse
@@ -42,7 +54,7 @@ std::string SetupToJson(const SetupImage& image, const MonitorLabeler& labeler =
 // Notes tell of informative entries that were edited and therefore ignored, and of edited
 // values the record stores rounded (a VT primary of 180 V is stored as 200 V).
 bool SetupFromJson(const std::string& text, SetupImage& image, std::string& error,
-                   std::vector<std::string>* notes = nullptr, const MonitorLabeler& labeler = {});
+                   std::vector<std::string>* notes = nullptr, const SetupJsonTexts& texts = {});
 
 // The deepest nesting of arrays and objects in a JSON text, counted outside strings
 // without parsing; the count stops once it passes stopAt.

@@ -10,7 +10,7 @@
 #include "document/Identify.h"
 #include "document/MonitorStore.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 
 namespace kvr {
 

@@ -1,4 +1,4 @@
-// The measured entities' table: names, units, raw scales of the values reply and the
+// The measured entities' table: raw scales of the values reply and the
 // output scale points, the groups that decide which transformer ratio applies, and where
 // each sits in the values reply.
 #pragma once
@@ -51,13 +51,10 @@ struct ValuesSlot {
 // What an output's nominal full scale is made of (the output pages' default).
 enum class NominalBase { None, VtSecondary, CtSecondary, Power, Unity, Frequency };
 
-// One row of the entity table: every text and number the program keeps for an entity
-// code. The one copy of these; the measure layer builds its entity functions on it.
+// One row of the entity table: every number the line and the records need for an entity
+// code. The one copy of these; the user-facing texts are the measure layer's
+// (measure/MeasuredEntity.h), which builds its entity functions on this table.
 struct EntityInfo {
-    const char* longName;       // labels and messages
-    const char* shortName;      // output-port descriptions
-    const char* unit;           // "" for Power Factor
-    const char* choiceLabel;    // the chooser's text; "" for code 0, which has no choice
     MeasuredEntity rateEntity;  // the power an energy integrates; V, A and Hz themselves; else None
     double scale;               // raw units per engineering unit
     RatioGroup ratio;
@@ -75,10 +72,6 @@ const EntityInfo* FindEntity(MeasuredEntity entity);
 // 32767, Frequency 100, energies 10, 1-cycle current 1000, demand power 10; entity 0 and
 // codes outside 0 to 14 give 1.
 double EntityScale(MeasuredEntity entity);
-
-// Long name and unit symbol of an entity code ("?" and "??" outside 0 to 14).
-const char* EntityLongName(MeasuredEntity entity);
-const char* EntityUnit(MeasuredEntity entity);
 
 RatioGroup EntityRatioGroup(MeasuredEntity entity);
 

@@ -3,18 +3,61 @@
 namespace kvr {
 
 namespace {
+// The texts of each entity code, in code order: long name (labels and messages), short
+// name (output-port descriptions), unit symbol ("" for Power Factor) and the chooser's
+// label ("" for code 0, which has no choice).
+struct EntityTexts {
+    const char* longName;
+    const char* shortName;
+    const char* unit;
+    const char* choiceLabel;
+};
+
+constexpr EntityTexts kEntityTexts[kEntityMax + 1] = {
+    {"?", "NoEntity", "??", ""},
+    {"Voltage", "Voltage", "V", "Voltage (V)"},
+    {"Current", "Current", "A", "Current (A)"},
+    {"Active Power", "Active Power", "W", "Active Power (W)"},
+    {"Apparent Power", "Apparent Power", "VA", "Apparent Power (VA)"},
+    {"Reactive Power", "Reactive Power", "VAr", "Reactive Power (VAr)"},
+    {"Power Factor", "Power Factor", "", "Power Factor"},
+    {"Frequency", "Frequency", "Hz", "Frequency (Hz)"},
+    {"Active Energy Import", "Active Energy", "Wh", "Active Energy (Wh)"},
+    {"Apparent Energy", "Apparent Energy", "VAh", "Apparent Energy (VAh)"},
+    {"Reactive Energy Lag", "Reactive Energy", "VArh", "Reactive Energy (VArh)"},
+    {"Active Energy Export", "Active Energy", "Wh", "Active Energy (Wh) (Export)"},
+    {"Reactive Energy Lead", "Reactive Energy", "VArh", "Reactive Energy (VArh) (Lead)"},
+    {"1-Cycle Current Maximum", "1 Cycle Current Max.", "A", "1-Cycle Current Maximum (A)"},
+    {"Active Demand Power", "<invalid>", "W", "Active Demand Power"},
+};
+
+const EntityTexts* FindTexts(MeasuredEntity e) {
+    const int code = EntityCode(e);
+    return code >= 0 && code <= kEntityMax ? &kEntityTexts[code] : nullptr;
+}
+
 const char* const kPhaseNames[8] = {
     kPhaseNotAvailable, "Independent", "A", "B", "C", "A - B", "B - C", "C - A"};
 }  // namespace
 
+const char* EntityLongName(MeasuredEntity e) {
+    const EntityTexts* texts = FindTexts(e);
+    return texts ? texts->longName : "?";
+}
+
+const char* EntityUnit(MeasuredEntity e) {
+    const EntityTexts* texts = FindTexts(e);
+    return texts ? texts->unit : "??";
+}
+
 const char* EntityShortName(MeasuredEntity e) {
-    const EntityInfo* info = FindEntity(e);
-    return info ? info->shortName : "";
+    const EntityTexts* texts = FindTexts(e);
+    return texts ? texts->shortName : "";
 }
 
 const char* EntityChoiceLabel(MeasuredEntity e) {
-    const EntityInfo* info = FindEntity(e);
-    return info ? info->choiceLabel : "";
+    const EntityTexts* texts = FindTexts(e);
+    return texts ? texts->choiceLabel : "";
 }
 
 MeasuredEntity RateEntity(MeasuredEntity e) {

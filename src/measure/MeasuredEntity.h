@@ -11,8 +11,8 @@
 
 namespace kvr {
 
-// MeasuredEntity itself and its table are link/EntityScale.h's (the values reply needs
-// them); these are the short names the measure layer uses.
+// MeasuredEntity itself and its table of numbers are link/EntityScale.h's (the values
+// reply needs them); these are the short names the measure layer uses.
 namespace entity {
 inline constexpr MeasuredEntity kNone = MeasuredEntity::None;
 inline constexpr MeasuredEntity kVoltage = MeasuredEntity::Voltage;
@@ -44,8 +44,10 @@ constexpr bool IsMeasured(MeasuredEntity e) {
     return e >= entity::kVoltage && e <= entity::kLast;
 }
 
-// Texts of an entity code (EntityLongName and EntityUnit come from link/EntityScale.h):
-// "??" as unit, "?" as long name and "" as short name or choice label outside 0 to 14.
+// Texts of an entity code: "?" as long name, "??" as unit and "" as short name or choice
+// label outside 0 to 14.
+const char* EntityLongName(MeasuredEntity e);
+const char* EntityUnit(MeasuredEntity e);
 const char* EntityShortName(MeasuredEntity e);
 const char* EntityChoiceLabel(MeasuredEntity e);
 

@@ -15,7 +15,7 @@
 #include "base/Registry.h"
 #include "base/Seams.h"
 #include "base/Settings.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 

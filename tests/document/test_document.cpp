@@ -6,12 +6,12 @@
 #include <thread>
 
 #include "base/Seams.h"
-#include "document/PortSetup.h"
 #include "document/QRLDoc.h"
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/UnitAddressing.h"
 #include "link/PortMap.h"
+#include "link/PortSetup.h"
 #include "support/RecordingLine.h"
 #include "support/SimDocument.h"
 

@@ -16,8 +16,8 @@
 
 #include "base/Bytes.h"
 #include "base/Seams.h"
-#include "document/PortSetup.h"
 #include "document/SetupFile.h"
+#include "link/PortSetup.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "document/SetupJson.h"
+#include "measure/RecordText.h"
 
 namespace kvr {
 namespace {
@@ -69,7 +70,10 @@ TEST(SetupJson, RoundTripsAreByteIdentical) {
 }
 
 TEST(SetupJson, DocumentsTheBoardsInReadableFields) {
-    const Json j = Json::parse(SetupToJson(Awkward(10103, "d", 1)));
+    // The measure layer's describer fills "decoded"; without one there is none.
+    const SetupImage image = Awkward(10103, "d", 1);
+    EXPECT_FALSE(Json::parse(SetupToJson(image))["boards"][0].contains("decoded"));
+    const Json j = Json::parse(SetupToJson(image, SetupJsonTexts{.describe = DescribeRecord}));
     EXPECT_EQ(j["format"], "kvr-setup");
     EXPECT_EQ(j["schemaVersion"], 1);
     const Json& board = j["boards"][0];
@@ -281,14 +285,18 @@ TEST(SetupJson, InformativeEditsAreToldAndIgnored) {
     const MonitorLabeler labeler = [](const SetupImage& i, int e, int c) {
         return i.records[0].GetName() + "/" + std::to_string(e) + "/" + std::to_string(c);
     };
-    Json j = Json::parse(SetupToJson(image, labeler));
+    const RecordDescriber describe = [](const ParameterRecord& r) {
+        return std::vector<std::pair<std::string, std::string>>{{"Name", r.GetName()}};
+    };
+    const SetupJsonTexts texts{labeler, describe};
+    Json j = Json::parse(SetupToJson(image, texts));
     EXPECT_EQ(j["monitors"][0]["label"], "Feeder 0/1/0");
     j["boards"][0]["decoded"]["Name"] = "Edited here";
     j["monitors"][1]["label"] = "My label";
     j["boards"][0]["settings"]["name"] = "Renamed";  // a real edit changes the labels too
     SetupImage back;
     std::string error;
-    ASSERT_TRUE(SetupFromJson(j.dump(), back, error, &notes, labeler)) << error;
+    ASSERT_TRUE(SetupFromJson(j.dump(), back, error, &notes, texts)) << error;
     EXPECT_EQ(back.records[0].GetName(), "Renamed");
     ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].rfind("boards[0].decoded.Name: information only", 0), 0u) << notes[0];

@@ -15,9 +15,9 @@
 #include "base/Settings.h"
 #include "document/Identify.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
 #include "document/Transfer.h"
 #include "document/TransferFixture.h"
+#include "link/PortSetup.h"
 
 namespace kvr {
 namespace {

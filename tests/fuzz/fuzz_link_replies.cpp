@@ -9,7 +9,7 @@
 #include "base/Clock.h"
 #include "base/Seams.h"
 #include "link/ChannelLink.h"
-#include "link/RecordText.h"
+#include "measure/RecordText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kvr;

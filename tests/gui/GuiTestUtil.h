@@ -20,7 +20,9 @@
 #include <memory>
 
 #include "app/MainFrame.h"
+#include "app/QRLView.h"
 #include "app/QtUserSeam.h"
+#include "base/Clock.h"
 #include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "support/ScriptedUser.h"
@@ -143,6 +145,8 @@ class GuiTest : public ::testing::Test {
     app::CMainFrame& MakeFrame(bool show = true) {
         frame.reset();
         frame = std::make_unique<app::CMainFrame>(doc);
+        // On the virtual clock every wait is the test's own: no reading thread runs.
+        frame->View()->SetBackgroundReading(!GetClock().IsVirtual());
         if (show) {
             frame->show();
         }

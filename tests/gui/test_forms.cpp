@@ -13,11 +13,11 @@
 #include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
 #include "document/forms/PasswordForms.h"
 #include "document/forms/PortSettingsForm.h"
 #include "document/forms/UnitAddressForms.h"
 #include "gui/GuiTestUtil.h"
+#include "link/PortSetup.h"
 
 namespace kvr::test {
 namespace {

@@ -20,9 +20,9 @@
 #include "base/Seams.h"
 #include "base/Settings.h"
 #include "document/Password.h"
-#include "document/PortSetup.h"
 #include "document/Transfer.h"
 #include "gui/GuiTestUtil.h"
+#include "link/PortSetup.h"
 #include "monitor/MonitorTimer.h"
 #include "sim/SimLine.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/Seams.h"
-#include "document/PortSetup.h"
 #include "document/TransferFixture.h"
+#include "link/PortSetup.h"
 #include "monitor/LogFile.h"
 #include "monitor/MonitorTestUtil.h"
 #include "monitor/MonitorTimer.h"

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "base/Seams.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 #include "measure/MeasuredValue.h"
 #include "monitor/LogFile.h"
 #include "monitor/MonitorTestUtil.h"

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "base/UserSeam.h"
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 
 namespace kvr {
 

@@ -1,5 +1,5 @@
 // "Select Serial Port": the 32 numbered ports (each showing the device it opens) and the
-// four line settings. The checks and their messages are document/PortSetup.h's; the form
+// four line settings. The checks and their messages are link/PortSetup.h's; the form
 // edits a copy of the settings and gives it back on OK.
 #pragma once
 

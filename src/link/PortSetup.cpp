@@ -1,4 +1,4 @@
-#include "document/PortSetup.h"
+#include "link/PortSetup.h"
 
 #include "base/Registry.h"
 

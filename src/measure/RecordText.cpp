@@ -1,10 +1,10 @@
-#include "link/RecordText.h"
+#include "measure/RecordText.h"
 
 #include <cmath>
 #include <cstdio>
 
 #include "base/Text.h"
-#include "link/EntityScale.h"
+#include "measure/MeasuredEntity.h"
 
 namespace kvr {
 

@@ -46,7 +46,9 @@ CDiagnosticsPage::CDiagnosticsPage(DiagnosticsPage& page, QWidget* parent)
     serialRow->addWidget(plus_);
     serialRow->addWidget(download_);
     auto* identity = new QFormLayout;
-    identity->addRow(QStringLiteral("S&erial Number :"), serialRow);
+    auto* serialLabel = new QLabel(QStringLiteral("S&erial Number :"), this);
+    serialLabel->setBuddy(serial_);
+    identity->addRow(serialLabel, serialRow);
     identity->addRow(QStringLiteral("Instr Version :"), version_);
 
     // Loopback test mode and the unit's mode.

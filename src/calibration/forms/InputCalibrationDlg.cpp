@@ -79,6 +79,11 @@ CInputCalibrationDlg::CInputCalibrationDlg(CQRLDoc& doc, int first, int last, QW
     progress_->setTextVisible(false);
     note_ = new QLabel(this);
     note_->setWordWrap(true);
+    // Wide enough for the opening note's first line, which ends where its text breaks.
+    const std::string opening = kInputCalOpenNote;
+    note_->setMinimumWidth(
+        note_->fontMetrics().horizontalAdvance(Q(opening.substr(0, opening.find('\n')))) +
+        note_->fontMetrics().averageCharWidth());
     note_->setMinimumHeight(note_->fontMetrics().lineSpacing() * 3);
     note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 

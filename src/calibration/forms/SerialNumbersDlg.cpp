@@ -12,6 +12,9 @@ CSerialNumbersDlg::CSerialNumbersDlg(CQRLDoc& doc, QWidget* parent) : QDialog(pa
     setWindowTitle(QString::fromUtf8(kSetAllSerialsTitle));
     serial_ = new QLineEdit(this);
     serial_->setToolTip(QStringLiteral("The serial number to write into every channel"));
+    serial_->setMinimumWidth(
+        serial_->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) +
+        serial_->fontMetrics().averageCharWidth() * 2);
     auto* label = new QLabel(QStringLiteral("Serial Number:"), this);
     label->setBuddy(serial_);
     plus_ = new QPushButton(QStringLiteral("+"), this);

@@ -1,19 +1,13 @@
-// The commands of subsystems not built yet (diagnostics,
-// the display and com modules, calibration, printing): they stay in the menu and the
-// toolbar, disabled, until their subsystem contributes them with a handler from a file of
-// its own, and their rows leave this file.
+// The commands of subsystems not built yet (the display and com modules, output
+// calibration, printing): they stay in the menu and the toolbar, disabled, until their
+// subsystem contributes them with a handler from a file of its own, and their rows leave
+// this file.
 #include "app/CommandTable.h"
 
 namespace kvr::app {
 
 CommandRows<CQRLView> PlannedCommandRows() {
     static const CommandRow<CQRLView> kRows[] = {
-        {{kCmdDiagnostics, kPopupConfigure, "", "Dia&gnostics...",
-          "Perform the KVR Diagnostics\nPerform diagnostics", "", false},
-         {30, 51},
-         nullptr,
-         nullptr,
-         nullptr},
         {{kCmdDisplay, kPopupConfigure, "", "&Display...",
           "Configure the KVR Display Module\nConfigure KVR Display", "", false},
          {50, 52},
@@ -23,30 +17,6 @@ CommandRows<CQRLView> PlannedCommandRows() {
         {{kCmdCom, kPopupConfigure, "", "&Com...",
           "Configure the KVR Com Module\nConfigure KVR Com", "", false},
          {60, 53},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdCalAllInputs, kPopupCalibrate, "", "All &Inputs",
-          "Calibrate all the input channels\nCalibrate all inputs", "", false},
-         {10, 23},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdCalInput1, kPopupCalibrate, "", "Input &1",
-          "Calibrate the input channel 1\nCalibrate input 1", "", false},
-         {20, 0},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdCalInput2, kPopupCalibrate, "", "Input &2",
-          "Calibrate the input channel 2\nCalibrate input 2", "", false},
-         {30, 0},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdCalInput3, kPopupCalibrate, "", "Input &3",
-          "Calibrate the input channel 3\nCalibrate input 3", "", false},
-         {40, 0},
          nullptr,
          nullptr,
          nullptr},
@@ -64,11 +34,6 @@ CommandRows<CQRLView> PlannedCommandRows() {
          nullptr},
         {{kCmdCalAllOutputs2, kPopupCalibrate, "", "All Outputs 2", "", "", false},
          {70, 0},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdAllSerialNumbers, kPopupCalibrate, "", "All Serial Numbers", "", "", false},
-         {80, 0},
          nullptr,
          nullptr,
          nullptr},

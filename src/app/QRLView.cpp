@@ -122,6 +122,10 @@ void CQRLView::ConfigurationChanged() {
     frame_.UpdateTitle();
 }
 
+std::function<void(QWidget*, int)> CQRLView::CalibrationOpener() {
+    return ChannelCalibrationOpener(doc_);
+}
+
 void CQRLView::OnTimer() {
     display_->ApplyTimerResult(MonitorTimerStep(doc_, shared_, viewState_));
 }

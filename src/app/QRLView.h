@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "calibration/forms/CalibrationCommands.h"
 #include "document/QRLDoc.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/MonitorConfig.h"
@@ -28,7 +29,10 @@ class MonitorDisplay;
 
 namespace kvr::app {
 
-class CQRLView final : public QWidget, public MonitorCommandHost, public MeasureCommandHost {
+class CQRLView final : public QWidget,
+                       public MonitorCommandHost,
+                       public MeasureCommandHost,
+                       public CalibrationCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);
@@ -58,6 +62,7 @@ class CQRLView final : public QWidget, public MonitorCommandHost, public Measure
     CQRLDoc& Doc() override { return doc_; }
     QWidget* FormOwner() override { return window(); }
     void ConfigurationChanged() override;
+    std::function<void(QWidget* parent, int channel)> CalibrationOpener() override;
     CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }
 

@@ -106,7 +106,7 @@ void DiagnosticsPage::Open() {
 }
 
 bool DiagnosticsPage::ChoosePort(int port) {
-    if (!PortsEnabled() || port < 0 || port >= kOutputPorts) {
+    if (!PortsEnabled() || port < 0 || port >= kBoardOutputPorts) {
         return false;
     }
     port_ = port;

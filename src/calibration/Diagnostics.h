@@ -24,8 +24,8 @@ inline constexpr const char* kFactoryModeErrorText = "Error setting factory mode
 inline constexpr const char* kSerialDownloadErrorText = "An error occurred during the download!";
 inline constexpr const char* kSerialDownloadTitle = "Download";
 inline constexpr const char* kEnterIntegerText = "Please enter an integer.";
-inline constexpr int kOutputPorts = 4;
-inline constexpr int kTestBytes = 4;  // voltage, current, power factor, frequency
+inline constexpr int kBoardOutputPorts = 4;  // the output ports of one board
+inline constexpr int kTestBytes = 4;         // voltage, current, power factor, frequency
 
 // "Normal Mode (POR)", "Static Loopback", "Cycle Loopback".
 const std::vector<std::string>& LoopbackModeItems();

@@ -84,6 +84,9 @@ bool IsInteger(const std::string& text) {
 // The unit read into a document, as the desktop program has it before the sheet opens.
 // Prints the reason and gives false when the port or the unit failed.
 bool ReadUnit(const Options& options, CQRLDoc& doc, DeviceSession& session, int kvr100Address) {
+    // Each channel object at its own address, as at start-up: a new document's records all
+    // name address 0, which would send the main board's commands to board 0.
+    doc.OnNewDocument();
     ApplyKvr100Address(doc, kvr100Address);
     if (!OpenPort(options, doc.Port())) {
         return false;

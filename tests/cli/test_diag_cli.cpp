@@ -60,6 +60,7 @@ TEST_F(DiagCli, RelayDacLoopbackAndModeReachTheBoards) {
     r = Kvrctl({"diag", "dac", "--board", "0", "--output", "1", "-1"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Holds(0, "output test on relays 0000 pulses 0/0/0/0 dac 65535/0/0/0"));
+    EXPECT_TRUE(Holds(3, "output test on"));  // the main board, at its own address
 
     // A relay card on output 2, downloaded; then make and pulse it.
     test::ScopedEnv password{"KVR_PASSWORD", "pw"};
@@ -108,7 +109,7 @@ TEST_F(DiagCli, SerialSetWritesOneBoardOrEvery) {
     EXPECT_TRUE(Holds(0, "serial 204117"));
 
     ASSERT_EQ(Kvrctl({"serial", "set", "900", "--all"}).status, 0);
-    for (int address : {0, 1, 2}) {
+    for (int address : {0, 1, 2, 3}) {
         EXPECT_TRUE(Holds(address, "serial 900 "));
     }
 }

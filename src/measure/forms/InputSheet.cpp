@@ -399,7 +399,7 @@ void CInputSheet::OnSave(bool saveAs) {
     }
 }
 
-bool RunInputSheet(QWidget* parent, CQRLDoc& doc) {
+bool RunInputSheet(QWidget* parent, CQRLDoc& doc, InputCalibrationOpener opener) {
     // The pages edit the records that the reading thread reads.
     DeviceLock lock(doc);
     if (!lock.Lock()) {
@@ -407,6 +407,9 @@ bool RunInputSheet(QWidget* parent, CQRLDoc& doc) {
     }
     {
         CInputSheet sheet(doc, parent);
+        if (opener) {
+            sheet.SetCalibrationOpener(std::move(opener));
+        }
         sheet.exec();
     }
     DeriveThreePhaseRecord(doc);

@@ -97,7 +97,8 @@ class CInputSheet final : public QDialog {
 };
 
 // The "&Inputs..." command: nothing when the device lock is not had within its timeout
-// (false); else the sheet, modally, then the three-phase record derived (true).
-bool RunInputSheet(QWidget* parent, CQRLDoc& doc);
+// (false); else the sheet, modally, then the three-phase record derived (true). The
+// opener, when given, serves the pages' Calibrate buttons.
+bool RunInputSheet(QWidget* parent, CQRLDoc& doc, InputCalibrationOpener opener = {});
 
 }  // namespace kvr

@@ -10,7 +10,7 @@ namespace {
 
 void OnInputs(MeasureCommandHost& host) {
     // The sheet takes the device lock itself and does nothing without it.
-    if (RunInputSheet(host.FormOwner(), host.Doc())) {
+    if (RunInputSheet(host.FormOwner(), host.Doc(), host.CalibrationOpener())) {
         host.ConfigurationChanged();
     }
 }

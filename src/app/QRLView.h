@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "calibration/forms/OutputCalibrationCommands.h"
 #include "document/QRLDoc.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/MonitorConfig.h"
@@ -28,7 +29,10 @@ class MonitorDisplay;
 
 namespace kvr::app {
 
-class CQRLView final : public QWidget, public MonitorCommandHost, public MeasureCommandHost {
+class CQRLView final : public QWidget,
+                       public MonitorCommandHost,
+                       public MeasureCommandHost,
+                       public OutputCalibrationCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);

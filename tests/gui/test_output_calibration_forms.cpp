@@ -5,9 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleFactory>
 #include <QTest>
 
 #include "app/CommandTable.h"
+#include "app/Pictures.h"
 #include "base/Clock.h"
 #include "calibration/forms/OutputCalibrate2Dlg.h"
 #include "calibration/forms/OutputCalibrationDlg.h"
@@ -31,7 +33,11 @@ class OutputCalibrationFormTest : public GuiTest {
         doc.Port().Settings().device = "sim";
         doc.Port().SetLineOpener(sim::SimLineOpener(*units));
         ASSERT_TRUE(UploadAll(doc));
-        ASSERT_EQ(doc.GetChannels(), 4) << doc.LastUploadMask();
+        ASSERT_EQ(doc.GetChannels(), 4);
+        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {  // as `kvrview --dark`
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(app::DarkPalette());
+        }
     }
     sim::BoardState& Unit(int address) { return *units->Board(address); }
     // Output test as the simulated boards hold it: channel boards 0 to 2, main board 3.
@@ -48,7 +54,7 @@ class OutputCalibrationFormTest : public GuiTest {
     }
     static void Shots(QWidget* form, const QString& name) {
         form->show();
-        const bool dark = qEnvironmentVariableIntValue("KVR_SHOT_DARK") != 0;
+        const bool dark = qEnvironmentVariableIsSet("KVR_SHOT_DARK");
         SaveShot(form, name + (dark ? QStringLiteral("-dark") : QString()));
     }
 

@@ -20,6 +20,7 @@ QString Q(const std::string& s) {
 }
 
 constexpr int kBarMinimumWidth = 120;
+constexpr int kBoxMargin = 16;
 
 }  // namespace
 
@@ -45,6 +46,8 @@ COutputCalibrate2Dlg::COutputCalibrate2Dlg(OutputCalibrate2& rules, QWidget* par
             list->addItems(items);
             auto* box = new QLineEdit(this);
             box->setReadOnly(true);
+            box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) +
+                                 kBoxMargin);
             box->setObjectName(QStringLiteral("value%1").arg(p));
             auto* bar = new QScrollBar(Qt::Horizontal, this);
             bar->setRange(kDacMin, kDacMax);

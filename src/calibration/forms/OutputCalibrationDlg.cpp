@@ -17,6 +17,8 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+constexpr int kFieldMargin = 16;
+
 }  // namespace
 
 COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* parent)
@@ -41,6 +43,8 @@ COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* 
             list->setCurrentIndex(rules_.PointLevel(p));
             auto* field = new QLineEdit(Q(rules_.PointText(p)), this);
             field->setObjectName(QStringLiteral("point%1").arg(p));
+            field->setMinimumWidth(
+                field->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) + kFieldMargin);
             const bool enabled = rules_.PointEnabled(p);
             list->setEnabled(enabled);
             field->setEnabled(enabled);

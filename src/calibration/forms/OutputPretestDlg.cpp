@@ -16,6 +16,8 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+constexpr int kFieldMargin = 16;
+
 constexpr const char* kFieldNames[kPretestFields] = {"Minimum", "Nominal", "Maximum"};
 
 }  // namespace
@@ -37,6 +39,8 @@ COutputPretestDlg::COutputPretestDlg(OutputPretest& rules, QWidget* parent)
         for (int f = 0; f < kPretestFields; ++f) {
             auto* field = new QLineEdit(this);
             field->setObjectName(QStringLiteral("output%1_%2").arg(n + 1).arg(f));
+            field->setMinimumWidth(
+                field->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) + kFieldMargin);
             if (enabled) {
                 field->setText(Q(rules_.FieldText(n, f)));
             }

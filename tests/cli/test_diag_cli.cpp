@@ -62,6 +62,8 @@ TEST_F(DiagCli, RelayDacLoopbackAndModeReachTheBoards) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Holds(0, "output test on relays 0000 pulses 0/0/0/0 dac 65535/0/0/0"));
     EXPECT_TRUE(Holds(3, "output test on"));  // the main board at its own address
+    r = Kvrctl({"upload", "--board", "3"});
+    EXPECT_NE(r.out.find("Serial number            204120"), std::string::npos) << r.out;
 
     // A relay card on output 2, downloaded; then make and pulse it.
     test::ScopedEnv password{"KVR_PASSWORD", "pw"};

@@ -4,6 +4,7 @@
 
 #include "app/QRLView.h"
 #include "calibration/forms/CalibrationCommands.h"
+#include "calibration/forms/OutputCalibrationCommands.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/forms/MonitorCommands.h"
 
@@ -45,6 +46,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, MonitorCommandRows());
         Gather(all, MeasureCommandRows());
         Gather(all, CalibrationCommandRows());
+        Gather(all, OutputCalibrationCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

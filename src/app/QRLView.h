@@ -11,6 +11,7 @@
 #include <string>
 
 #include "calibration/forms/CalibrationCommands.h"
+#include "calibration/forms/OutputCalibrationCommands.h"
 #include "document/QRLDoc.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/MonitorConfig.h"
@@ -32,7 +33,8 @@ namespace kvr::app {
 class CQRLView final : public QWidget,
                        public MonitorCommandHost,
                        public MeasureCommandHost,
-                       public CalibrationCommandHost {
+                       public CalibrationCommandHost,
+                       public OutputCalibrationCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);

@@ -41,6 +41,9 @@ bool OutputPretest::Open() {
         row[2] = MeasuredValueToText(OutputValue(out, f));
     }
     (void)doc_.Channel(0).Attention(true);
+    // The outputs are under test from the start, not only from the timer's first tick 5 s
+    // later: a value driven before then would otherwise not reach the output.
+    SetOutputTestOnAll();
     return true;
 }
 
@@ -87,6 +90,10 @@ void OutputPretest::Tick() {
     }
     QuietOpenScope quiet;
     KeepAlive();
+    SetOutputTestOnAll();
+}
+
+void OutputPretest::SetOutputTestOnAll() {
     const int count = std::min<int>(doc_.GetChannels(), kChannelObjects);
     for (int i = 0; i < count; ++i) {
         (void)doc_.Channel(i).SetOutputTest(true);

@@ -30,8 +30,8 @@ class OutputPretest : public DeviceSession {
     ~OutputPretest() override { Cancel(); }
 
     // Takes the lock (false, nothing done, when not obtained); replaces implausible
-    // calibrations of configured outputs by span 1903 and offset 0; opens the port and
-    // sends Attention with its pause.
+    // calibrations of configured outputs by span 1903 and offset 0; opens the port, sends
+    // Attention with its pause and switches output test on.
     bool Open();
     const std::string& Note() const { return note_; }
     bool RowEnabled(int output) const;
@@ -47,6 +47,8 @@ class OutputPretest : public DeviceSession {
     void Cancel();
 
   private:
+    void SetOutputTestOnAll();
+
     std::array<CalOutput, kCalOutputs> outputs_{};
     std::array<std::array<std::string, kPretestFields>, kCalOutputs> texts_{};
     std::string note_;

@@ -11,7 +11,8 @@
 
 namespace kvr {
 class CQRLDoc;
-}
+class DeviceSession;
+}  // namespace kvr
 
 namespace kvr::cli {
 
@@ -60,6 +61,11 @@ bool ParseBoardNumber(const std::string& text, int& board, std::string& error);
 int StoredKvr100Address();
 bool StoreKvr100Address(int address);
 
+// The unit read into a document under a form's session, as the desktop program has it
+// before the form opens. Prints the reason and gives false when the port or the unit
+// failed.
+bool ReadUnitInto(const Options& options, CQRLDoc& doc, DeviceSession& session, int kvr100Address);
+
 // An entity as the monitor command takes it: a code 1 to 14 or a name such as voltage,
 // pf or active-energy (any case).
 bool ParseEntityWord(const std::string& word, MeasuredEntity& entity);
@@ -86,6 +92,7 @@ CommandRows UnitCommandRows();
 CommandRows SetCommandRows();
 CommandRows ModuleCommandRows();
 CommandRows DiagCommandRows();
+CommandRows CalibrateOutputCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);
@@ -101,5 +108,7 @@ int Monitor(const Options& options, const std::vector<std::string>& args);
 int Address(const Options& options, const std::vector<std::string>& args);
 int Ports(const Options& options, const std::vector<std::string>& args);
 int Set(const Options& options, const std::vector<std::string>& args);
+// 'calibrate output', with the words after "output".
+int CalibrateOutput(const Options& options, const std::vector<std::string>& args);
 
 }  // namespace kvr::cli

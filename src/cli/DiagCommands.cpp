@@ -81,34 +81,6 @@ bool IsInteger(const std::string& text) {
     return !text.empty() && *end == '\0' && errno == 0 && v >= INT32_MIN && v <= INT32_MAX;
 }
 
-// The unit read into a document, as the desktop program has it before the sheet opens.
-// Prints the reason and gives false when the port or the unit failed.
-bool ReadUnit(const Options& options, CQRLDoc& doc, DeviceSession& session, int kvr100Address) {
-    // Each channel object at its own address, as at start-up: a new document's records all
-    // name address 0, which would send the main board's commands to board 0.
-    doc.OnNewDocument();
-    ApplyKvr100Address(doc, kvr100Address);
-    if (!OpenPort(options, doc.Port())) {
-        return false;
-    }
-    if (!session.Lock()) {
-        Fail("the unit is busy");
-        return false;
-    }
-    ShowProgress("Reading the unit ...");
-    const UploadOutcome read = UploadBoards(doc);
-    ClearProgress();
-    if (read.count == 0) {
-        if (!doc.Port().IsOpen() && !doc.Port().LastError().empty()) {
-            Fail(doc.Port().LastError());
-        } else {
-            Fail("no measuring unit answered on " + PortName(doc.Port()));
-        }
-        return false;
-    }
-    return true;
-}
-
 // The page of a board, opened; null (with the reason printed) when the unit has no such
 // board or the board was not read.
 DiagnosticsPage* OpenPage(DiagnosticsSheet& sheet, CQRLDoc& doc, int board) {
@@ -184,7 +156,7 @@ int Diag(const Options& options, const std::vector<std::string>& args) {
     CQRLDoc doc;
     ScopedActiveDocument active(doc);
     DiagnosticsSheet sheet(doc);
-    if (!ReadUnit(options, doc, sheet, da.kvr100Address)) {
+    if (!ReadUnitInto(options, doc, sheet, da.kvr100Address)) {
         return kExitFailed;
     }
     DiagnosticsPage* page = OpenPage(sheet, doc, da.board);
@@ -273,7 +245,7 @@ int Serial(const Options& options, const std::vector<std::string>& args) {
     bool ok = false;
     if (da.all) {
         SetAllSerialNumbers form(doc);
-        if (!ReadUnit(options, doc, form, da.kvr100Address)) {
+        if (!ReadUnitInto(options, doc, form, da.kvr100Address)) {
             return kExitFailed;
         }
         if (!form.Open()) {
@@ -283,7 +255,7 @@ int Serial(const Options& options, const std::vector<std::string>& args) {
         ok = form.Download(text, &failed);
     } else {
         DiagnosticsSheet sheet(doc);
-        if (!ReadUnit(options, doc, sheet, da.kvr100Address)) {
+        if (!ReadUnitInto(options, doc, sheet, da.kvr100Address)) {
             return kExitFailed;
         }
         DiagnosticsPage* page = OpenPage(sheet, doc, da.board);
@@ -325,8 +297,11 @@ class CalibrationUser final : public IUserSeam {
 };
 
 int Calibrate(const Options& options, const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "output") {
+        return CalibrateOutput(options, {args.begin() + 1, args.end()});
+    }
     if (args.empty() || args[0] != "inputs") {
-        return UsageError("calibrate", "the action 'inputs' is needed");
+        return UsageError("calibrate", "the action 'inputs' or 'output' is needed");
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
     int kvr100Address = 0;
@@ -367,7 +342,7 @@ int Calibrate(const Options& options, const std::vector<std::string>& args) {
     ScopedActiveDocument active(doc);
     {
         DeviceSession reading(doc);
-        if (!ReadUnit(options, doc, reading, kvr100Address)) {
+        if (!ReadUnitInto(options, doc, reading, kvr100Address)) {
             return kExitFailed;
         }
     }
@@ -421,6 +396,29 @@ int Calibrate(const Options& options, const std::vector<std::string>& args) {
 
 }  // namespace
 
+bool ReadUnitInto(const Options& options, CQRLDoc& doc, DeviceSession& session, int kvr100Address) {
+    ApplyKvr100Address(doc, kvr100Address);
+    if (!OpenPort(options, doc.Port())) {
+        return false;
+    }
+    if (!session.Lock()) {
+        Fail("the unit is busy");
+        return false;
+    }
+    ShowProgress("Reading the unit ...");
+    const UploadOutcome read = UploadBoards(doc);
+    ClearProgress();
+    if (read.count == 0) {
+        if (!doc.Port().IsOpen() && !doc.Port().LastError().empty()) {
+            Fail(doc.Port().LastError());
+        } else {
+            Fail("no measuring unit answered on " + PortName(doc.Port()));
+        }
+        return false;
+    }
+    return true;
+}
+
 CommandRows DiagCommandRows() {
     static const CommandRow kRows[] = {
         {"diag", 130, Diag, "exercise a board's relays, DAC, loopback test and modes",
@@ -449,9 +447,12 @@ CommandRows DiagCommandRows() {
          "every board and downloads each, with the password check and read-back of\n"
          "'kvrctl download'. The password is asked for (or taken from KVR_PASSWORD) when\n"
          "needed; a board that fails is named and the next is tried ('--all').\n"},
-        {"calibrate", 150, Calibrate, "calibrate the inputs against reference values",
+        {"calibrate", 150, Calibrate, "calibrate the inputs or an analog output",
          "usage: kvrctl [PORT OPTIONS] calibrate inputs --channel 1|2|3|all --voltage REF\n"
          "                                    --current REF [-o FILE.kvr] [--yes]\n"
+         "       kvrctl [PORT OPTIONS] calibrate output --board N --output K\n"
+         "                                    [--lower LEVEL] [--upper LEVEL]\n"
+         "                                    [--measured LOW HIGH] [-o FILE.kvr]\n"
          "\n"
          "The 3-phase Input Calibration: reads the unit, takes 30 samples of the channel(s)\n"
          "(progress on standard error), and multiplies the voltage and current gains by\n"
@@ -459,7 +460,15 @@ CommandRows DiagCommandRows() {
          "  --voltage REF, --current REF   the references applied (\"230 V\", \"5 A\")\n"
          "  --yes                a deviation above 30 % is applied anyway (else status 3)\n"
          "  -o FILE.kvr          save the calibrated setup, ready for 'kvrctl download\n"
-         "                       FILE.kvr --overwrite-calibration yes'\n"},
+         "                       FILE.kvr --overwrite-calibration yes'\n"
+         "\n"
+         "The Analog Output Calibration of output K (1 to 4) of board N (0 to 2): reads the\n"
+         "unit, drives the output to the lower and then the upper level (-Max, -Mid, Zero,\n"
+         "+Mid, +Max: DAC -2000 to 2000; by default the levels its configuration gives) and\n"
+         "asks for the meter reading at each (\"-19.8 mA\"; a number alone is mA on a\n"
+         "current output), keeping the unit awake meanwhile; then stores the DAC span and\n"
+         "offset of the line through the two points. --measured LOW HIGH gives the two\n"
+         "readings on the command line instead. Output test is switched off at the end.\n"},
     };
     return kRows;
 }

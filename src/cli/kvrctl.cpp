@@ -42,9 +42,17 @@ const char kExitStatus[] =
 // The rows of every file of commands, gathered in the order of their places in the list.
 // A new file of commands adds its line here.
 constexpr CommandRows (*const kCommandFiles[])() = {
-    PortCommandRows,   DeviceCommandRows,   TransferCommandRows, MonitorCommandRows,
-    FileCommandRows,   SettingsCommandRows, UnitCommandRows,     SetCommandRows,
-    ModuleCommandRows, DiagCommandRows,
+    PortCommandRows,
+    DeviceCommandRows,
+    TransferCommandRows,
+    MonitorCommandRows,
+    FileCommandRows,
+    SettingsCommandRows,
+    UnitCommandRows,
+    SetCommandRows,
+    ModuleCommandRows,
+    DiagCommandRows,
+    CalibrateOutputCommandRows,
 };
 
 const std::vector<CommandRow>& Commands() {

@@ -19,9 +19,11 @@ CQRLDoc::CQRLDoc()
     : port_(std::make_unique<CSerialPort>()),
       comLink_(std::make_unique<CTalkLink>(nullptr, kComAddress)),
       displayLink_(std::make_unique<CTalkLink>(nullptr, kDisplayAddress)) {
-    for (auto& channel : channels_) {
-        // Every record starts as the defaults for address 0.
-        channel = std::make_unique<CChannelLink>(port_.get(), 0);
+    // Each channel object starts at its own address, as after New: a document that is used
+    // without New (kvrctl's commands) would otherwise send every board's commands to
+    // address 0, so a KVR 300's main board was never reached.
+    for (size_t i = 0; i < channels_.size(); ++i) {
+        channels_[i] = std::make_unique<CChannelLink>(port_.get(), static_cast<uint8_t>(i));
     }
     InstallOpenFallback(*port_);
     port_->SetUseCheck([this] { CheckDeviceLockHeld(); });

@@ -416,4 +416,10 @@ bool AnalogOutputForm::Ok() {
     return true;
 }
 
+int AnalogOutputForm::CalibrateDac() {
+    doc_.Channel(channel_).record.SetOutputRange(port_, rangeCode_ >= 8, rangeCode_ % 8);
+    doc_.SetModifiedFlag(true);
+    return port_ + ParameterRecord::kOutputs * channel_;
+}
+
 }  // namespace kvr

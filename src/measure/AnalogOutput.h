@@ -106,6 +106,10 @@ class AnalogOutputForm {
     bool Ok();
     AnalogField FailedField() const { return failed_; }
 
+    // "Calibrate DAC": the chosen range and current flag go into the record at once (Cancel
+    // keeps them), and the output to calibrate is given: port + 4 x the channel object.
+    int CalibrateDac();
+
     // The working words, in the stored encodings.
     int32_t MinWord() const { return minWord_; }
     int32_t MaxWord() const { return maxWord_; }

@@ -122,7 +122,8 @@ TEST_F(OutputCalibrationTest, PretestReplacesImplausibleCalibrationsBeforeDrivin
 
     ASSERT_TRUE(pretest.SetFieldText(0, 2, "10"));  // mA
     ASSERT_TRUE(pretest.FocusField(0, 2));
-    EXPECT_EQ(Unit(0).dac[0], 951);  // 0.01 x 1903 / 0.02, truncated
+    EXPECT_TRUE(Unit(0).outputTest);  // from the opening, not only from the first tick
+    EXPECT_EQ(Unit(0).dac[0], 951);   // 0.01 x 1903 / 0.02, truncated
     ASSERT_TRUE(pretest.FocusField(4, 0));
     EXPECT_EQ(Unit(1).dac[0], static_cast<uint16_t>(-2000));
     pretest.Tick();

@@ -22,9 +22,10 @@ class DiagCli : public ::testing::Test {
             kRegOk);
         ASSERT_FALSE(sim.Path().empty());
     }
-    test::RunResult Kvrctl(std::vector<std::string> args, unsigned timeoutMs = 30000) {
+    test::RunResult Kvrctl(std::vector<std::string> args, unsigned timeoutMs = 30000,
+                           const std::string& input = "") {
         args.insert(args.begin(), {KVRCTL_EXE, "--device", sim.Path(), "--baud", "38400"});
-        return test::Run(args, timeoutMs);
+        return test::Run(args, timeoutMs, input);
     }
     // Whether the simulator's status line of the board at `address` holds `text` within
     // 2 s (a command sent without an answer may still be on its way when kvrctl ends).
@@ -60,7 +61,9 @@ TEST_F(DiagCli, RelayDacLoopbackAndModeReachTheBoards) {
     r = Kvrctl({"diag", "dac", "--board", "0", "--output", "1", "-1"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Holds(0, "output test on relays 0000 pulses 0/0/0/0 dac 65535/0/0/0"));
-    EXPECT_TRUE(Holds(3, "output test on"));  // the main board, at its own address
+    EXPECT_TRUE(Holds(3, "output test on"));  // the main board at its own address
+    r = Kvrctl({"upload", "--board", "3"});
+    EXPECT_NE(r.out.find("Serial number            204120"), std::string::npos) << r.out;
 
     // A relay card on output 2, downloaded; then make and pulse it.
     test::ScopedEnv password{"KVR_PASSWORD", "pw"};
@@ -131,6 +134,54 @@ TEST_F(DiagCli, CalibrateInputsAppliesTheReferencesAndSavesTheSetup) {
     EXPECT_NEAR(volts, 100.0, 0.5);
     EXPECT_NEAR(amps, 4.0, 0.05);
     EXPECT_TRUE(std::filesystem::exists(file));
+}
+
+TEST_F(DiagCli, OutputCalibrationFromTypedMeterReadingsFindsTheHiddenDac) {
+    // The meter readings at DAC -2000 and 2000 of output 1 of board 0, whose hidden
+    // calibration in the simulator is span 1937, offset -17.
+    std::string readings;
+    for (const char* dac : {"-2000", "2000"}) {
+        ASSERT_EQ(Kvrctl({"diag", "dac", "--board", "0", "--output", "1", dac}).status, 0);
+        ASSERT_TRUE(Holds(0, std::string("dac ") + (dac[0] == '-' ? "63536" : "2000")));
+        const std::string meter = sim.Ask("meter 1", "output 1:");
+        const size_t from = meter.find(": ") + 2;
+        ASSERT_NE(from, std::string::npos + 2) << meter;
+        readings += meter.substr(from, meter.find(" (") - from) + "\n";
+    }
+    const std::string file = dir.File("cal.kvr");
+    test::RunResult r = Kvrctl({"calibrate", "output", "--board", "0", "--output", "1", "--lower",
+                                "-Max", "--upper", "+Max", "-o", file},
+                               30000, readings);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("driven to -Max (DAC -2000), expected -20.00 mA; meter reading:"),
+              std::string::npos)
+        << r.out;
+    int span = 0;
+    int offset = 0;
+    const size_t at = r.out.find("output 1 of board 0: DAC span ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at, "output 1 of board 0: DAC span %d, offset %d", &span,
+                          &offset),
+              2);
+    EXPECT_NEAR(span, 1937, 1);
+    EXPECT_NEAR(offset, -17, 1);  // -16.5 stored toward zero
+    EXPECT_TRUE(Holds(3, "output test off"));
+    r = test::Run({KVRCTL_EXE, "show", file});
+    EXPECT_NE(r.out.find("Output 1 DAC span        " + std::to_string(span)), std::string::npos)
+        << r.out;
+
+    // No reading: nothing stored, status 1; a digital output is refused.
+    EXPECT_EQ(Kvrctl({"calibrate", "output", "--board", "0", "--output", "1"}).status, 1);
+    EXPECT_EQ(
+        Kvrctl({"calibrate", "output", "--board", "0", "--output", "2", "--measured", "1", "2"})
+            .status,
+        1);
+    EXPECT_EQ(Kvrctl({"calibrate", "output", "--board", "3", "--output", "1"}).status, 2);
+
+    // The pretest drives through the nominal span the implausible stored one gives way to.
+    r = Kvrctl({"pretest", "--board", "0", "--output", "1", "10 mA"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Holds(0, "output test off relays 0000 pulses 0/0/0/0 dac 951/"));
 }
 
 }  // namespace

@@ -38,22 +38,27 @@ int WaitStatus(pid_t pid) {
 
 }  // namespace
 
-RunResult Run(const std::vector<std::string>& argv, unsigned timeoutMs) {
+RunResult Run(const std::vector<std::string>& argv, unsigned timeoutMs, const std::string& input) {
     RunResult result;
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         return result;
     }
     std::vector<char*> args = Argv(argv);
     pid_t pid = fork();
     if (pid == 0) {
-        int devnull = open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
+        dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
         execv(args[0], args.data());
         _exit(127);
     }
+    close(in[0]);
+    // A few lines at most: they fit the pipe, so the write never waits for the child.
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) {
+        result.err = "cannot write the input";
+    }
+    close(in[1]);
     close(out[1]);
     close(err[1]);
     const int64_t deadline = NowMs() + timeoutMs;

@@ -15,8 +15,10 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program with arguments to completion (killed after timeoutMs).
-RunResult Run(const std::vector<std::string>& argv, unsigned timeoutMs = 30000);
+// Runs a program with arguments to completion (killed after timeoutMs); its standard input
+// gives `input` and then ends.
+RunResult Run(const std::vector<std::string>& argv, unsigned timeoutMs = 30000,
+              const std::string& input = "");
 
 // A kvr-sim started with the given arguments; stopped with SIGTERM on destruction.
 class SimProcess {

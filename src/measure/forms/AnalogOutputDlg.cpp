@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "calibration/forms/OutputCalibrationDlg.h"
 #include "measure/forms/ChooseEntityDlg.h"
 #include "measure/forms/PhasorCtrl.h"
 
@@ -79,7 +80,6 @@ CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget*
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(true);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    // Output calibration is not part of this program yet.
     calibrate_ = new QPushButton(QStringLiteral("Calibrate DAC"), this);
 
     auto* entityRow = new QHBoxLayout;
@@ -116,6 +116,10 @@ CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget*
     connect(change_, &QPushButton::clicked, this, &CAnalogOutputDlg::OnChange);
     connect(ok_, &QPushButton::clicked, this, &CAnalogOutputDlg::OnOk);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(calibrate_, &QPushButton::clicked, this, [this] {
+        const int output = form_.CalibrateDac();
+        RunOutputCalibration(this, doc_, output, output);
+    });
     connect(range_, &QComboBox::activated, this, [this](int code) {
         form_.SelectRange(code);
         Sync();
@@ -173,7 +177,7 @@ void CAnalogOutputDlg::Sync() {
          std::initializer_list<QWidget*>{ok_, minEdit_, maxEdit_, outMin_, outMax_, secondary_}) {
         w->setEnabled(valid);
     }
-    calibrate_->setEnabled(false);
+    calibrate_->setEnabled(valid);
     phasor_->setVisible(pf);
     pfLocked_->setVisible(pf);
     maxCaption_->setVisible(!pf);

@@ -1,0 +1,141 @@
+#include "calibration/forms/OutputCalibrationDlg.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvr {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+constexpr int kFieldMargin = 16;
+
+}  // namespace
+
+COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* parent)
+    : QDialog(parent), rules_(rules) {
+    setWindowTitle(QString::fromUtf8(kOutputCalibrationTitle));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Lower"), this), 0, 1, 1, 2, Qt::AlignHCenter);
+    grid->addWidget(new QLabel(QStringLiteral("Upper"), this), 0, 3, 1, 2, Qt::AlignHCenter);
+    QStringList items;
+    for (const std::string& item : OutputLevelItems()) {
+        items.append(Q(item));
+    }
+    for (int n = 0; n < kCalOutputs; ++n) {
+        auto* caption = new QLabel(QStringLiteral("Output %1").arg(n + 1), this);
+        grid->addWidget(caption, n + 1, 0);
+        caption->setEnabled(rules_.PointEnabled(2 * n));
+        for (int side = 0; side < 2; ++side) {
+            const int p = 2 * n + side;
+            auto* list = new QComboBox(this);
+            list->addItems(items);
+            list->setCurrentIndex(rules_.PointLevel(p));
+            auto* field = new QLineEdit(Q(rules_.PointText(p)), this);
+            field->setObjectName(QStringLiteral("point%1").arg(p));
+            field->setMinimumWidth(
+                field->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) + kFieldMargin);
+            const bool enabled = rules_.PointEnabled(p);
+            list->setEnabled(enabled);
+            field->setEnabled(enabled);
+            field->installEventFilter(this);
+            grid->addWidget(list, n + 1, 1 + 2 * side);
+            grid->addWidget(field, n + 1, 2 + 2 * side);
+            levels_[static_cast<size_t>(p)] = list;
+            fields_[static_cast<size_t>(p)] = field;
+            connect(list, &QComboBox::activated, this, [this, p, field](int index) {
+                rules_.SelectLevel(p, index);
+                field->setText(Q(rules_.PointText(p)));
+            });
+            connect(field, &QLineEdit::textEdited, this,
+                    [this, p](const QString& text) { rules_.SetPointText(p, text.toStdString()); });
+        }
+    }
+    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(4, 1);
+
+    note_ = new QLabel(this);
+    note_->setWordWrap(true);
+    note_->setFrameShape(QFrame::StyledPanel);
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setToolTip(QString::fromUtf8(kOutputCalOkTip));
+    ok_->setAutoDefault(false);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setToolTip(QString::fromUtf8(kOutputCalCancelTip));
+    cancel_->setAutoDefault(false);
+    connect(ok_, &QPushButton::clicked, this, &COutputCalibrationDlg::OnOk);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(note_);
+    layout->addLayout(buttons);
+    SyncNote();
+
+    keepAlive_.setInterval(static_cast<int>(kKeepAliveMs));
+    connect(&keepAlive_, &QTimer::timeout, this, [this] { rules_.KeepAlive(); });
+    keepAlive_.start();
+}
+
+bool COutputCalibrationDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        for (int p = 0; p < kCalPoints; ++p) {
+            QLineEdit* field = fields_[static_cast<size_t>(p)];
+            if (watched == field) {
+                rules_.SetPointText(p, field->text().toStdString());
+                rules_.FocusPoint(p);
+                SyncNote();
+                field->selectAll();
+                break;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void COutputCalibrationDlg::SyncNote() {
+    note_->setText(Q(rules_.Note()));
+}
+
+void COutputCalibrationDlg::OnOk() {
+    for (int p = 0; p < kCalPoints; ++p) {
+        rules_.SetPointText(p, fields_[static_cast<size_t>(p)]->text().toStdString());
+    }
+    if (rules_.Ok()) {
+        accept();
+        return;
+    }
+    SyncNote();
+}
+
+void COutputCalibrationDlg::done(int result) {
+    // Every way out: the keep-alive stops and no output is left in test mode.
+    keepAlive_.stop();
+    rules_.Close();
+    QDialog::done(result);
+}
+
+bool RunOutputCalibration(QWidget* parent, CQRLDoc& doc, int firstOutput, int lastOutput) {
+    OutputCalibration rules(doc, firstOutput, lastOutput);
+    if (!rules.Open()) {
+        return false;
+    }
+    COutputCalibrationDlg form(rules, parent);
+    return form.exec() == QDialog::Accepted;
+}
+
+}  // namespace kvr

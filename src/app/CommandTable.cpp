@@ -4,6 +4,7 @@
 
 #include "app/QRLView.h"
 #include "measure/forms/MeasureCommands.h"
+#include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"
 
 namespace kvr::app {
@@ -43,6 +44,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, DocumentCommandRows());
         Gather(all, MonitorCommandRows());
         Gather(all, MeasureCommandRows());
+        Gather(all, ModuleCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

@@ -1,5 +1,5 @@
 // The commands of subsystems not built yet (diagnostics,
-// the display and com modules, calibration, printing): they stay in the menu and the
+// calibration, printing): they stay in the menu and the
 // toolbar, disabled, until their subsystem contributes them with a handler from a file of
 // its own, and their rows leave this file.
 #include "app/CommandTable.h"
@@ -11,18 +11,6 @@ CommandRows<CQRLView> PlannedCommandRows() {
         {{kCmdDiagnostics, kPopupConfigure, "", "Dia&gnostics...",
           "Perform the KVR Diagnostics\nPerform diagnostics", "", false},
          {30, 51},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdDisplay, kPopupConfigure, "", "&Display...",
-          "Configure the KVR Display Module\nConfigure KVR Display", "", false},
-         {50, 52},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdCom, kPopupConfigure, "", "&Com...",
-          "Configure the KVR Com Module\nConfigure KVR Com", "", false},
-         {60, 53},
          nullptr,
          nullptr,
          nullptr},

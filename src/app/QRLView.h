@@ -29,7 +29,9 @@ class MonitorDisplay;
 
 namespace kvr::app {
 
-class CQRLView final : public QWidget, public MonitorCommandHost, public MeasureCommandHost,
+class CQRLView final : public QWidget,
+                       public MonitorCommandHost,
+                       public MeasureCommandHost,
                        public ModuleCommandHost {
     Q_OBJECT
   public:

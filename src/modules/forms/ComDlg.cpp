@@ -25,10 +25,10 @@ constexpr ListRow kListRows[] = {
     {ComChoice::AttachedUnit, "&Attached Device :", "Select the type of attached KVR device."},
     {ComChoice::Baud, "&Baud Rate :", "Select the baud rate from this list."},
     {ComChoice::Parity, "&Parity :", "Select the parity setting from this list."},
-    {ComChoice::DataBits, "&Data Bits :",
-     "Select the number of data bits per character from this list."},
-    {ComChoice::StopBits, "&Stop Bits :",
-     "Select the number of stop bits per character from this list."},
+    {ComChoice::DataBits,
+     "&Data Bits :", "Select the number of data bits per character from this list."},
+    {ComChoice::StopBits,
+     "&Stop Bits :", "Select the number of stop bits per character from this list."},
     {ComChoice::Handshake, "&Handshake :", "Select the type of handshaking on Modbus."},
     {ComChoice::Protocol, "Pr&otocol :", "Select the Modbus protocol."},
 };
@@ -79,8 +79,7 @@ bool CComDlg::ReadModule() {
     slaveId_->setText(QString::number(fields.slaveId));
     for (const ListRow& row : kListRows) {
         QComboBox* list = List(row.choice);
-        list->setPlaceholderText(
-            QStringLiteral("(%1)").arg(ComChoiceByte(original_, row.choice)));
+        list->setPlaceholderText(QStringLiteral("(%1)").arg(ComChoiceByte(original_, row.choice)));
         list->setCurrentIndex(fields.Choice(row.choice));
     }
     return true;

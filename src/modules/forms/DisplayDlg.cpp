@@ -172,8 +172,7 @@ CDisplayDlg::CDisplayDlg(CQRLDoc& doc, QWidget* parent)
     fields->addRow(QStringLiteral("Hi&gh Alarm :"), high_);
 
     clear_ = new QPushButton(QStringLiteral("Cl&ear"), this);
-    clear_->setToolTip(
-        QStringLiteral("Clear the settings so nothing is displayed for this line."));
+    clear_->setToolTip(QStringLiteral("Clear the settings so nothing is displayed for this line."));
     connect(clear_, &QPushButton::clicked, this, [this] {
         Take();
         editor_.Clear();
@@ -241,7 +240,8 @@ void CDisplayDlg::Show() {
     channel_->setCurrentIndex(f.channel);
     // A code the list does not hold is named in the empty list and kept as it is.
     const DisplayLine& line =
-        editor_.lines[static_cast<size_t>((editor_.Page() - 1) * kLinesPerPage + editor_.Line() - 1)];
+        editor_
+            .lines[static_cast<size_t>((editor_.Page() - 1) * kLinesPerPage + editor_.Line() - 1)];
     value_->setPlaceholderText(Latin1(ValueReportName(line.valueCode)));
     value_->setCurrentIndex(f.valueChoice);
     decimals_->setCurrentIndex(f.decimals);

@@ -5,10 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyleFactory>
 #include <QTest>
 #include <QToolButton>
 
 #include "app/CommandTable.h"
+#include "app/Pictures.h"
 #include "base/Clock.h"
 #include "gui/GuiTestUtil.h"
 #include "modules/forms/ComDlg.h"
@@ -21,7 +23,20 @@ namespace {
 
 class ModuleFormTest : public GuiTest {
   protected:
-    void SetUp() override { doc.OnNewDocument(); }
+    void SetUp() override {
+        doc.OnNewDocument();
+        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(app::DarkPalette());
+        }
+    }
+    // The picture's name with its scale and palette.
+    static QString ShotName(const char* form) {
+        return QStringLiteral("%1-x%2%3")
+            .arg(QString::fromUtf8(form),
+                 qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")),
+                 qEnvironmentVariableIsSet("KVR_SHOT_DARK") ? QStringLiteral("-dark") : QString());
+    }
     void StartModules() {
         sim::SimOptions options;
         options.withDisplay = true;
@@ -87,7 +102,7 @@ TEST_F(ModuleFormTest, DisplayLinesEditedWrittenWithOkAndReadBack) {
     ASSERT_TRUE(form.PrintAction()->isEnabled());
     form.PrintAction()->trigger();
     EXPECT_EQ(printedUnits, "MW   ");
-    SaveShot(&form, QStringLiteral("display-form"));
+    SaveShot(&form, ShotName("display-form"));
 
     QTest::mouseClick(form.OkButton(), Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
@@ -119,7 +134,7 @@ TEST_F(ModuleFormTest, ComSettingsReadSetAndReadBack) {
     EXPECT_EQ(protocol->itemText(3), QStringLiteral("DNP 3.0"));
     EXPECT_EQ(protocol->toolTip(), QStringLiteral("Select the Modbus protocol."));
     EXPECT_EQ(form.List(ComChoice::StopBits)->itemText(0), QStringLiteral("1.5"));
-    SaveShot(&form, QStringLiteral("com-form"));
+    SaveShot(&form, ShotName("com-form"));
 
     Type(form.SlaveIdEdit(), QStringLiteral("256"));
     QTest::mouseClick(form.OkButton(), Qt::LeftButton);

@@ -73,11 +73,10 @@ TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfigurat
     MakeFrame();
     // Only the commands of later parts (no handler yet) and Download are disabled.
     const std::set<int> disabled = {
-        app::kCmdDiagnostics,    app::kCmdDisplay,           app::kCmdCom,
-        app::kCmdCalAllInputs,   app::kCmdCalInput1,         app::kCmdCalInput2,
-        app::kCmdCalInput3,      app::kCmdTestAnalogOutputs, app::kCmdCalAllOutputs,
-        app::kCmdCalAllOutputs2, app::kCmdAllSerialNumbers,  app::kCmdPrint,
-        app::kCmdDownload};
+        app::kCmdDiagnostics,   app::kCmdCalAllInputs,   app::kCmdCalInput1,
+        app::kCmdCalInput2,     app::kCmdCalInput3,      app::kCmdTestAnalogOutputs,
+        app::kCmdCalAllOutputs, app::kCmdCalAllOutputs2, app::kCmdAllSerialNumbers,
+        app::kCmdPrint,         app::kCmdDownload};
     for (const Command& c : Commands()) {
         EXPECT_EQ(Action(c.id)->isEnabled(), disabled.count(c.id) == 0) << c.id;
     }

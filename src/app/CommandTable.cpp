@@ -6,6 +6,7 @@
 #include "calibration/forms/CalibrationCommands.h"
 #include "calibration/forms/OutputCalibrationCommands.h"
 #include "measure/forms/MeasureCommands.h"
+#include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"
 
 namespace kvr::app {
@@ -47,6 +48,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, MeasureCommandRows());
         Gather(all, CalibrationCommandRows());
         Gather(all, OutputCalibrationCommandRows());
+        Gather(all, ModuleCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

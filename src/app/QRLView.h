@@ -14,6 +14,7 @@
 #include "calibration/forms/OutputCalibrationCommands.h"
 #include "document/QRLDoc.h"
 #include "measure/forms/MeasureCommands.h"
+#include "modules/forms/ModuleCommands.h"
 #include "monitor/MonitorConfig.h"
 #include "monitor/MonitorTimer.h"
 #include "monitor/ReadingThread.h"
@@ -34,7 +35,8 @@ class CQRLView final : public QWidget,
                        public MonitorCommandHost,
                        public MeasureCommandHost,
                        public CalibrationCommandHost,
-                       public OutputCalibrationCommandHost {
+                       public OutputCalibrationCommandHost,
+                       public ModuleCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);
@@ -56,7 +58,8 @@ class CQRLView final : public QWidget,
     // Lays the monitor display out for a count of monitors.
     void LayoutMonitors(int count, bool columnsChanged = false) override;
     // The communication state: the COMMS lamp and the monitor values' colour.
-    void SetContactState(bool contact);
+    void SetContactState(bool contact) override;
+    void RepaintView() override { update(); }
     // The reading thread's shared state (the secondaries flag, the start-up picture).
     MonitorShared& Shared() override { return shared_; }
     MonitorViewState& ViewState() override { return viewState_; }

@@ -49,6 +49,14 @@ std::string TerminalJson(const std::string& json);
 // A one-line progress text on standard error, only when it is a terminal; each text
 // replaces the one before and the line is cleared when the work ends or a message is
 // printed.
+// Bytes to a file, written atomically, or to standard output for "-"; false after the
+// reason was printed.
+bool WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes);
+// Whether a file name ends in ext (".kvr", in lower case) in any case.
+bool HasExtension(const std::string& path, const std::string& ext);
+// Whether bytes start, after white space, with "{": none of the binary files does.
+bool LooksLikeJson(const std::vector<uint8_t>& bytes);
+
 void ShowProgress(const std::string& text);
 void ClearProgress();
 

@@ -334,40 +334,6 @@ int DiffUnit(const Options& options, const std::string& path, int kvr100Address)
     return PrintDiff(lines);
 }
 
-bool WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (path == "-") {
-        return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
-               std::fflush(stdout) == 0;
-    }
-    std::string error;
-    if (!WriteFileAtomically(path, bytes, error)) {
-        Fail("cannot write " + path + ": " + error);
-        return false;
-    }
-    return true;
-}
-
-// Whether the file name ends in ext (".kvr"), in any case.
-bool HasExtension(const std::string& path, const std::string& ext) {
-    if (path.size() < ext.size()) {
-        return false;
-    }
-    const std::string tail = path.substr(path.size() - ext.size());
-    return std::equal(tail.begin(), tail.end(), ext.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-}
-
-bool LooksLikeJson(const std::vector<uint8_t>& bytes) {
-    // A setup file starts with its signature's low byte (0x75 to 0x77), never with "{".
-    for (uint8_t c : bytes) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-            return c == '{';
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 int Show(const Options&, const std::vector<std::string>& args) {

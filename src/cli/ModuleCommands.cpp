@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/Files.h"
 #include "base/Seams.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
@@ -14,6 +15,7 @@
 #include "modules/ComSetup.h"
 #include "modules/DisplayEditor.h"
 #include "modules/DisplayFile.h"
+#include "modules/DisplayJson.h"
 #include "modules/DisplayLink.h"
 
 namespace kvr::cli {
@@ -355,9 +357,65 @@ int DisplayShow(const std::vector<std::string>& args) {
     return 0;
 }
 
+// A display setup file to JSON or back; which way is told by the input's contents.
+int DisplayConvert(const std::vector<std::string>& args) {
+    std::string in;
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" && i + 1 < args.size() && out.empty()) {
+            out = args[++i];
+        } else if (in.empty() && !args[i].empty() && args[i][0] != '-') {
+            in = args[i];
+        } else {
+            return UsageError("display", "unexpected argument '" + args[i] + "'");
+        }
+    }
+    if (in.empty() || out.empty()) {
+        return UsageError(
+            "display", in.empty() ? "convert needs an input file" : "convert needs an output (-o)");
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadWholeFile(in, bytes, error)) {
+        return Fail("cannot read " + in + ": " + error);
+    }
+    const bool toFile = LooksLikeJson(bytes);
+    if (HasExtension(out, toFile ? ".json" : ".dsp")) {
+        return UsageError("display", toFile ? in +
+                                                  " is JSON: its display setup file would not be "
+                                                  "written to " +
+                                                  out
+                                            : in +
+                                                  " is a display setup file: its JSON would not "
+                                                  "be written to " +
+                                                  out);
+    }
+    DisplayFileImage image;
+    if (toFile) {
+        if (!DisplayFromJson(std::string(bytes.begin(), bytes.end()), image, error)) {
+            return Fail(in + ": " + error);
+        }
+        return WriteOutput(out, EncodeDisplayFile(image)) ? 0 : kExitFailed;
+    }
+    if (!DecodeDisplayFile(bytes.data(), bytes.size(), image, error)) {
+        return Fail(in + ": " + error);
+    }
+    // A file the program would not write byte for byte (a field out of its range, bytes
+    // after its end, a longer length prefix than needed) cannot come back identical.
+    if (EncodeDisplayFile(image) != bytes) {
+        std::fprintf(stderr,
+                     "kvrctl: note: the JSON holds the display setup as loaded; converted back "
+                     "it will not give the same bytes as %s\n",
+                     TerminalText(in).c_str());
+    }
+    const std::string json = DisplayToJson(image);
+    const std::string text = out == "-" ? TerminalJson(json) : json;
+    return WriteOutput(out, std::vector<uint8_t>(text.begin(), text.end())) ? 0 : kExitFailed;
+}
+
 int Display(const Options& options, const std::vector<std::string>& args) {
     if (args.empty()) {
-        return UsageError("display", "read, write or show expected");
+        return UsageError("display", "read, write, show or convert expected");
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     CliUser user;
@@ -371,6 +429,9 @@ int Display(const Options& options, const std::vector<std::string>& args) {
     }
     if (args[0] == "show") {
         return DisplayShow(rest);
+    }
+    if (args[0] == "convert") {
+        return DisplayConvert(rest);
     }
     return UsageError("display", "unknown subcommand '" + args[0] + "'");
 }
@@ -398,17 +459,22 @@ CommandRows ModuleCommandRows() {
          "  --handshake H    None, Hardware or Software\n"
          "  --protocol P     \"Modbus ASCII\", \"Modbus RTU\", \"Modbus Plus\" or \"DNP 3.0\"\n"
          "Choices are matched without regard to case.\n"},
-        {"display", 140, Display, "read, write or show the KVR Display module's setup",
+        {"display", 140, Display, "read, write, show or convert the KVR Display module's setup",
          "usage: kvrctl [PORT OPTIONS] display read -o FILE.dsp\n"
          "       kvrctl [PORT OPTIONS] display write FILE.dsp\n"
          "       kvrctl display show FILE.dsp [--json]\n"
+         "       kvrctl display convert FILE.dsp -o FILE.json\n"
+         "       kvrctl display convert FILE.json -o FILE.dsp\n"
          "\n"
          "  read -o FILE.dsp   read the module's 24 lines and save them as a display setup file\n"
          "  write FILE.dsp     send the file's 24 lines to the module and read them back; a\n"
          "                     difference is a failure (status 1)\n"
          "  show FILE.dsp      print the 24 lines of a file: page, line, value, channel,\n"
          "                     decimals, units, nominal, low and high\n"
-         "  --json             the lines as JSON\n"},
+         "  --json             the lines as JSON, to read\n"
+         "  convert            a display setup file to JSON, or JSON back into a file (byte\n"
+         "                     for byte when nothing was edited); which way is told by the\n"
+         "                     input's contents. -o - writes to standard output\n"},
     };
     return kRows;
 }

@@ -15,6 +15,7 @@
 #include "document/SetupFile.h"
 #include "document/Transfer.h"
 #include "document/UnitAddressing.h"
+#include "modules/QueryDevice.h"
 
 namespace kvr::cli {
 
@@ -112,27 +113,35 @@ int Query(const Options& options, const std::vector<std::string>& args) {
     user.quiet = true;  // the detection is printed below
     ScopedSeams seam(Seams{.user = &user});
     doc.OnNewDocument();  // each channel object at its own address, as at start-up
-    const std::optional<DeviceType> type = QueryMeasuringUnit(doc);
+    // The desktop program's order: the display module, the Com module, then the
+    // measuring units (the KVR 300 main board before channel 0).
+    const std::optional<DeviceType> type = QueryDeviceType(doc);
     if (!type) {
         if (!doc.Port().IsOpen() && !doc.Port().LastError().empty()) {
             return Fail(doc.Port().LastError());
         }
-        return Fail("no measuring unit answered on " + PortName(doc.Port()));
+        return Fail("no unit answered on " + PortName(doc.Port()));
     }
-    const bool kvr300 = *type == DeviceType::Kvr300;
+    const char* unit = *type == DeviceType::Kvr300   ? "KVR 300"
+                       : *type == DeviceType::Kvr100 ? "KVR 100"
+                       : *type == DeviceType::KvrCom ? "KVR Com"
+                                                     : "KVR Display";
+    const bool kvr100 = *type == DeviceType::Kvr100;
     if (json) {
         const nlohmann::ordered_json out = {
-            {"unit", kvr300 ? "KVR 300" : "KVR 100"},
+            {"unit", unit},
             {"boards", doc.GetChannels()},
             {"kvr100Address",
-             kvr300 ? nlohmann::ordered_json() : nlohmann::ordered_json(kvr100Address)}};
+             kvr100 ? nlohmann::ordered_json(kvr100Address) : nlohmann::ordered_json()}};
         std::printf("%s\n", TerminalJson(out.dump(2)).c_str());
         return 0;
     }
-    if (kvr300) {
+    if (*type == DeviceType::Kvr300) {
         std::printf("A KVR 300 was detected (4 boards: channels 1 to 3 and the main board)\n");
-    } else {
+    } else if (kvr100) {
         std::printf("A KVR 100 was detected (address %d)\n", kvr100Address);
+    } else {
+        std::printf("A %s was detected\n", unit);
     }
     return 0;
 }
@@ -241,10 +250,11 @@ int Download(const Options& options, const std::vector<std::string>& args) {
 
 CommandRows TransferCommandRows() {
     static const CommandRow kRows[] = {
-        {"query", 30, Query, "which measuring unit is attached (KVR 300 or KVR 100)",
+        {"query", 30, Query, "which unit is attached (KVR Display, KVR Com, KVR 300 or KVR 100)",
          "usage: kvrctl [PORT OPTIONS] query [--json] [--kvr100-address A]\n"
          "\n"
-         "Asks which measuring unit is attached: a KVR 300 (four boards) or a KVR 100.\n"
+         "Asks which unit is attached, in this order: a KVR Display module, a KVR Com\n"
+         "module, a KVR 300 (four boards), a KVR 100.\n"
          "  --json               the answer as JSON\n"
          "  --kvr100-address A   the address (0, 1 or 2) of a single KVR 100; without it, the\n"
          "                       one stored by 'kvrctl address' (else 0)\n"},

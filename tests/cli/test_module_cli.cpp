@@ -3,12 +3,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+#include "base/Files.h"
 #include "modules/DisplayFile.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
 namespace kvr {
 namespace {
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 class ModuleCli : public ::testing::Test {
   protected:
@@ -88,6 +97,75 @@ TEST_F(ModuleCli, DisplayWriteReadAndShowKeepTheLines) {
     EXPECT_NE(r.err.find("An error occurred while writing the KVR Display Configuration!"),
               std::string::npos)
         << r.err;
+}
+
+TEST_F(ModuleCli, QueryFindsTheDisplayFirstThenTheComModule) {
+    test::RunResult r = Kvrctl({"query"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "A KVR Display was detected\n");
+    test::SimProcess com({KVR_SIM_EXE, "--baud", "38400", "--with-com"});
+    r = test::Run({KVRCTL_EXE, "--device", com.Path(), "--baud", "38400", "query", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["unit"], "KVR Com");
+    EXPECT_EQ(json["boards"], 0);
+}
+
+// JSON and back gives the same bytes, for texts that are not UTF-8 and values that are not
+// finite too; an edited JSON is checked field by field.
+TEST(DisplayConvertCli, JsonRoundTripIsByteForByte) {
+    test::TempDir dir;
+    DisplayFileImage image;
+    image.description = std::string(300, 'd') + "\xE9";  // 0xFF and a 16-bit length
+    DisplayLine& line = image.lines[4];
+    line.valueCode = 0x7F;
+    line.channel = 15;
+    line.decimals = 5;
+    line.units = "k\xB5V  ";
+    line.blank = true;
+    line.nominal = -0.0;
+    line.low = std::numeric_limits<double>::quiet_NaN();
+    line.high = 1.0 / 3;
+    std::string error;
+    const std::string dsp = dir.File("a.dsp");
+    ASSERT_TRUE(WriteDisplayFile(dsp, image, error)) << error;
+    const std::string json = dir.File("a.json");
+    test::RunResult r = test::Run({KVRCTL_EXE, "display", "convert", dsp, "-o", json});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = test::Run({KVRCTL_EXE, "display", "convert", json, "-o", dir.File("b.dsp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<uint8_t> a;
+    std::vector<uint8_t> b;
+    ASSERT_TRUE(ReadWholeFile(dsp, a, error));
+    ASSERT_TRUE(ReadWholeFile(dir.File("b.dsp"), b, error));
+    EXPECT_EQ(a, b);
+
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(json, text, error));
+    auto edited = nlohmann::json::parse(text);
+    edited["lines"][4]["units"] = "MW";
+    edited["lines"][4]["blank"] = false;
+    WriteText(dir.File("edited.json"), edited.dump());
+    r = test::Run(
+        {KVRCTL_EXE, "display", "convert", dir.File("edited.json"), "-o", dir.File("edited.dsp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    DisplayFileImage back;
+    ASSERT_TRUE(ReadDisplayFile(dir.File("edited.dsp"), back, error)) << error;
+    EXPECT_EQ(back.lines[4].units, "MW   ");
+    EXPECT_FALSE(back.lines[4].blank);
+    EXPECT_TRUE(std::isnan(back.lines[4].low));
+    EXPECT_EQ(back.description, image.description);
+
+    edited["lines"][4]["decimals"] = 6;
+    WriteText(dir.File("bad.json"), edited.dump());
+    r = test::Run(
+        {KVRCTL_EXE, "display", "convert", dir.File("bad.json"), "-o", dir.File("bad.dsp")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("lines[4].decimals: expected 0 to 5"), std::string::npos) << r.err;
+    // The output's name must fit what is written.
+    EXPECT_EQ(test::Run({KVRCTL_EXE, "display", "convert", dsp, "-o", dir.File("c.dsp")}).status,
+              2);
 }
 
 }  // namespace

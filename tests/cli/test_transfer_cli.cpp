@@ -52,7 +52,7 @@ TEST_F(TransferCli, QueryWithNoUnitAnsweringFails) {
     path = sim.Path();
     test::RunResult r = Kvrctl({"query"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kvrctl: no measuring unit answered on " + path + "\n");
+    EXPECT_EQ(r.err, "kvrctl: no unit answered on " + path + "\n");
 }
 
 TEST_F(TransferCli, UploadEditDownloadAndReadBack) {

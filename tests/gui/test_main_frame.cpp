@@ -73,7 +73,7 @@ TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfigurat
     MakeFrame();
     // Only the commands of later parts (no handler yet) and Download are disabled.
     const std::set<int> disabled = {
-        app::kCmdDisplay, app::kCmdCom, app::kCmdPrint, app::kCmdDownload};
+        app::kCmdPrint, app::kCmdDownload};
     for (const Command& c : Commands()) {
         EXPECT_EQ(Action(c.id)->isEnabled(), disabled.count(c.id) == 0) << c.id;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/QRLView.h"
+#include "link/forms/TraceCommands.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/forms/MonitorCommands.h"
 
@@ -43,6 +44,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, DocumentCommandRows());
         Gather(all, MonitorCommandRows());
         Gather(all, MeasureCommandRows());
+        Gather(all, TraceCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

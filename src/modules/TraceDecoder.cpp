@@ -335,6 +335,17 @@ bool TraceFilter::Accepts(const TraceEntry& entry) const {
     return (address < 0 || entry.address == address) && (name.empty() || entry.name == name);
 }
 
+std::string TraceFileText(const std::deque<TraceEntry>& entries, const TraceFilter& filter) {
+    std::string text;
+    for (const TraceEntry& e : entries) {
+        if (filter.Accepts(e)) {
+            text += FormatTraceEntry(e);
+            text += '\n';
+        }
+    }
+    return text;
+}
+
 const std::vector<std::string>& TraceCommandNames() {
     static const std::vector<std::string> kNames = {"QueryDevice",
                                                     "ReadParameters",

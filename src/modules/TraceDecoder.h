@@ -76,6 +76,9 @@ struct TraceFilter {
     std::string name;  // empty: every command
     bool Accepts(const TraceEntry& entry) const;
 };
+// The entries the filter accepts as a text file: one FormatTraceEntry line each.
+std::string TraceFileText(const std::deque<TraceEntry>& entries, const TraceFilter& filter);
+
 // The command names an entry can carry, for the filter's list.
 const std::vector<std::string>& TraceCommandNames();
 

@@ -2,9 +2,11 @@
 // exchanges of an upload, filters them by unit and command, pauses, saves what it shows
 // and, closed, leaves the trace seam as it found it.
 #include <QComboBox>
+#include <QStyleFactory>
 #include <fstream>
 #include <sstream>
 
+#include "app/Pictures.h"
 #include "app/QRLView.h"
 #include "base/Clock.h"
 #include "base/Trace.h"
@@ -25,6 +27,10 @@ class LineTrace : public GuiTest {
         units = std::make_unique<sim::SimUnits>(options);
         doc.Port().Settings().device = "sim";
         doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {  // pictures in kvrview --dark's look
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(app::DarkPalette());
+        }
     }
     // The shown rows' commands.
     static std::vector<std::string> ShownCommands(LineTraceWindow& w) {

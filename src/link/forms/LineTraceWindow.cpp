@@ -284,7 +284,7 @@ void LineTraceWindow::FilterChanged() {
 
 void LineTraceWindow::UpdateCount() {
     count_->setText(
-        QStringLiteral("%1 of %2 exchanges shown").arg(shown_.rowCount()).arg(model_.rowCount()));
+        QStringLiteral("%1 of %2 rows shown").arg(shown_.rowCount()).arg(model_.rowCount()));
 }
 
 void LineTraceWindow::SaveAs() {

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -149,7 +150,8 @@ LineTraceWindow::LineTraceWindow(QWidget* parent, size_t capacity)
     unit_->setObjectName(QStringLiteral("unit"));
     unit_->addItem(QStringLiteral("All"), -1);
     for (int a = 0; a <= kHighestAddress; ++a) {
-        unit_->addItem(QString::number(a), a);
+        const char* module = a == 4 ? " (Com)" : a == 5 ? " (Display)" : "";
+        unit_->addItem(QString::number(a) + QString::fromUtf8(module), a);
     }
     command_ = new QComboBox(this);
     command_->setObjectName(QStringLiteral("command"));
@@ -234,9 +236,12 @@ void LineTraceWindow::showEvent(QShowEvent* event) {
 }
 
 void LineTraceWindow::hideEvent(QHideEvent* event) {
-    // A closed window leaves the trace seam as it was: the line pays nothing for it.
-    capture_.Stop();
-    timer_.stop();
+    // A closed window leaves the trace seam as it was: the line pays nothing for it. A
+    // minimised one (hidden by the window system) goes on listing.
+    if (!event->spontaneous()) {
+        capture_.Stop();
+        timer_.stop();
+    }
     QWidget::hideEvent(event);
 }
 

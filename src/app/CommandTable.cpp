@@ -5,6 +5,7 @@
 #include "app/QRLView.h"
 #include "calibration/forms/CalibrationCommands.h"
 #include "calibration/forms/OutputCalibrationCommands.h"
+#include "link/forms/TraceCommands.h"
 #include "measure/forms/MeasureCommands.h"
 #include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"
@@ -49,6 +50,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, CalibrationCommandRows());
         Gather(all, OutputCalibrationCommandRows());
         Gather(all, ModuleCommandRows());
+        Gather(all, TraceCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

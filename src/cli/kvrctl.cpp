@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 
 #include "base/Seams.h"
-#include "base/Trace.h"
 #include "base/UserSeam.h"
 #include "cli/CliCommon.h"
 #include "cli/CliUser.h"
 #include "link/PortMap.h"
+#include "modules/TraceDecoder.h"
 
 namespace kvr::cli {
 
@@ -29,7 +29,7 @@ const char kOptions[] =
     "  --parity P         None, Even or Odd (default None)\n"
     "  --data-bits D      7 or 8 (default 8)\n"
     "  --stop-bits S      1 or 2 (default 1)\n"
-    "  --trace            print every byte on the line to standard error\n";
+    "  --trace            list every exchange on the line, decoded, on standard error\n";
 
 const char kExitStatus[] =
     "exit status:\n"
@@ -202,7 +202,10 @@ int Main(int argc, char** argv) {
             std::printf("kvrctl %s\n", KVR_VERSION);
             return 0;
         } else if (a == "--trace") {
-            InstallSeams(Seams{.trace = StderrTraceSink()});
+            // Decoded, one line an exchange, as the desktop program's line trace lists it.
+            InstallSeams(Seams{.trace = DecodingTraceSink([](const TraceEntry& e) {
+                                   std::fprintf(stderr, "%s\n", FormatTraceEntry(e).c_str());
+                               })});
         } else if (a == "--port" || a == "--device" || a == "--baud" || a == "--parity" ||
                    a == "--data-bits" || a == "--stop-bits") {
             std::string v;

@@ -40,7 +40,8 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdSecondaries,
                                         kCmdEnableLogging,
                                         kCmdDisableLogging,
-                                        kCmdNewLog,  // View
+                                        kCmdNewLog,
+                                        kCmdLineTrace,  // View
                                         kCmdHelpTopics,
                                         kCmdContextHelp,
                                         kCmdAbout,  // Help

@@ -5,7 +5,7 @@
 #include "app/QRLView.h"
 #include "calibration/forms/CalibrationCommands.h"
 #include "calibration/forms/OutputCalibrationCommands.h"
-#include "link/forms/TraceCommands.h"
+#include "modules/forms/TraceCommands.h"
 #include "measure/forms/MeasureCommands.h"
 #include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"

@@ -12,7 +12,7 @@
 #include "base/Trace.h"
 #include "gui/GuiTestUtil.h"
 #include "link/TalkLink.h"
-#include "link/forms/LineTraceWindow.h"
+#include "modules/forms/LineTraceWindow.h"
 #include "sim/SimLine.h"
 #include "sim/SimUnits.h"
 

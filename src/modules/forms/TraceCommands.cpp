@@ -1,6 +1,6 @@
-#include "link/forms/TraceCommands.h"
+#include "modules/forms/TraceCommands.h"
 
-#include "link/forms/LineTraceWindow.h"
+#include "modules/forms/LineTraceWindow.h"
 
 namespace kvr {
 

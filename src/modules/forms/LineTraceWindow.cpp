@@ -1,4 +1,4 @@
-#include "link/forms/LineTraceWindow.h"
+#include "modules/forms/LineTraceWindow.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -86,6 +86,7 @@ CommandRows UnitCommandRows();
 CommandRows SetCommandRows();
 CommandRows ModuleCommandRows();
 CommandRows DiagCommandRows();
+CommandRows ReportCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

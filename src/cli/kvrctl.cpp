@@ -44,7 +44,7 @@ const char kExitStatus[] =
 constexpr CommandRows (*const kCommandFiles[])() = {
     PortCommandRows,   DeviceCommandRows,   TransferCommandRows, MonitorCommandRows,
     FileCommandRows,   SettingsCommandRows, UnitCommandRows,     SetCommandRows,
-    ModuleCommandRows, DiagCommandRows,
+    ModuleCommandRows, DiagCommandRows,     ReportCommandRows,
 };
 
 const std::vector<CommandRow>& Commands() {

@@ -99,10 +99,14 @@ OutputTexts DescribeOutput(const CQRLDoc& doc, int board, int port, bool& instal
         const MeasuredEntity out = current ? entity::kCurrent : entity::kVoltage;
         const MeasuredValue fullScale(OutputRangeName(current, range), out);
         const double fs = fullScale.GetValue();
-        t.a = Significant(f1 / divisor, e, 4) + "=" +
-              Significant(r.GetLevelMin(port) * fs / kFullScaleCounts, out, 2);
-        t.b = Significant(f2 / divisor, e, 4) + "=" +
-              Significant(r.GetLevelMax(port) * fs / kFullScaleCounts, out, 2);
+        // The output cannot go beyond its full scale: a level outside +-1462 counts (such
+        // as the factory default 32767) reads as the full scale, as the output form shows it.
+        const auto level = [&](int16_t counts) {
+            const int clamped = std::clamp<int>(counts, -kFullScaleCounts, kFullScaleCounts);
+            return Significant(clamped * fs / kFullScaleCounts, out, 2);
+        };
+        t.a = Significant(f1 / divisor, e, 4) + "=" + level(r.GetLevelMin(port));
+        t.b = Significant(f2 / divisor, e, 4) + "=" + level(r.GetLevelMax(port));
         t.c = fullScale.FormatSignificant(4);
     } else if (card == 2 && IsEnergy(e)) {
         // Every energy, export ones included, is a pulse output, as the relay form has it.

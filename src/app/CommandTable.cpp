@@ -5,6 +5,7 @@
 #include "app/QRLView.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/forms/MonitorCommands.h"
+#include "report/forms/ReportCommands.h"
 
 namespace kvr::app {
 
@@ -43,6 +44,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, DocumentCommandRows());
         Gather(all, MonitorCommandRows());
         Gather(all, MeasureCommandRows());
+        Gather(all, ReportCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);

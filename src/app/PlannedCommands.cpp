@@ -1,5 +1,5 @@
 // The commands of subsystems not built yet (diagnostics,
-// the display and com modules, calibration, printing): they stay in the menu and the
+// the display and com modules, calibration): they stay in the menu and the
 // toolbar, disabled, until their subsystem contributes them with a handler from a file of
 // its own, and their rows leave this file.
 #include "app/CommandTable.h"
@@ -69,11 +69,6 @@ CommandRows<CQRLView> PlannedCommandRows() {
          nullptr},
         {{kCmdAllSerialNumbers, kPopupCalibrate, "", "All Serial Numbers", "", "", false},
          {80, 0},
-         nullptr,
-         nullptr,
-         nullptr},
-        {{kCmdPrint, "", "", "", "Print the active document\nPrint", "Ctrl+P", false},
-         {20, 0},
          nullptr,
          nullptr,
          nullptr},

@@ -76,8 +76,7 @@ TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfigurat
         app::kCmdDiagnostics,    app::kCmdDisplay,           app::kCmdCom,
         app::kCmdCalAllInputs,   app::kCmdCalInput1,         app::kCmdCalInput2,
         app::kCmdCalInput3,      app::kCmdTestAnalogOutputs, app::kCmdCalAllOutputs,
-        app::kCmdCalAllOutputs2, app::kCmdAllSerialNumbers,  app::kCmdPrint,
-        app::kCmdDownload};
+        app::kCmdCalAllOutputs2, app::kCmdAllSerialNumbers,  app::kCmdDownload};
     for (const Command& c : Commands()) {
         EXPECT_EQ(Action(c.id)->isEnabled(), disabled.count(c.id) == 0) << c.id;
     }

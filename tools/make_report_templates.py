@@ -73,7 +73,7 @@ def configuration():
         rows.append([str(n), mark("Type%02d" % n),
                      mark("Entity%02d" % n) + r"\line " + mark("Entity%02da" % n),
                      mark("A%02d" % n), mark("B%02d" % n), mark("C%02d" % n)])
-    s.append(table([1.2, 1.4, 4.4, 3, 3, 2], rows))
+    s.append(table([1.6, 1.4, 4.2, 2.9, 2.9, 2], rows))
     s.append(para(r"Analog outputs: Low and High are the entity values with the output at each "
                   r"(value=output); Range is the output's full scale. Relay outputs: Low and High "
                   r"are the switching points, Rising or Falling the direction. Pulse outputs of "

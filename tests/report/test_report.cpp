@@ -346,8 +346,7 @@ TEST(PrintCommand, PrintTemplateRunsTheCommandOfTheSettings) {
     std::ofstream(system) << "[wrifile\\shell\\printto\\command]\n@=\"\\\"" << recorder
                           << "\\\" /pt \\\"%1\\\" \\\"%2\\\" \\\"%3\\\" \\\"%4\\\"\"\n";
     test::ScopedEnv settings("KVR_SYSTEM_SETTINGS_FILE", system);
-    CRtfTemplate t = FromText("{\\rtf1 " + Mark("OperName") + "}");
-    t.FillBookmark("OperName", "Ann");
+    CRtfTemplate t;
     t.LoadTemplate("/nonexistent", kTemporaryReportName);  // only names the output
     t.SetContent("{\\rtf1 report}");
     std::string error;

@@ -34,3 +34,8 @@ install(FILES ${KVR_SOURCE_ROOT}/doc/man/kvrview.1 ${KVR_SOURCE_ROOT}/doc/man/kv
 # Where bash-completion looks for a command's completion when it is first typed.
 install(FILES ${KVR_SOURCE_ROOT}/packaging/bash-completion/kvrctl
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+# The report templates: the programs look beside themselves, then in ../share/kvr-view.
+install(FILES ${KVR_SOURCE_ROOT}/templates/KVRPrnTemplate.rtf
+              ${KVR_SOURCE_ROOT}/templates/DispPrnTemplate.rtf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kvr-view)

@@ -9,6 +9,7 @@
 #include "measure/forms/MeasureCommands.h"
 #include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"
+#include "report/forms/ReportCommands.h"
 
 namespace kvr::app {
 
@@ -51,7 +52,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, OutputCalibrationCommandRows());
         Gather(all, ModuleCommandRows());
         Gather(all, TraceCommandRows());
-        Gather(all, PlannedCommandRows());
+        Gather(all, ReportCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {
             const size_t pa = PopupIndex(a.command);
             const size_t pb = PopupIndex(b.command);

@@ -48,6 +48,5 @@ std::string ToolTipText(const Command& c);
 // The rows of the main window's own files.
 CommandRows<CQRLView> ShellCommandRows();     // app/ShellCommands.cpp
 CommandRows<CQRLView> DocumentCommandRows();  // app/DocumentCommands.cpp
-CommandRows<CQRLView> PlannedCommandRows();   // app/PlannedCommands.cpp
 
 }  // namespace kvr::app

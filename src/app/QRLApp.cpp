@@ -30,6 +30,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 return cl;
             }
             cl.screenshot = arguments[++i].toStdString();
+        } else if (arg == QStringLiteral("--print")) {
+            cl.print = true;
+            cl.splash = false;
         } else if (arg == QStringLiteral("--demo")) {
             cl.demo = true;
         } else if (arg == QStringLiteral("--dark")) {
@@ -55,6 +58,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             cl.error = "only one setup file can be opened";
             return cl;
         }
+    }
+    if (cl.print && cl.file.empty()) {
+        cl.error = "--print needs the setup file to print";
     }
     return cl;
 }

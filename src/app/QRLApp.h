@@ -27,15 +27,18 @@ struct CommandLine {
     bool demo = false;       // --demo: a simulated KVR 300 and settings of the run's own
     bool dark = false;       // --dark: the Fusion style with a dark palette
     int benchSeconds = 0;    // --bench-seconds N: demo, measure, print the figures, end
+    bool print = false;      // --print: print the setup file's configuration report, end
     std::string error;       // a command line that cannot be understood
 };
 CommandLine ParseCommandLine(const QStringList& arguments);
 inline constexpr const char* kUsage =
     "usage: kvrview [SETUP-FILE.kvr] [--demo] [--screenshot PNG-PATH]\n"
+    "       kvrview --print SETUP-FILE.kvr\n"
     "       kvrview --help | --version\n"
     "  --demo             start with a simulated KVR 300 attached (configuration\n"
     "                     password: demo); the stored settings are left alone\n"
     "  --screenshot PATH  save a picture of the main window once it is shown, then end\n"
+    "  --print            print the setup file's configuration report, then end\n"
     "  --dark             use a dark palette (to check the look on a dark desktop)\n"
     "  --bench-seconds N  demo with 60 monitors for N seconds, print the timer lateness,\n"
     "                     the time to the first window and end\n";

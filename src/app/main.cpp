@@ -14,6 +14,7 @@
 #include "app/Pictures.h"
 #include "app/QRLApp.h"
 #include "app/QRLView.h"
+#include "report/forms/ReportForms.h"
 
 namespace {
 
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "kvrview: cannot write %s\n", path.c_str());
                 }
                 QApplication::exit(saved ? 0 : 1);
+            });
+        }
+        if (cl.print) {
+            // The desktop's Print action on a setup file: open it, print it, end.
+            frame->View()->SetSaveSettingsOnExit(false);
+            QTimer::singleShot(0, frame, [frame] {
+                QApplication::exit(
+                    kvr::PrintConfigurationFromWindow(frame, frame->View()->Doc()) ? 0 : 1);
             });
         }
         std::unique_ptr<TimerBench> bench;

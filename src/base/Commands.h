@@ -56,6 +56,7 @@ enum CommandId : int {
     kCmdSave = 57603,
     kCmdSaveAs = 57604,
     kCmdPrint = 57607,
+    kCmdSaveReportPdf = 32900,
     kCmdSeparator = 0,
 };
 

@@ -101,6 +101,7 @@ CommandRows SetCommandRows();
 CommandRows ModuleCommandRows();
 CommandRows DiagCommandRows();
 CommandRows CalibrateOutputCommandRows();
+CommandRows ReportCommandRows();
 
 // The commands: each gets the global options and the words after its name.
 int Upload(const Options& options, const std::vector<std::string>& args);

@@ -53,6 +53,7 @@ constexpr CommandRows (*const kCommandFiles[])() = {
     ModuleCommandRows,
     DiagCommandRows,
     CalibrateOutputCommandRows,
+    ReportCommandRows,
 };
 
 const std::vector<CommandRow>& Commands() {

@@ -17,7 +17,8 @@ cmake --install "$build" --prefix "$work/usr" > /dev/null
 for f in bin/kvrctl bin/kvr-sim share/applications/kvrview.desktop \
          share/mime/packages/kvr-setup.xml share/icons/hicolor/scalable/apps/kvrview.svg \
          share/man/man1/kvrview.1 share/man/man1/kvrctl.1 share/man/man1/kvr-sim.1 \
-         share/bash-completion/completions/kvrctl share/kvr-view/user-guide.html; do
+         share/bash-completion/completions/kvrctl share/kvr-view/user-guide.html \
+         share/kvr-view/KVRPrnTemplate.rtf share/kvr-view/DispPrnTemplate.rtf; do
     [ -f "$work/usr/$f" ] || fail "not installed: $f"
 done
 

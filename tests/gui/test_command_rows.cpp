@@ -16,6 +16,8 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdOpen,
                                         kCmdSave,
                                         kCmdSaveAs,
+                                        kCmdPrint,
+                                        kCmdSaveReportPdf,
                                         kCmdExit,  // File
                                         kCmdInputs,
                                         kCmdOutputs,
@@ -56,8 +58,7 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdUploadUntilFirstFail,
                                         kCmdDownloadPreferences,
                                         kCmdKvr100Address,  // Calibrate
-                                        kCmdHelp,
-                                        kCmdPrint};  // keyboard only
+                                        kCmdHelp};          // keyboard only
     std::vector<int> ids;
     for (const Command& c : Commands()) {
         ids.push_back(c.id);

@@ -71,9 +71,9 @@ TEST_F(GuiTest, HighlightedMenuItemShowsItsPromptInTheMessagePane) {
 
 TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfiguration) {
     MakeFrame();
-    // Only the commands of later parts (no handler yet) and Download are disabled.
+    // Every command has its handler: only Download waits for an upload.
     const std::set<int> disabled = {
-        app::kCmdPrint, app::kCmdDownload};
+        app::kCmdDownload};
     for (const Command& c : Commands()) {
         EXPECT_EQ(Action(c.id)->isEnabled(), disabled.count(c.id) == 0) << c.id;
     }

@@ -43,7 +43,6 @@ TEST_F(OutputFormTest, OverviewRowsFollowTheUnitAndPicksAreStoredAtOnce) {
             EXPECT_EQ(form.Caption(n)->isEnabled(), n < 4) << n;
         }
         EXPECT_FALSE(form.ConfigureButton(0)->isEnabled());  // "Not Available"
-        EXPECT_FALSE(form.PrintAction()->isEnabled());
     }
     doc.SetDeviceType(1);
     COutputOverviewDlg form(doc);

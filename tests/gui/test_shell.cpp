@@ -178,7 +178,9 @@ TEST(CommandLine, FileScreenshotAndAutomation) {
     EXPECT_TRUE(cl.splash);
     EXPECT_TRUE(cl.error.empty());
     EXPECT_FALSE(parse({"-Embedding"}).splash);
-    for (auto bad : {parse({"--screenshot"}), parse({"--bogus"}), parse({"a.kvr", "b.kvr"})}) {
+    EXPECT_TRUE(parse({"--print", "site.kvr"}).print);
+    for (auto bad : {parse({"--screenshot"}), parse({"--bogus"}), parse({"a.kvr", "b.kvr"}),
+                     parse({"--print"})}) {
         EXPECT_FALSE(bad.error.empty());
     }
 }

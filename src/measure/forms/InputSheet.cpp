@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "document/SetupFile.h"
+#include "report/forms/ReportForms.h"
 
 namespace kvr {
 
@@ -280,7 +281,8 @@ CInputSheet::CInputSheet(CQRLDoc& doc, QWidget* parent) : QDialog(parent), doc_(
     connect(load_, &QAction::triggered, this, &CInputSheet::OnLoad);
     connect(save_, &QAction::triggered, this, [this] { OnSave(false); });
     connect(saveAs_, &QAction::triggered, this, [this] { OnSave(true); });
-    print_->setEnabled(false);  // the configuration report comes later
+    connect(print_, &QAction::triggered, this,
+            [this] { PrintConfigurationFromWindow(this, doc_); });
 
     tabs_ = new QTabWidget(this);
     for (int i = 0; i < kInputChannelPages; ++i) {

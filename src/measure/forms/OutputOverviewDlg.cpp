@@ -13,6 +13,7 @@
 #include "document/SetupFile.h"
 #include "measure/forms/AnalogOutputDlg.h"
 #include "measure/forms/RelayOutputDlg.h"
+#include "report/forms/ReportForms.h"
 
 namespace kvr {
 
@@ -30,8 +31,8 @@ COutputOverviewDlg::COutputOverviewDlg(CQRLDoc& doc, QWidget* parent)
     save_ = action(QStyle::SP_DialogSaveButton, "Save a template file");
     saveAs_ = action(QStyle::SP_DriveFDIcon, "Save a template file as ...");
     print_ = action(QStyle::SP_FileDialogDetailedView, "Print the current settings.");
-    // The configuration report is not part of this program yet.
-    print_->setEnabled(false);
+    connect(print_, &QAction::triggered, this,
+            [this] { PrintConfigurationFromWindow(this, doc_); });
     connect(load_, &QAction::triggered, this, &COutputOverviewDlg::OnLoad);
     connect(save_, &QAction::triggered, this, [this] { SaveSetupFile(doc_); });
     connect(saveAs_, &QAction::triggered, this, [this] { SaveSetupFileAs(doc_); });

@@ -5,6 +5,7 @@
 #include "app/QRLView.h"
 #include "measure/forms/MeasureCommands.h"
 #include "monitor/forms/MonitorCommands.h"
+#include "monitor/forms/TrendsCommands.h"
 
 namespace kvr::app {
 
@@ -42,6 +43,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, ShellCommandRows());
         Gather(all, DocumentCommandRows());
         Gather(all, MonitorCommandRows());
+        Gather(all, TrendsCommandRows());
         Gather(all, MeasureCommandRows());
         Gather(all, PlannedCommandRows());
         std::stable_sort(all.begin(), all.end(), [](const ViewCommand& a, const ViewCommand& b) {

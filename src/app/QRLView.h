@@ -15,7 +15,11 @@
 #include "monitor/MonitorConfig.h"
 #include "monitor/MonitorTimer.h"
 #include "monitor/ReadingThread.h"
+#include "monitor/TrendSeries.h"
 #include "monitor/forms/MonitorCommands.h"
+#include "monitor/forms/TrendsCommands.h"
+
+class QDockWidget;
 
 namespace kvr::app {
 
@@ -24,11 +28,15 @@ class CMainFrame;
 
 namespace kvr {
 class MonitorDisplay;
-}
+class TrendsView;
+}  // namespace kvr
 
 namespace kvr::app {
 
-class CQRLView final : public QWidget, public MonitorCommandHost, public MeasureCommandHost {
+class CQRLView final : public QWidget,
+                       public MonitorCommandHost,
+                       public MeasureCommandHost,
+                       public TrendsCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);
@@ -60,6 +68,12 @@ class CQRLView final : public QWidget, public MonitorCommandHost, public Measure
     void ConfigurationChanged() override;
     CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }
+    // The trends view beside the display, in a dock of the main window.
+    bool TrendsShown() override { return trendsShown_; }
+    void ShowTrends(bool shown) override;
+    TrendsView* Trends() const { return trendsView_; }
+    QDockWidget* TrendsDock() const { return trendsDock_; }
+    TrendModel& TrendData() { return trends_; }
 
     bool Started() const { return started_; }
     // A run that must leave the stored settings alone (a screenshot, a demonstration).
@@ -82,6 +96,10 @@ class CQRLView final : public QWidget, public MonitorCommandHost, public Measure
     MonitorViewState viewState_;
     MonitorConfig monitorConfig_;
     MonitorDisplay* display_ = nullptr;  // owned by the widget tree
+    TrendModel trends_;
+    QDockWidget* trendsDock_ = nullptr;  // owned by the main window
+    TrendsView* trendsView_ = nullptr;
+    bool trendsShown_ = false;
     std::unique_ptr<ReadingThread> reader_;
     QTimer timer_;
     bool started_ = false;

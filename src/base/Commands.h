@@ -48,6 +48,7 @@ enum CommandId : int {
     kCmdEnableLogging = 32881,
     kCmdDisableLogging = 32880,
     kCmdNewLog = 32882,
+    kCmdTrends = 32890,
     kCmdContextHelp = 57669,
     kCmdHelp = 57670,
     kCmdNew = 57600,

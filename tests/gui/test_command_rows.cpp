@@ -40,7 +40,8 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdSecondaries,
                                         kCmdEnableLogging,
                                         kCmdDisableLogging,
-                                        kCmdNewLog,  // View
+                                        kCmdNewLog,
+                                        kCmdTrends,  // View
                                         kCmdHelpTopics,
                                         kCmdContextHelp,
                                         kCmdAbout,  // Help

@@ -5,8 +5,10 @@
 #include <QDockWidget>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <cmath>
 
+#include "app/Pictures.h"
 #include "app/QRLView.h"
 #include "gui/GuiTestUtil.h"
 #include "monitor/MonitorTestUtil.h"
@@ -18,6 +20,10 @@ namespace {
 class TrendsViewTest : public test::GuiTest {
   protected:
     void SetUp() override {
+        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
+            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+            QApplication::setPalette(app::DarkPalette());
+        }
         model.SetMonitors({{1, "Voltage : Channel 1", "V"},
                            {2, "Current : Channel 1", "A"},
                            {3, "Frequency", "Hz"},

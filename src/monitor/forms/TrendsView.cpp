@@ -187,7 +187,7 @@ TrendsView::TrendsView(const TrendModel& model, QWidget* parent) : QWidget(paren
     split->addWidget(list_);
     split->addWidget(plot_);
     split->setStretchFactor(1, 1);
-    split->setSizes({fontMetrics().averageCharWidth() * 24, fontMetrics().averageCharWidth() * 60});
+    split->setSizes({fontMetrics().averageCharWidth() * 30, fontMetrics().averageCharWidth() * 60});
     layout->addWidget(split, 1);
     readOut_ = new QLabel(this);
     readOut_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -200,6 +200,10 @@ TrendsView::TrendsView(const TrendModel& model, QWidget* parent) : QWidget(paren
     chart_->legend()->setAlignment(Qt::AlignBottom);
     timeAxis_ = new QDateTimeAxis;
     valueAxis_ = new QValueAxis;
+    // The value labels are short ("%.4g"): whole, never elided to "...".
+    valueAxis_->setLabelFormat(QStringLiteral("%.4g"));
+    valueAxis_->setTruncateLabels(false);
+    timeAxis_->setTruncateLabels(false);
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(valueAxis_, Qt::AlignLeft);
     plot_->setChart(chart_);
@@ -226,6 +230,14 @@ TrendsView::TrendsView(const TrendModel& model, QWidget* parent) : QWidget(paren
 }
 
 TrendsView::~TrendsView() = default;
+
+void TrendsView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        chart_->setTheme(DarkPalette(palette()) ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+        curvesItem_->update();
+    }
+}
 
 void TrendsView::Refresh() {
     bool rebuild = false;

@@ -104,6 +104,10 @@ class TrendsView final : public QWidget {
     int64_t From() const { return to_ - span_; }
     int64_t To() const { return to_; }
 
+  protected:
+    // The chart's theme follows the palette (light or dark).
+    void changeEvent(QEvent* event) override;
+
   private:
     void RebuildList();
     void OnItemChanged(QListWidgetItem* item);

@@ -42,6 +42,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 return cl;
             }
             cl.demo = true;
+        } else if (arg == QStringLiteral("--bench-trends")) {
+            cl.benchTrends = true;
         } else if (lower == QStringLiteral("-embedding") || lower == QStringLiteral("/embedding") ||
                    lower == QStringLiteral("-automation") ||
                    lower == QStringLiteral("/automation")) {
@@ -55,6 +57,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             cl.error = "only one setup file can be opened";
             return cl;
         }
+    }
+    if (cl.benchTrends && cl.benchSeconds == 0) {
+        cl.error = "--bench-trends goes with --bench-seconds";
     }
     return cl;
 }

@@ -12,6 +12,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -30,7 +32,8 @@ namespace kvr {
 
 namespace {
 
-constexpr int kDefaultChecked = 4;  // curves shown for a new list of monitors
+constexpr int kDefaultChecked = 4;
+constexpr size_t kSmoothPoints = 20'000;  // curves shown for a new list of monitors
 constexpr const char* kExportTitle = "Export CSV";
 constexpr const char* kExportFailedText = "The trends could not be written to ";
 
@@ -86,15 +89,25 @@ class TrendCurvesItem final : public QGraphicsItem {
         }
         painter->save();
         painter->setClipRect(area);
-        painter->setRenderHint(QPainter::Antialiasing, true);
+        size_t points = 0;
+        for (const TrendCurve& c : curves_) {
+            points += c.points.size();
+        }
+        // Smooth lines for a few curves; many are drawn plain, which costs far less.
+        const bool smooth = points <= kSmoothPoints;
+        painter->setRenderHint(QPainter::Antialiasing, smooth);
         const double xScale = area.width() / static_cast<double>(to_ - from_);
         const double yScale = area.height() / (high_ - low_);
         auto x = [&](int64_t t) { return area.left() + static_cast<double>(t - from_) * xScale; };
         auto y = [&](double v) { return area.bottom() - (v - low_) * yScale; };
         for (const TrendCurve& c : curves_) {
-            QPainterPath path;
+            const QColor colour = c.legend != nullptr ? c.legend->color() : QColor(Qt::gray);
+            // A thin pen is drawn by the fast path of the painter; a wider one is stroked.
+            painter->setPen(QPen(colour, smooth ? 1.5 : 0.0));
+            painter->setBrush(Qt::NoBrush);
             QPainterPath markers;
-            bool drawing = false;
+            QPolygonF run;
+            run.reserve(static_cast<qsizetype>(c.points.size()));
             bool inGap = false;
             double lastY = area.bottom();
             for (const TrendPoint& p : c.points) {
@@ -106,24 +119,16 @@ class TrendCurvesItem final : public QGraphicsItem {
                         markers.lineTo(at + QPointF(4, 7));
                         markers.closeSubpath();
                     }
-                    drawing = false;
+                    painter->drawPolyline(run);
+                    run.clear();
                     inGap = true;
                     continue;
                 }
                 inGap = false;
-                const QPointF at(x(p.t), y(p.v));
-                lastY = std::clamp(at.y(), area.top(), area.bottom() - 7);
-                if (drawing) {
-                    path.lineTo(at);
-                } else {
-                    path.moveTo(at);
-                    drawing = true;
-                }
+                run.append(QPointF(x(p.t), y(p.v)));
+                lastY = std::clamp(run.back().y(), area.top(), area.bottom() - 7);
             }
-            const QColor colour = c.legend != nullptr ? c.legend->color() : QColor(Qt::gray);
-            painter->setPen(QPen(colour, 1.5));
-            painter->setBrush(Qt::NoBrush);
-            painter->drawPath(path);
+            painter->drawPolyline(run);
             // The red of a value the unit does not deliver, as on the display.
             painter->setPen(QPen(kNoContactColour, 1));
             painter->setBrush(kNoContactColour);
@@ -197,7 +202,7 @@ TrendsView::TrendsView(const TrendModel& model, QWidget* parent) : QWidget(paren
 
     chart_ = new QChart;
     chart_->setTheme(DarkPalette(palette()) ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->legend()->hide();
     timeAxis_ = new QDateTimeAxis;
     valueAxis_ = new QValueAxis;
     // The value labels are short ("%.4g"): whole, never elided to "...".
@@ -269,7 +274,12 @@ void TrendsView::Refresh() {
         }
         c.points.insert(c.points.end(), recent.end() - static_cast<long>(fresh), recent.end());
     }
-    UpdateAxes();
+    // The chart is painted again once the time line has moved by a pixel: every tick in a
+    // minute's window, every minute or two in a day's.
+    const double width = std::max(chart_->plotArea().width(), 1.0);
+    if (static_cast<double>(to_ - paintedTo_) >= static_cast<double>(span_) / width) {
+        UpdateAxes();
+    }
 }
 
 void TrendsView::RebuildList() {
@@ -307,6 +317,11 @@ void TrendsView::OnItemChanged(QListWidgetItem*) {
 void TrendsView::RebuildCurves() {
     chart_->removeAllSeries();
     curves_.clear();
+    filling_ = true;
+    for (int i = 0; i < list_->count(); ++i) {
+        list_->item(i)->setIcon(QIcon());
+    }
+    filling_ = false;
     for (int i = 0; i < list_->count() && static_cast<size_t>(i) < model_.Size(); ++i) {
         if (list_->item(i)->checkState() != Qt::Checked) {
             continue;
@@ -318,6 +333,13 @@ void TrendsView::RebuildCurves() {
         chart_->addSeries(c.legend);
         c.legend->attachAxis(timeAxis_);
         c.legend->attachAxis(valueAxis_);
+        // The check box's swatch names the curve's colour: a legend of sixty entries
+        // would not fit, and laying it out again costs time on every step of the axis.
+        QPixmap swatch(fontMetrics().height() / 2 * 2, fontMetrics().height() / 2 * 2);
+        swatch.fill(c.legend->color());
+        filling_ = true;
+        list_->item(i)->setIcon(QIcon(swatch));
+        filling_ = false;
         LoadCurve(c);
         curves_.push_back(std::move(c));
     }
@@ -348,6 +370,7 @@ void TrendsView::UpdateAxes() {
         low -= pad;
         high += pad;
     }
+    paintedTo_ = to_;
     timeAxis_->setFormat(span_ <= 3'600'000 ? QStringLiteral("HH:mm:ss")
                                             : QStringLiteral("dd HH:mm"));
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to_));

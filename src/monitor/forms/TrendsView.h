@@ -134,6 +134,7 @@ class TrendsView final : public QWidget {
     uint64_t drawnReadings_ = 0;
     int64_t span_ = 10 * 60'000;
     int64_t to_ = 0;
+    int64_t paintedTo_ = 0;  // to_ when the chart was last brought up to date
     bool paused_ = false;
     bool zoomed_ = false;  // a zoom while paused fixes the range
     bool filling_ = false;

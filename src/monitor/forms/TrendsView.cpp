@@ -366,9 +366,14 @@ void TrendsView::UpdateAxes() {
         low = 0;
         high = 1;
     } else {
-        const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 1.0);
-        low -= pad;
-        high += pad;
+        // The value range stays while the curves fill at least half of it: a new range on
+        // every reading would lay the axis out again each time.
+        const double shownLow = valueAxis_->min(), shownHigh = valueAxis_->max();
+        const bool fits =
+            low >= shownLow && high <= shownHigh && (high - low) * 2 >= shownHigh - shownLow;
+        const double pad = high > low ? (high - low) * 0.1 : std::max(std::abs(high) * 0.05, 1.0);
+        low = fits ? shownLow : low - pad;
+        high = fits ? shownHigh : high + pad;
     }
     paintedTo_ = to_;
     timeAxis_->setFormat(span_ <= 3'600'000 ? QStringLiteral("HH:mm:ss")

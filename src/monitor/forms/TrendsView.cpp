@@ -251,6 +251,10 @@ void TrendsView::Refresh() {
         RebuildList();
         rebuild = true;
     }
+    if (rebuild && paused_) {
+        RebuildCurves();  // the same range, for the monitors there are now
+        return;
+    }
     if (paused_) {
         return;
     }

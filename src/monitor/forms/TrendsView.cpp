@@ -188,6 +188,9 @@ TrendsView::TrendsView(const TrendModel& model, QWidget* parent) : QWidget(paren
     auto* split = new QSplitter(Qt::Horizontal, this);
     list_ = new QListWidget(split);
     list_->setObjectName(QStringLiteral("trendSeries"));
+    // A long label takes a second line instead of running under a scroll bar.
+    list_->setWordWrap(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     plot_ = new TrendPlot(split);
     split->addWidget(list_);
     split->addWidget(plot_);

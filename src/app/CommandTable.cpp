@@ -10,6 +10,7 @@
 #include "modules/forms/ModuleCommands.h"
 #include "monitor/forms/MonitorCommands.h"
 #include "report/forms/ReportCommands.h"
+#include "monitor/forms/TrendsCommands.h"
 
 namespace kvr::app {
 
@@ -47,6 +48,7 @@ const std::vector<ViewCommand>& ViewCommands() {
         Gather(all, ShellCommandRows());
         Gather(all, DocumentCommandRows());
         Gather(all, MonitorCommandRows());
+        Gather(all, TrendsCommandRows());
         Gather(all, MeasureCommandRows());
         Gather(all, CalibrationCommandRows());
         Gather(all, OutputCalibrationCommandRows());

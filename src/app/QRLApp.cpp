@@ -45,6 +45,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                 return cl;
             }
             cl.demo = true;
+        } else if (arg == QStringLiteral("--bench-trends")) {
+            cl.benchTrends = true;
         } else if (lower == QStringLiteral("-embedding") || lower == QStringLiteral("/embedding") ||
                    lower == QStringLiteral("-automation") ||
                    lower == QStringLiteral("/automation")) {
@@ -61,6 +63,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (cl.print && cl.file.empty()) {
         cl.error = "--print needs the setup file to print";
+    }
+    if (cl.benchTrends && cl.benchSeconds == 0) {
+        cl.error = "--bench-trends goes with --bench-seconds";
     }
     return cl;
 }

@@ -21,14 +21,15 @@ class CMainFrame;
 class CSplashWindow;
 
 struct CommandLine {
-    std::string file;        // a setup file to open
-    std::string screenshot;  // --screenshot PATH: save a picture of the window and end
-    bool splash = true;      // not when started for embedding or automation
-    bool demo = false;       // --demo: a simulated KVR 300 and settings of the run's own
-    bool dark = false;       // --dark: the Fusion style with a dark palette
-    int benchSeconds = 0;    // --bench-seconds N: demo, measure, print the figures, end
-    bool print = false;      // --print: print the setup file's configuration report, end
-    std::string error;       // a command line that cannot be understood
+    std::string file;          // a setup file to open
+    std::string screenshot;    // --screenshot PATH: save a picture of the window and end
+    bool splash = true;        // not when started for embedding or automation
+    bool demo = false;         // --demo: a simulated KVR 300 and settings of the run's own
+    bool dark = false;         // --dark: the Fusion style with a dark palette
+    int benchSeconds = 0;      // --bench-seconds N: demo, measure, print the figures, end
+    bool benchTrends = false;  // --bench-trends: the same with a day of trends on view
+    bool print = false;        // --print: print the setup file's configuration report, end
+    std::string error;         // a command line that cannot be understood
 };
 CommandLine ParseCommandLine(const QStringList& arguments);
 inline constexpr const char* kUsage =
@@ -41,7 +42,9 @@ inline constexpr const char* kUsage =
     "  --print            print the setup file's configuration report, then end\n"
     "  --dark             use a dark palette (to check the look on a dark desktop)\n"
     "  --bench-seconds N  demo with 60 monitors for N seconds, print the timer lateness,\n"
-    "                     the time to the first window and end\n";
+    "                     the time to the first window and end\n"
+    "  --bench-trends     with --bench-seconds: first a day of readings into the trends,\n"
+    "                     shown for every monitor; also print the resident memory\n";
 
 // "--help" (or "-h") prints the usage and "--version" the program's version to out, before
 // any window system is needed; the exit status then, or nothing for a run of the program.

@@ -1,5 +1,6 @@
 #include "app/QRLView.h"
 
+#include <QDockWidget>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -14,6 +15,7 @@
 #include "document/SetupFile.h"
 #include "link/PortSetup.h"
 #include "monitor/forms/MonitorDisplay.h"
+#include "monitor/forms/TrendsView.h"
 
 namespace kvr::app {
 
@@ -27,6 +29,21 @@ CQRLView::CQRLView(CQRLDoc& doc, CMainFrame& frame)
     monitorConfig_.onUpdateViews = [this] { display_->UpdateView(); };
     timer_.setInterval(static_cast<int>(kMonitorTimerMs));
     connect(&timer_, &QTimer::timeout, this, &CQRLView::OnTimer);
+
+    trendsDock_ = new QDockWidget(QStringLiteral("Trends"), &frame_);
+    trendsDock_->setObjectName(QStringLiteral("trendsDock"));
+    trendsView_ = new TrendsView(trends_, trendsDock_);
+    trendsDock_->setWidget(trendsView_);
+    frame_.addDockWidget(Qt::RightDockWidgetArea, trendsDock_);
+    trendsDock_->hide();
+    // Closed by its own button: remembered as a choice, like the command.
+    connect(trendsDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && trendsShown_ && trendsDock_->isHidden() && frame_.isVisible()) {
+            trendsShown_ = false;
+            WriteTrendsShown(false);
+            frame_.UpdateCommandUI();
+        }
+    });
 }
 
 CQRLView::~CQRLView() {
@@ -64,6 +81,10 @@ void CQRLView::OnInitialUpdate() {
         reader_->Start(MonitorReadIntervalMs());
     }
     timer_.start();
+    if (ReadTrendsShown()) {
+        trendsShown_ = true;
+        trendsDock_->show();
+    }
     SetContactState(false);
     // The secondaries pane says from the start which values are shown.
     AppSetPaneText(StatusPane::Secondaries,
@@ -126,8 +147,23 @@ std::function<void(QWidget*, int)> CQRLView::CalibrationOpener() {
     return ChannelCalibrationOpener(doc_);
 }
 
+void CQRLView::ShowTrends(bool shown) {
+    trendsShown_ = shown;
+    trendsDock_->setVisible(shown);
+    if (shown) {
+        trendsView_->Refresh();
+    }
+    WriteTrendsShown(shown);
+}
+
 void CQRLView::OnTimer() {
-    display_->ApplyTimerResult(MonitorTimerStep(doc_, shared_, viewState_));
+    const MonitorTimerResult result = MonitorTimerStep(doc_, shared_, viewState_);
+    display_->ApplyTimerResult(result);
+    FeedTrends(doc_, shared_.secondaries, result.textsCopied ? &viewState_.cells : nullptr,
+               result.contact, WallClockMs(), trends_);
+    if (trendsShown_) {
+        trendsView_->Refresh();
+    }
 }
 
 }  // namespace kvr::app

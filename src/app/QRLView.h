@@ -18,7 +18,11 @@
 #include "monitor/MonitorConfig.h"
 #include "monitor/MonitorTimer.h"
 #include "monitor/ReadingThread.h"
+#include "monitor/TrendSeries.h"
 #include "monitor/forms/MonitorCommands.h"
+#include "monitor/forms/TrendsCommands.h"
+
+class QDockWidget;
 
 namespace kvr::app {
 
@@ -27,7 +31,8 @@ class CMainFrame;
 
 namespace kvr {
 class MonitorDisplay;
-}
+class TrendsView;
+}  // namespace kvr
 
 namespace kvr::app {
 
@@ -36,7 +41,9 @@ class CQRLView final : public QWidget,
                        public MeasureCommandHost,
                        public CalibrationCommandHost,
                        public OutputCalibrationCommandHost,
-                       public ModuleCommandHost {
+                       public ModuleCommandHost,
+
+                       public TrendsCommandHost {
     Q_OBJECT
   public:
     CQRLView(CQRLDoc& doc, CMainFrame& frame);
@@ -70,6 +77,12 @@ class CQRLView final : public QWidget,
     std::function<void(QWidget* parent, int channel)> CalibrationOpener() override;
     CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }
+    // The trends view beside the display, in a dock of the main window.
+    bool TrendsShown() override { return trendsShown_; }
+    void ShowTrends(bool shown) override;
+    TrendsView* Trends() const { return trendsView_; }
+    QDockWidget* TrendsDock() const { return trendsDock_; }
+    TrendModel& TrendData() { return trends_; }
 
     bool Started() const { return started_; }
     // A run that must leave the stored settings alone (a screenshot, a demonstration).
@@ -95,6 +108,10 @@ class CQRLView final : public QWidget,
     MonitorViewState viewState_;
     MonitorConfig monitorConfig_;
     MonitorDisplay* display_ = nullptr;  // owned by the widget tree
+    TrendModel trends_;
+    QDockWidget* trendsDock_ = nullptr;  // owned by the main window
+    TrendsView* trendsView_ = nullptr;
+    bool trendsShown_ = false;
     std::unique_ptr<ReadingThread> reader_;
     QTimer timer_;
     bool started_ = false;

@@ -49,6 +49,7 @@ enum CommandId : int {
     kCmdDisableLogging = 32880,
     kCmdNewLog = 32882,
     kCmdLineTrace = 32950,
+    kCmdTrends = 32890,
     kCmdContextHelp = 57669,
     kCmdHelp = 57670,
     kCmdNew = 57600,

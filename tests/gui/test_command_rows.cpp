@@ -44,6 +44,7 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdDisableLogging,
                                         kCmdNewLog,
                                         kCmdLineTrace,  // View
+                                        kCmdTrends,  // View
                                         kCmdHelpTopics,
                                         kCmdContextHelp,
                                         kCmdAbout,  // Help

@@ -160,7 +160,7 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
     EXPECT_EQ(user.messages[0].text, "Value of Chan is 5, Chan");
 }
 
-TEST_F(DocumentTest, DownloadPreferencesFactoryOkAndCancel) {
+TEST_F(DocumentTest, DownloadPreferencesFactoryLeavesTheEnableBox) {
     DownloadPreferences form = doc.Preferences();
     EXPECT_FALSE(form.DetailsEnabled());
     form.overwriteSerialNumber[2] = true;
@@ -171,17 +171,6 @@ TEST_F(DocumentTest, DownloadPreferencesFactoryOkAndCancel) {
     EXPECT_EQ(form.downloadToDifferentUnit, (std::array<bool, 4>{true, true, true, true}));
     EXPECT_TRUE(form.noDialogAfterDownload);
     EXPECT_FALSE(form.enabled);  // Factory leaves the enable box alone
-
-    // Cancel: the form's copy is dropped and the document is as it was.
-    form.overwriteCalibration[3] = false;
-    EXPECT_TRUE(doc.Preferences().overwriteCalibration[3]);
-
-    form.enabled = true;
-    form.overwriteSerialNumber[1] = true;
-    doc.Preferences() = form;
-    EXPECT_TRUE(doc.Preferences().enabled);
-    EXPECT_TRUE(doc.Preferences().overwriteSerialNumber[1]);
-    EXPECT_FALSE(doc.Preferences().overwriteCalibration[3]);
 }
 
 TEST(PortForm, ReportsTheFirstFailureInOrder) {

@@ -1,5 +1,4 @@
-// The input pages' rules through their plain classes, with the scripted user; and one
-// road through the simulated unit: upload, edit, download, upload again.
+// The input pages' rules through their plain classes, with the scripted user.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -331,41 +330,6 @@ TEST_F(InputPageTest, ThreePhaseRecordIsDerivedWhenTheChannelsAgree) {
         EXPECT_EQ(Rec(kMainBoard).IsDirect(InputKind::Current), i != 2);
         EXPECT_EQ(Rec(kMainBoard).IsBalanced(), i != 3);
     }
-}
-
-// Upload from the simulated unit, edit through the page, download, upload again.
-class InputPageRoad : public test::TransferTest {};
-
-TEST_F(InputPageRoad, EditedChannelTravelsToTheUnitAndBack) {
-    Uploaded();
-    ChannelInputPage page(doc, 1);
-    ASSERT_TRUE(page.SetText(F::Name, "Feeder 7"));
-    ASSERT_TRUE(page.SetChecked(F::VoltageDirect, false));
-    ASSERT_TRUE(page.SetText(F::VtPrimary, "11 kV"));
-    ASSERT_TRUE(page.SetText(F::VtSecondary, "110"));
-    ASSERT_TRUE(page.SelectText(F::VoltagePhase, "V[bn]"));
-    ASSERT_TRUE(page.SelectText(F::CurrentPhase, "I[b]"));
-    ASSERT_TRUE(page.Select(F::CurrentRange, 2));
-    ASSERT_TRUE(page.SetChecked(F::Balanced, true));
-    ASSERT_TRUE(page.SetText(F::PhaseCorrection, "-1.234"));
-    ASSERT_TRUE(page.Apply());
-    DeriveThreePhaseRecord(doc);
-    const ParameterRecord edited = doc.Channel(1).record;
-    EXPECT_EQ(edited.GetU16(ParameterRecord::kVtPrimary), 110);
-    // The phase correction sits in the calibration block, which the download asks about.
-    user.answers = {MsgAnswer::Yes};
-    EXPECT_TRUE(DownloadCommand(doc).complete) << testing::PrintToString(Shown());
-    EXPECT_EQ(UnitRecord(1), edited);
-
-    std::array<ParameterRecord, kChannelObjects> travelled{};
-    for (int c = 0; c < kChannelObjects; ++c) {
-        travelled[static_cast<size_t>(c)] = doc.Channel(c).record;
-    }
-    ASSERT_TRUE(UploadCommand(doc));
-    for (int c = 0; c < kChannelObjects; ++c) {
-        EXPECT_EQ(doc.Channel(c).record, travelled[static_cast<size_t>(c)]) << c;
-    }
-    EXPECT_EQ(ChannelInputPage(doc, 1).Field(F::VtPrimary).text, "11.00 kV");
 }
 
 }  // namespace

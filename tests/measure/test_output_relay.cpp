@@ -173,46 +173,5 @@ TEST_F(RelayOutputTest, PrimaryValuesPowerRuleAndPowerFactor) {
 }
 
 // Outputs configured through the forms' rules survive a download and an upload whole.
-class OutputRoadTest : public test::TransferTest {};
-
-TEST_F(OutputRoadTest, AnalogAndRelayPortsRoundTripThroughTheUnit) {
-    Uploaded();
-    ParameterRecord& r = doc.Channel(1).record;
-    r.SetPhase(InputKind::Voltage, static_cast<int>(phase::kB));
-    r.SetPhase(InputKind::Current, static_cast<int>(phase::kB));
-    OutputOverview overview(doc);
-    overview.Fill();
-    ASSERT_TRUE(overview.Select(4, 2));  // Output 5: channel 1, port 0, analog
-    ASSERT_TRUE(overview.Select(5, 4));  // Output 6: relay
-    ASSERT_EQ(overview.Configure(4), OutputForm::Analog);
-
-    AnalogOutputForm analog(doc, 1, 0);
-    analog.Open();
-    ASSERT_TRUE(analog.Change(kVoltage, 1));
-    ASSERT_TRUE(analog.SelectRange(12));  // "10mA"
-    analog.SetMinText("0 V");
-    analog.SetMaxText("120 V");
-    analog.SetOutMinText("2 mA");
-    analog.SetOutMaxText("10 mA");
-    ASSERT_TRUE(analog.Ok());
-    RelayOutputForm relay(doc, 1, 1);
-    relay.Open();
-    ASSERT_TRUE(relay.Change(kCurrent, 1));
-    relay.SetTriggerText("0.8 A");
-    relay.SetHysteresisText("2.5%");
-    relay.SetDirection(RelayDirection::Falling);
-    ASSERT_TRUE(relay.Ok());
-    EXPECT_TRUE(user.messages.empty());
-    const ParameterRecord configured = r;
-    EXPECT_EQ(configured.GetLevelMin(0), 292);
-    EXPECT_EQ(configured.GetU16(ParameterRecord::kOutputScaleMax + 2), 820);
-
-    ASSERT_TRUE(DownloadCommand(doc).complete);
-    EXPECT_EQ(UnitRecord(1), configured);
-    doc.OnNewDocument();
-    Uploaded();
-    EXPECT_EQ(doc.Channel(1).record, configured);
-}
-
 }  // namespace
 }  // namespace kvr

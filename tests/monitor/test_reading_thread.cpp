@@ -12,7 +12,6 @@
 #include "monitor/MonitorTestUtil.h"
 #include "monitor/ReadingThread.h"
 #include "support/SimDocument.h"
-#include "support/SimOnPty.h"
 
 namespace kvr {
 namespace {
@@ -270,43 +269,6 @@ TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
     {
         DeviceLock lock(doc);  // lets a read held at the gate go on
         EXPECT_TRUE(lock.Lock());
-    }
-    EXPECT_TRUE(reading.Stop());
-    EXPECT_TRUE(user.messages.empty());
-}
-
-TEST(ReadingOnPty, ACommandGetsThePortWhileTheUnitIsSilent) {
-    test::IsolatedSettings isolated;
-    test::ScriptedUser user;
-    ScopedSeams useUser{Seams{.user = &user}};
-    sim::SimOptions options;
-    options.baud = 38400;
-    test::SimOnPty pty(options);
-    ASSERT_EQ(pty.error, "");
-    pty.port.Close();  // the document's own port takes the line
-    CQRLDoc doc;
-    ScopedActiveDocument active{doc};
-    doc.Port().Settings().device = pty.host.SlavePath();
-    doc.Port().Settings().baud = "38400";
-    doc.OnNewDocument();
-    for (int b = 0; b < 4; ++b) {
-        ASSERT_TRUE(doc.Channel(b).ReadParameters()) << b;
-        doc.Channel(b).UpdateExtendedFromFirmware();
-    }
-    doc.SetChannels(4);
-    doc.Monitors().count = 2;
-    doc.Monitors().entities[0] = doc.Monitors().entities[1] = EntityCode(entity::kVoltage);
-    doc.Monitors().channels[1] = 3;
-
-    MonitorShared shared;
-    ReadingThread reading(doc, shared);
-    reading.Start(0);
-    ASSERT_TRUE(Eventually([&] { return shared.contact.load(); }));
-    pty.units.GetFaults().silent = true;
-    for (int command = 0; command < 2; ++command) {
-        DeviceLock lock(doc);
-        ASSERT_TRUE(lock.Lock()) << command;
-        EXPECT_EQ(doc.Channel(0).QueryDevice(), -1);
     }
     EXPECT_TRUE(reading.Stop());
     EXPECT_TRUE(user.messages.empty());

@@ -1,6 +1,6 @@
 #!/bin/bash
 # clang-tidy with the checks of .clang-tidy on the core: src/base, link, document,
-# measure, monitor, modules, calibration (not their forms), sim and cli. Any finding is an error. Uses the dev
+# measure, monitor, modules, calibration, report (not their forms), sim and cli. Any finding is an error. Uses the dev
 # build's compilation database (configuring the dev build first when there is none) and
 # prints the time it took.
 set -euo pipefail
@@ -12,7 +12,7 @@ if [ ! -f "$BUILD/compile_commands.json" ]; then
     cmake --preset dev > /dev/null
 fi
 files=(src/base/*.cpp src/link/*.cpp src/document/*.cpp src/measure/*.cpp src/monitor/*.cpp
-       src/modules/*.cpp src/calibration/*.cpp src/sim/*.cpp src/sim/main/*.cpp src/cli/*.cpp)
+       src/modules/*.cpp src/calibration/*.cpp src/report/*.cpp src/sim/*.cpp src/sim/main/*.cpp src/cli/*.cpp)
 start=$(date +%s)
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -441,9 +441,9 @@ std::string PortLongText(const PortEntry& e) {
     }
     std::error_code ec;
     const fs::path real = fs::canonical(e.device, ec);
-    if (!e.present) {
+    if (!e.present && !e.stable.empty()) {
         text += "\nnot plugged in now";
-    } else if (!ec && real.string() != e.device) {
+    } else if (e.present && !ec && real.string() != e.device) {
         text += "\nnow " + real.string();
     }
     return text;

@@ -211,8 +211,8 @@ TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     const std::string lost = "Line lost: " + link + " - waiting for it to come back";
     EXPECT_NE(r.err.find("kvrctl: " + lost + "\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(lost), r.err.rfind(lost)) << r.err;  // once
-    EXPECT_TRUE(std::regex_search(r.err, std::regex("kvrctl: Line back: " + link +
-                                                    " after \\d+\\.\\d s\n")))
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("kvrctl: Line back: " + link + " after \\d+\\.\\d s\n")))
         << r.err;
     const std::string text = ReadFile(log);
     const size_t gap = text.find(" ; " + lost + "\r\n");

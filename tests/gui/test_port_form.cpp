@@ -25,6 +25,7 @@ TEST_F(GuiTest, PortFormBindsAnAdapterAndFollowsAdaptersComingAndGoing) {
     folders.byId = root.File("dev/serial/by-id");
     folders.sysTty = root.File("sys");
     fs::create_directories(folders.byId);
+    ScopedEnv byId("KVR_SERIAL_BY_ID", folders.byId);
     for (const char* tty : {"ttyUSB0", "ttyUSB1", "ttyS0"}) {
         std::ofstream(folders.dev + "/" + tty) << "";
     }
@@ -46,7 +47,7 @@ TEST_F(GuiTest, PortFormBindsAnAdapterAndFollowsAdaptersComingAndGoing) {
 
     // Port 3 bound to the FTDI adapter: shown at once, stored on OK.
     binding->setCurrentIndex(adapter);
-    emit binding->activated(adapter);
+    Q_EMIT binding->activated(adapter);
     EXPECT_EQ(form.DeviceLabel(3)->text(), QStringLiteral("FTDI A9X2"));
     EXPECT_EQ(form.PendingBindings(), (std::map<int, std::string>{{3, ftdi}}));
 

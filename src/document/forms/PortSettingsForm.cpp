@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <iterator>
 #include <string>
 
@@ -197,8 +198,14 @@ void CPortSettingsForm::ShowBindingOf(int number) {
     binding_->clear();
     binding_->addItem(QStringLiteral("Automatic (the order of the devices found)"), QString());
     for (const SerialAdapter& a : scan_.adapters) {
-        binding_->addItem(QString::fromStdString(AdapterText(a) + "  -  " + a.stablePath),
+        // The adapter in words and where it is now; its stable name in the tip.
+        const std::string now = a.device.empty()
+                                    ? std::string("not there now")
+                                    : std::filesystem::path(a.device).filename().string();
+        binding_->addItem(QString::fromStdString(AdapterText(a) + " (" + now + ")"),
                           QString::fromStdString(a.stablePath));
+        binding_->setItemData(binding_->count() - 1, QString::fromStdString(a.stablePath),
+                              Qt::ToolTipRole);
     }
     for (const std::string& device : scan_.devices) {
         binding_->addItem(QString::fromStdString(device), QString::fromStdString(device));

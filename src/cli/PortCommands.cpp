@@ -52,7 +52,7 @@ void PrintTable(const PortScan& scan, const std::string& file) {
         if (!e.adapter.empty()) {
             notes += "  [" + e.adapter + "]";
         }
-        if (e.overridden && !e.present) {
+        if (!e.stable.empty() && !e.present) {
             notes += "  (not there now)";
         }
         if (e.overridden) {

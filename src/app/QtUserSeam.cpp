@@ -66,6 +66,8 @@ StatusPaneIndex PaneOf(StatusPane pane) {
             return kPaneSecondaries;
         case StatusPane::Talk:
             return kPaneTalk;
+        case StatusPane::Message:
+            return kPaneMessage;
     }
     return kPaneMessage;
 }

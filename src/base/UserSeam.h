@@ -13,7 +13,8 @@ enum class MsgAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
 
 enum class PasswordPrompt { Entry, EntryConfirm, Existing };
 // The status-bar panes that the core writes.
-enum class StatusPane { Upload, Download, Log, Secondaries, Talk };
+// Message is the wide pane at the left (a state worth a glance, such as a lost line).
+enum class StatusPane { Upload, Download, Log, Secondaries, Talk, Message };
 
 inline constexpr const char* kAppTitle = "KVR View";
 

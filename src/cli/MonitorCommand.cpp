@@ -490,6 +490,9 @@ int Monitor(const Options& options, const std::vector<std::string>& args) {
         }
         const bool cycled = reading.Cycles() > 0;  // before the step reads the contact flag
         const MonitorTimerResult tick = MonitorTimerStep(doc, shared, view);
+        if (!tick.lineNote.empty()) {
+            std::fprintf(stderr, "kvrctl: %s\n", tick.lineNote.c_str());
+        }
         if (tick.textsCopied) {
             printer.Reading(LocalTimeNow(), view.cells);
         }
@@ -529,7 +532,10 @@ CommandRows MonitorCommandRows() {
          "  --kvr100-address A   address of a single KVR 100\n"
          "\n"
          "Losing contact with the unit is reported when it happens and summed up at the end\n"
-         "(how often, for how long).\n"
+         "(how often, for how long). When the line itself goes away (an unplugged adapter),\n"
+         "that is reported once and the same device is opened again when it comes back (by\n"
+         "its stable name, see 'kvrctl ports'); the log gets a line for the loss and one for\n"
+         "the return.\n"
          "Exit status: 0 when the unit answered throughout the run; 1 when contact was lost at\n"
          "any time (even if it came back), or on a device or file failure.\n"},
     };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string_view>
 
 #include "base/Files.h"
@@ -183,7 +184,281 @@ bool SavePortOverride(const std::string& path, int number, const std::string& de
     return true;
 }
 
+bool SavePortBindings(const std::string& path, const std::map<int, std::string>& bindings,
+                      std::string& error) {
+    for (const auto& [number, device] : bindings) {
+        if (!SavePortOverride(path, number, device, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string SerialByIdFolder() {
+    if (const char* env = std::getenv("KVR_SERIAL_BY_ID"); env != nullptr && *env != '\0') {
+        return env;
+    }
+    return "/dev/serial/by-id";
+}
+
+namespace {
+
+std::string ByIdOf(const PortFolders& folders) {
+    return folders.byId.empty() ? SerialByIdFolder() : folders.byId;
+}
+
+bool AllOf(std::string_view text, bool (*accept)(char)) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), accept);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+
+// The first line of a small attribute file, empty when there is none.
+std::string Attribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+// Vendor, model and serial number from the USB device above a tty's device, where the
+// kernel gives them (a device of another bus has none).
+void ReadUsbAttributes(const std::string& sysTty, const std::string& device, SerialAdapter& a) {
+    std::error_code ec;
+    fs::path at = fs::canonical(fs::path(sysTty) / fs::path(device).filename() / "device", ec);
+    for (int up = 0; !ec && up < 4 && !at.empty(); ++up, at = at.parent_path()) {
+        if (!fs::exists(at / "idVendor", ec)) {
+            continue;
+        }
+        const std::pair<const char*, std::string SerialAdapter::*> kFields[] = {
+            {"manufacturer", &SerialAdapter::vendor},
+            {"product", &SerialAdapter::model},
+            {"serial", &SerialAdapter::serial}};
+        for (const auto& [file, field] : kFields) {
+            if (std::string value = Attribute(at / file); !value.empty()) {
+                a.*field = std::move(value);
+            }
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+SerialAdapter ParseByIdName(std::string_view name) {
+    SerialAdapter a;
+    // "usb-" (or another bus) in front, "-if00" or "-if00-port0" behind.
+    if (const size_t dash = name.find('-');
+        dash != std::string_view::npos && AllOf(name.substr(0, dash), IsLower)) {
+        name.remove_prefix(dash + 1);
+    }
+    for (size_t at = name.rfind("-if"); at != std::string_view::npos && at > 0;
+         at = name.rfind("-if", at - 1)) {
+        std::string_view rest = name.substr(at + 3);
+        const size_t port = rest.find("-port");
+        if (AllOf(rest.substr(0, port), IsDigit) &&
+            (port == std::string_view::npos || AllOf(rest.substr(port + 5), IsDigit))) {
+            name = name.substr(0, at);
+            break;
+        }
+    }
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : name) {
+        if (c == '_') {
+            if (!word.empty()) {
+                words.push_back(word);
+            }
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) {
+        words.push_back(word);
+    }
+    if (words.empty()) {
+        return a;
+    }
+    a.vendor = words.front();
+    size_t modelEnd = words.size();
+    if (words.size() >= 3 && std::any_of(words.back().begin(), words.back().end(), IsDigit)) {
+        a.serial = words.back();
+        modelEnd = words.size() - 1;
+    }
+    for (size_t i = 1; i < modelEnd; ++i) {
+        a.model += (i > 1 ? " " : "") + words[i];
+    }
+    return a;
+}
+
+namespace {
+
+std::vector<SerialAdapter> ListAdapters(const PortFolders& folders, bool attributes) {
+    const std::string byId = ByIdOf(folders);
+    std::vector<SerialAdapter> adapters;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(byId, ec)) {
+        const std::string name = entry.path().filename().string();
+        SerialAdapter a = ParseByIdName(name);
+        a.stablePath = byId + "/" + name;
+        std::error_code gone;
+        const fs::path target = fs::canonical(a.stablePath, gone);
+        if (!gone) {
+            a.device = target.string();
+            if (attributes) {
+                ReadUsbAttributes(folders.sysTty, a.device, a);
+            }
+        }
+        adapters.push_back(std::move(a));
+    }
+    std::sort(adapters.begin(), adapters.end(), [](const SerialAdapter& x, const SerialAdapter& y) {
+        return x.stablePath < y.stablePath;
+    });
+    return adapters;
+}
+
+}  // namespace
+
+std::vector<SerialAdapter> FindAdapters(const PortFolders& folders) {
+    return ListAdapters(folders, true);
+}
+
+std::string AdapterText(const SerialAdapter& a) {
+    std::string text = a.vendor;
+    if (!a.model.empty()) {
+        text += (text.empty() ? "" : " ") + a.model;
+    }
+    if (!a.serial.empty()) {
+        text += (text.empty() ? "serial " : ", serial ") + a.serial;
+    }
+    return text;
+}
+
+namespace {
+
+// The adapter of a device path: its own stable name, or the link that leads to the same
+// device file. Null when there is none.
+const SerialAdapter* AdapterOf(const std::string& device, const std::string& byId,
+                               const std::vector<SerialAdapter>& adapters) {
+    for (const SerialAdapter& a : adapters) {
+        if (a.stablePath == device) {
+            return &a;
+        }
+    }
+    if (device.rfind(byId + "/", 0) == 0) {
+        return nullptr;  // a bound adapter that is not plugged in
+    }
+    std::error_code ec;
+    const std::string real = fs::canonical(device, ec).string();
+    for (const SerialAdapter& a : adapters) {
+        if (!ec && !a.device.empty() && a.device == real) {
+            return &a;
+        }
+    }
+    return nullptr;
+}
+
+void DescribeEntry(PortEntry& e, const std::string& byId,
+                   const std::vector<SerialAdapter>& adapters) {
+    std::error_code ec;
+    e.present = !e.device.empty() && fs::exists(e.device, ec);
+    if (e.device.empty()) {
+        return;
+    }
+    if (const SerialAdapter* a = AdapterOf(e.device, byId, adapters)) {
+        e.stable = a->stablePath;
+        e.adapter = AdapterText(*a);
+    } else if (e.device.rfind(byId + "/", 0) == 0) {
+        e.stable = e.device;  // bound, unplugged: the name still tells which adapter
+        e.adapter = AdapterText(ParseByIdName(fs::path(e.device).filename().string()));
+    }
+}
+
+}  // namespace
+
+std::string StableNameOf(const std::string& path, const PortFolders& folders) {
+    const std::string byId = ByIdOf(folders);
+    if (path.rfind(byId + "/", 0) == 0) {
+        return path;
+    }
+    const std::vector<SerialAdapter> adapters = ListAdapters(folders, false);
+    const SerialAdapter* a = AdapterOf(path, byId, adapters);
+    return a != nullptr ? a->stablePath : std::string();
+}
+
+PortScan ScanPorts(const PortFolders& folders) {
+    PortScan scan;
+    scan.adapters = FindAdapters(folders);
+    scan.table = PortTable(folders, scan.adapters);
+    scan.devices = FindSerialDevices(folders.dev);
+    return scan;
+}
+
+PortEntry EntryWithBinding(const PortScan& scan, int number, const std::string& binding,
+                           const PortFolders& folders) {
+    PortEntry e;
+    e.number = number;
+    if (!binding.empty()) {
+        e.device = binding;
+        e.overridden = true;
+    } else if (number >= 1 && static_cast<size_t>(number) <= scan.devices.size()) {
+        e.device = scan.devices[static_cast<size_t>(number) - 1];
+    }
+    DescribeEntry(e, ByIdOf(folders), scan.adapters);
+    return e;
+}
+
+std::string PortShortText(const PortEntry& e) {
+    if (e.device.empty()) {
+        return "-";
+    }
+    if (!e.stable.empty() && e.stable == e.device) {
+        const SerialAdapter a = ParseByIdName(fs::path(e.device).filename().string());
+        std::string text = a.vendor + (a.serial.empty() ? "" : " " + a.serial);
+        return e.present ? text : text + " (absent)";
+    }
+    const std::string prefix = "/dev/";
+    return e.device.rfind(prefix, 0) == 0 ? e.device.substr(prefix.size()) : e.device;
+}
+
+std::string PortLongText(const PortEntry& e) {
+    if (e.device.empty()) {
+        return "(no device)";
+    }
+    std::string text = e.device;
+    if (!e.adapter.empty()) {
+        text += "\n" + e.adapter;
+    }
+    std::error_code ec;
+    const fs::path real = fs::canonical(e.device, ec);
+    if (!e.present && !e.stable.empty()) {
+        text += "\nnot plugged in now";
+    } else if (e.present && !ec && real.string() != e.device) {
+        text += "\nnow " + real.string();
+    }
+    return text;
+}
+
 std::vector<PortEntry> PortTable(const std::string& devDir) {
+    PortFolders folders;
+    folders.dev = devDir;
+    return PortTable(folders, FindAdapters(folders));
+}
+
+namespace {
+
+// The devices behind the numbers, without their descriptions.
+std::vector<PortEntry> PortDevices(const std::string& devDir) {
     std::vector<std::string> found = FindSerialDevices(devDir);
     std::map<int, std::string> overrides = LoadPortOverrides(PortOverridesPath());
     std::vector<PortEntry> table;
@@ -201,11 +476,23 @@ std::vector<PortEntry> PortTable(const std::string& devDir) {
     return table;
 }
 
+}  // namespace
+
+std::vector<PortEntry> PortTable(const PortFolders& folders,
+                                 const std::vector<SerialAdapter>& adapters) {
+    std::vector<PortEntry> table = PortDevices(folders.dev);
+    const std::string byId = ByIdOf(folders);
+    for (PortEntry& e : table) {
+        DescribeEntry(e, byId, adapters);
+    }
+    return table;
+}
+
 std::string DeviceForPort(int number) {
     if (number < 1 || number > kMaxPortNumber) {
         return {};
     }
-    return PortTable()[static_cast<size_t>(number) - 1].device;
+    return PortDevices("/dev")[static_cast<size_t>(number) - 1].device;
 }
 
 }  // namespace kvr

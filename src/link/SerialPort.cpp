@@ -117,10 +117,14 @@ bool CSerialPort::OpenPath(const std::string& path, const std::string& baud,
     }
     lineSettings_ = parsed;
     lastError_.clear();
+    stablePath_ = StableNameOf(path);
+    lost_ = false;
+    reconnectWaited_ = false;
     return true;
 }
 
 bool CSerialPort::Close() {
+    lost_ = false;
     if (!line_) {
         return false;
     }
@@ -129,7 +133,28 @@ bool CSerialPort::Close() {
     return true;
 }
 
+LineState CSerialPort::State() const {
+    return line_ ? LineState::Open : lost_ ? LineState::Lost : LineState::Closed;
+}
+
+bool CSerialPort::Reopen() {
+    // The same device, by its stable name: another adapter that took over its ttyUSB
+    // number meanwhile is not the unit that was on the line.
+    const PortSettings& s = settings_;
+    if (!OpenPath(reopenPath_, s.baud, s.parity, s.dataBits, s.stopBits)) {
+        lost_ = true;  // OpenPath closed nothing, but keep the state for the next try
+        if (lastError_.rfind("no such device", 0) == 0 || lastError_.rfind("no device", 0) == 0) {
+            lastError_ = "the line to " + lostDevice_ + " was lost and has not come back";
+        }
+        return false;
+    }
+    return true;
+}
+
 bool CSerialPort::OpenWithSettings() {
+    if (lost_ && !reopenPath_.empty()) {
+        return Reopen();
+    }
     const PortSettings& s = settings_;
     if (!s.device.empty()) {
         return OpenDevice(s.device, s.baud, s.parity, s.dataBits, s.stopBits);
@@ -143,6 +168,21 @@ bool CSerialPort::EnsureOpen() {
     }
     if (OpenWithSettings()) {
         return true;
+    }
+    if (lost_) {
+        if (reconnectWaited_) {
+            return false;
+        }
+        reconnectWaited_ = true;
+        IClock& clock = GetClock();
+        const uint64_t end = clock.NowMs() + kReconnectWaitMs;
+        while (clock.NowMs() < end) {
+            clock.SleepMs(kReconnectPollMs);
+            if (Reopen()) {
+                return true;
+            }
+        }
+        return false;
     }
     return fallback_ && !OpensQuietly() ? fallback_(*this) : false;
 }
@@ -252,7 +292,11 @@ void CSerialPort::CloseIfHungUp() {
     // A line whose other end has gone away stays dead; closing lets the next command's
     // EnsureOpen find the device again (or report that it is gone).
     if (line_ && line_->HungUp()) {
+        lostDevice_ = devicePath_;
+        reopenPath_ = stablePath_.empty() ? devicePath_ : stablePath_;
         Close();
+        lost_ = true;
+        reconnectWaited_ = false;
     }
 }
 

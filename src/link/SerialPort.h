@@ -30,6 +30,15 @@ inline constexpr unsigned kReadTotalPerByteMs = 5;
 inline constexpr unsigned kReadTotalConstantMs = 1000;
 inline constexpr unsigned kWriteTotalPerByteMs = 10;
 inline constexpr unsigned kWriteTotalConstantMs = 100;
+// After the line was lost, the next command waits this long for the device to come back,
+// trying every kReconnectPollMs; later commands try once, until it is back.
+inline constexpr unsigned kReconnectWaitMs = 3000;
+inline constexpr unsigned kReconnectPollMs = 250;
+
+// Closed (never opened, or closed on purpose), open, or lost: the device went away under
+// an open line (an unplugged adapter: a hang-up, EIO, ENODEV). A lost port reopens the
+// same device by its stable name when that comes back.
+enum class LineState { Closed, Open, Lost };
 
 class CSerialPort {
   public:
@@ -51,13 +60,23 @@ class CSerialPort {
     // Opens a device path directly.
     bool OpenDevice(const std::string& path, const std::string& baud, const std::string& parity,
                     const std::string& dataBits, const std::string& stopBits);
-    // False and nothing done when already closed.
+    // False and nothing done when already closed. A lost line counts as closed on purpose
+    // from here on.
     bool Close();
     bool IsOpen() const { return line_ != nullptr; }
+    LineState State() const;
+    bool LineLost() const { return State() == LineState::Lost; }
+    // The device of the lost line, and the name it is reopened by (its stable name where
+    // it has one).
+    const std::string& LostDevice() const { return lostDevice_; }
+    const std::string& ReopenPath() const { return reopenPath_; }
     // True at once when open; else opens with the stored settings, and when that fails
-    // gives the fallback (if any) its chance - never on a thread that opens quietly.
+    // gives the fallback (if any) its chance - never on a thread that opens quietly. After
+    // a lost line it waits (bounded, once per loss) for the device to come back instead,
+    // and gives no fallback: the settings were not at fault.
     bool EnsureOpen();
-    // Opens with the stored settings, without the fallback.
+    // Opens with the stored settings, without the fallback; after a lost line, the device
+    // that was lost.
     bool OpenWithSettings();
 
     bool WriteByte(uint8_t byte);
@@ -96,6 +115,7 @@ class CSerialPort {
     bool WriteRaw(const uint8_t* data, size_t n);
     void CloseIfHungUp();
     void CheckUse() const;
+    bool Reopen();
 
     std::unique_ptr<ISerialLine> line_;
     PortSettings settings_;
@@ -105,6 +125,12 @@ class CSerialPort {
     std::function<void()> useCheck_;
     std::string lastError_;
     std::string devicePath_;
+    // The stable name of the open line's device (taken at the opening, while it is there).
+    std::string stablePath_;
+    bool lost_ = false;
+    bool reconnectWaited_ = false;
+    std::string lostDevice_;
+    std::string reopenPath_;
 };
 
 // While one exists on a thread, the port opens quietly there: EnsureOpen gives no

@@ -146,8 +146,8 @@ class TermiosLine final : public ISerialLine {
                 continue;
             }
             if (k < 0 && errno != EAGAIN && errno != EINTR) {
-                if (errno == EIO) {
-                    hungUp_ = true;
+                if (errno == EIO || errno == ENODEV || errno == ENXIO) {
+                    hungUp_ = true;  // the device went away (an unplugged adapter)
                 }
                 return sent > 0 ? static_cast<long>(sent) : -1;
             }

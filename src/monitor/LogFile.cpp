@@ -157,6 +157,13 @@ std::string LogDataLine(const LogTime& time, const std::vector<MeasuredEntity>& 
     return line + kLogLineEnd;
 }
 
+std::string LogNoteLine(const LogTime& time, const std::string& note) {
+    char millis[16];
+    std::snprintf(millis, sizeof millis, "%.3d ", time.millis);
+    return Strftime("%x", time.local) + "; " + Strftime("%H:%M:%S.", time.local) + millis + "; " +
+           note + kLogLineEnd;
+}
+
 bool StartLog(const CQRLDoc& doc, const std::string& path, std::string* header) {
     const std::string line = LogHeaderLine(doc);
     if (header != nullptr) {

@@ -83,6 +83,10 @@ bool LoggedValue(const std::string& text, MeasuredEntity e, double& value);
 std::string LogDataLine(const LogTime& time, const std::vector<MeasuredEntity>& entities,
                         const std::vector<std::string>& texts);
 
+// A line of its own for an event between data lines (the line lost, the line back): the
+// date and time as a data line has them, then the note and the line end.
+std::string LogNoteLine(const LogTime& time, const std::string& note);
+
 // Creates the file (or empties it) and writes the header for the document's monitors;
 // `header`, when given, receives the header line. False only when the file cannot be
 // created or written.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Clock.h"
+#include "base/Text.h"
 #include "base/UserSeam.h"
 
 namespace kvr {
@@ -18,10 +19,61 @@ std::vector<uint16_t> MonitorKeys(const CQRLDoc& doc) {
     return keys;
 }
 
+std::string LineLostText(const std::string& device) {
+    return "Line lost: " + device + " - waiting for it to come back";
+}
+
+std::string LineBackText(const std::string& device, uint64_t lostMs) {
+    return "Line back: " + device + " after " +
+           FormatFixed(static_cast<double>(lostMs) / 1000.0, 0, 1) + " s";
+}
+
+namespace {
+
+// Appends text to the log; a failure stops logging (interval "no log", path cleared,
+// logging off and the log pane "No Log") and shows the cause once.
+bool AppendToLog(MonitorViewState& view, const std::string& text) {
+    LogFileError cause = LogFileError::none;
+    if (AppendLine(view.logPath, text, cause)) {
+        return true;
+    }
+    view.logIntervalMs = kNoLogInterval;
+    view.logPath.clear();
+    view.loggingEnabled = false;
+    AppSetPaneText(StatusPane::Log, kLogPaneOff);
+    AppMessageBox(std::string(kLogErrorPrefix) + LogFileErrorText(cause), MsgIcon::None,
+                  MsgButtons::Ok, kLogErrorTitle);
+    return false;
+}
+
+// The line lost or back since the last tick: once in the status bar and in the log.
+void NoteLineChange(const MonitorShared& shared, MonitorViewState& view, uint64_t now,
+                    MonitorTimerResult& result) {
+    const LineStatus line = shared.Line();
+    if (line.lost == view.lineLost) {
+        return;
+    }
+    view.lineLost = line.lost;
+    if (line.lost) {
+        view.lineLostMs = now;
+        view.lineDevice = line.device;
+        result.lineNote = LineLostText(line.device);
+    } else {
+        result.lineNote = LineBackText(view.lineDevice, now - view.lineLostMs);
+    }
+    AppSetPaneText(StatusPane::Message, result.lineNote);
+    if (!view.logPath.empty() && view.loggingEnabled) {
+        AppendToLog(view, LogNoteLine(LocalTimeNow(), result.lineNote));
+    }
+}
+
+}  // namespace
+
 MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
                                     MonitorViewState& view) {
     MonitorTimerResult result;
     const uint64_t now = GetClock().NowMs();
+    NoteLineChange(shared, view, now, result);
     // Cleared before the copy: a cycle that lands meanwhile sets it again and is not lost.
     if (shared.newValues.exchange(false)) {
         const std::vector<std::string> texts = shared.texts.First(view.cells.size());
@@ -47,20 +99,11 @@ MonitorTimerResult MonitorTimerStep(const CQRLDoc& doc, MonitorShared& shared,
         // Header and line in one write, so the file never holds a line under the wrong one.
         const std::string text = (header == view.logHeader ? std::string() : header) +
                                  LogDataLine(LocalTimeNow(), entities, texts);
-        LogFileError cause = LogFileError::none;
-        if (AppendLine(view.logPath, text, cause)) {
+        // A failure stops logging and clears the path, so its message comes only once.
+        if (AppendToLog(view, text)) {
             view.logHeader = header;
             view.readingsAtLastLine = view.readings;
             result.lineWritten = true;
-        } else {
-            // Logging stops and the path is cleared, so the message comes only once; the
-            // pane stops saying "Log".
-            view.logIntervalMs = kNoLogInterval;
-            view.logPath.clear();
-            view.loggingEnabled = false;
-            AppSetPaneText(StatusPane::Log, kLogPaneOff);
-            AppMessageBox(std::string(kLogErrorPrefix) + LogFileErrorText(cause), MsgIcon::None,
-                          MsgButtons::Ok, kLogErrorTitle);
         }
     }
 

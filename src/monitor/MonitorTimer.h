@@ -46,6 +46,10 @@ struct MonitorViewState {
     // The monitors (MonitorKey each) when the last fresh texts were taken: texts of an
     // older list are not logged under a newer list's header.
     std::vector<uint16_t> readingMonitors;
+    // The line as last shown: lost since lineLostMs (clock time), which device.
+    bool lineLost = false;
+    uint64_t lineLostMs = 0;
+    std::string lineDevice;
 
     MonitorLogSettings LogSettings() {
         return {logPath, logIntervalMs, nextLogDueMs, loggingEnabled, logHeader};
@@ -56,7 +60,13 @@ struct MonitorTimerResult {
     bool textsCopied = false;  // the value boxes got fresh texts
     bool lineWritten = false;  // a log line was appended
     bool contact = false;      // for SetContactState
+    // The line was lost or came back at this tick: what the status bar and the log said.
+    std::string lineNote;
 };
+
+// The texts of a lost line and of its return.
+std::string LineLostText(const std::string& device);
+std::string LineBackText(const std::string& device, uint64_t lostMs);
 
 // One tick of the view's 100 ms timer: fresh texts into the cells when the reading thread
 // flagged new values; one log line when due (the due time advances by the interval from
@@ -65,7 +75,9 @@ struct MonitorTimerResult {
 // nothing was read since the previous line (contact lost, the port held by a form); a
 // line that cannot be appended stops logging (interval "no log", path cleared, logging
 // off and the log pane "No Log") and shows the cause once; then the contact flag for the
-// display.
+// display. When the reading thread finds the line lost or back, the status bar's message
+// pane says so once, and the log (while logging) gets a line of its own for it; the data
+// lines of the gap say "Invalid" as for any silence.
 // The document's monitors, each as its MonitorKey, in order.
 std::vector<uint16_t> MonitorKeys(const CQRLDoc& doc);
 

@@ -126,6 +126,12 @@ void ReadingThread::SetContact(bool contact) {
     }
 }
 
+void ReadingThread::NoteLine(const CSerialPort& port) {
+    // Under the device lock: the port is the caller's alone here.
+    const bool lost = port.LineLost();
+    shared_.SetLine({lost, lost ? port.LostDevice() : std::string()});
+}
+
 bool ReadingThread::HandOverIfWaiting(std::optional<DeviceLock>& lock) {
     if (!doc_.CommandWaiting()) {
         return false;
@@ -165,6 +171,7 @@ ReadingThread::Pass ReadingThread::RunPass() {
             return Pass::NoLock;
         }
         nothingToRead = doc_.GetChannels() == 0 || doc_.Monitors().count == 0;
+        NoteLine(doc_.Port());  // a command may have lost it meanwhile
     }
     if (nothingToRead) {
         SleepUnlessStopped(kIdlePollMs);
@@ -207,6 +214,7 @@ ReadingThread::Pass ReadingThread::RunPass() {
     // will not open; this thread opens it quietly and counts a failure as no contact.
     CSerialPort& port = doc_.Port();
     const bool portReady = port.IsOpen() || port.OpenWithSettings();
+    NoteLine(port);
     std::array<bool, kChannelObjects> delivered{};
     bool contact = false;
     if (portReady) {
@@ -230,12 +238,13 @@ ReadingThread::Pass ReadingThread::RunPass() {
     // read before are no longer live, so contact is lost at once.
     contact = contact && port.IsOpen();
     if (!contact) {
+        NoteLine(port);
         lock.reset();
         SetContact(false);
         ++cycles_;
         if (!port.IsOpen()) {
             // Nothing waited on the line: retry the opening quietly like an idle pass, not
-            // in a busy loop.
+            // in a busy loop (a lost device is looked for by its stable name each time).
             SleepUnlessStopped(kIdlePollMs);
         }
         return Pass::NoContact;

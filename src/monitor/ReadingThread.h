@@ -41,8 +41,24 @@ class MonitorTextTable {
     std::array<std::string, kMaxMonitors> texts_{};
 };
 
+// The state of the line as the reading thread last saw it.
+struct LineStatus {
+    bool lost = false;
+    std::string device;  // the lost device (empty while the line is not lost)
+};
+
 // What the reading thread and the user-interface thread share besides the document.
 struct MonitorShared {
+    // Written by the reading thread; read by the user-interface thread's timer.
+    void SetLine(LineStatus status) {
+        std::lock_guard<std::mutex> lock(lineMutex);
+        line = std::move(status);
+    }
+    LineStatus Line() const {
+        std::lock_guard<std::mutex> lock(lineMutex);
+        return line;
+    }
+
     MonitorTextTable texts;
     // Set by the reading thread after writing a cycle's texts; cleared by the timer.
     std::atomic<bool> newValues{false};
@@ -52,6 +68,10 @@ struct MonitorShared {
     std::atomic<bool> secondaries{false};
     // The start-up picture is showing: nothing is read until it has gone.
     std::atomic<bool> splashShowing{false};
+
+  private:
+    mutable std::mutex lineMutex;  // protects line
+    LineStatus line;
 };
 
 class ReadingThread {
@@ -102,6 +122,8 @@ class ReadingThread {
     bool SleepUnlessStopped(uint64_t ms);
     // Contact and the two beeps.
     void SetContact(bool contact);
+    // Tells the user-interface thread whether the line is lost.
+    void NoteLine(const CSerialPort& port);
     // With a command waiting for the device lock: releases the cycle's hold and waits
     // (bounded) until the command has taken it. True when the cycle must end here.
     bool HandOverIfWaiting(std::optional<DeviceLock>& lock);

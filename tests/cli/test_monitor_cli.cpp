@@ -170,6 +170,58 @@ TEST(KvrctlMonitor, LostContactIsLoggedAsInvalidAndEndsWithStatusOne) {
     EXPECT_NE(r.out.find("1 when contact was lost at\nany time"), std::string::npos) << r.out;
 }
 
+TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
+    test::IsolatedSettings isolated;
+    test::TempDir dir;
+    const std::string byId = dir.File("by-id");
+    std::filesystem::create_directories(byId);
+    test::ScopedEnv byIdEnv("KVR_SERIAL_BY_ID", byId);
+    const std::string link = byId + "/usb-KVR_Line_Adapter_S0002-if00-port0";
+    const std::string log = dir.File("gap.log");
+    const std::vector<std::string> simArgs = {KVR_SIM_EXE, "--unit", "kvr300", "--baud",
+                                              "38400",     "--link", link};
+    auto sim = std::make_unique<test::SimProcess>(simArgs);
+    ASSERT_FALSE(sim->Path().empty());
+    // Port 2 bound to the adapter by its stable name, as 'kvrctl ports' shows it.
+    test::RunResult r = test::Run({KVRCTL_EXE, "ports", "set", "2", "S0002"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "port 2 -> " + link + "\n");
+    r = test::Run({KVRCTL_EXE, "ports"});
+    EXPECT_NE(r.out.find("   2  " + link + "  [KVR Line Adapter, serial S0002]  (set by user)"),
+              std::string::npos)
+        << r.out;
+
+    std::thread run([&] {
+        r = test::Run({KVRCTL_EXE, "--port", "2", "--baud", "38400", "monitor", "--monitor", "1:v",
+                       "--log", log, "--interval", "0.2", "--duration", "7"});
+    });
+    auto waitFor = [&](const std::string& what) {
+        for (int i = 0; i < 500 && ReadFile(log).find(what) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    waitFor(".000 ;");
+    sim->Command("hangup");  // the line closes and the link goes with it
+    waitFor("; Line lost: ");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    sim = std::make_unique<test::SimProcess>(simArgs);  // back on a new pseudo-terminal
+    run.join();
+
+    EXPECT_EQ(r.status, 1) << r.err;  // contact was lost for a while
+    const std::string lost = "Line lost: " + link + " - waiting for it to come back";
+    EXPECT_NE(r.err.find("kvrctl: " + lost + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(lost), r.err.rfind(lost)) << r.err;  // once
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("kvrctl: Line back: " + link + " after \\d+\\.\\d s\n")))
+        << r.err;
+    const std::string text = ReadFile(log);
+    const size_t gap = text.find(" ; " + lost + "\r\n");
+    const size_t back = text.find(" ; Line back: ", gap);
+    ASSERT_NE(gap, std::string::npos) << text;
+    ASSERT_NE(back, std::string::npos) << text;
+    EXPECT_NE(text.find(".000 ;\r\n", back), std::string::npos) << text;  // values again
+}
+
 TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
     test::IsolatedSettings isolated;
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});

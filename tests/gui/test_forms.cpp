@@ -37,7 +37,8 @@ std::string StoredPassword() {
 TEST_F(GuiTest, PortFormShowsThirtyTwoPortsInFourColumnsWithTheirDevices) {
     PortSettings settings;
     settings.port = 3;
-    const std::vector<PortEntry> ports = {{3, "/dev/ttyUSB0", false}, {9, "/dev/ttyS0", true}};
+    const std::vector<PortEntry> ports = {{3, "/dev/ttyUSB0", false, "", "", true},
+                                          {9, "/dev/ttyS0", true, "", "", true}};
     CPortSettingsForm form(settings, ports);
     form.show();
     EXPECT_EQ(form.PortButton(32)->text(), QStringLiteral("COM32:"));

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <iterator>
 #include <string>
 
@@ -48,13 +49,11 @@ QString PortText(int number) {
                        : QStringLiteral("COM%1:").arg(number);
 }
 
-QString DeviceText(const std::string& device) {
-    if (device.empty()) {
-        return QStringLiteral("-");
-    }
-    const std::string prefix = "/dev/";
-    return QString::fromStdString(device.rfind(prefix, 0) == 0 ? device.substr(prefix.size())
-                                                               : device);
+constexpr int kRescanMs = 1000;
+
+QString PortTip(int number, const PortEntry& entry) {
+    return QStringLiteral("Select COM%1 as the communications port to the KVR\n").arg(number) +
+           QString::fromStdString(PortLongText(entry));
 }
 
 }  // namespace
@@ -68,24 +67,13 @@ CPortSettingsForm::CPortSettingsForm(const PortSettings& settings,
     auto* portBox = new QGroupBox(QStringLiteral("Communications Port"), this);
     auto* grid = new QGridLayout(portBox);
     grid->setHorizontalSpacing(6);
+    scan_.table = ports;
     for (int number = 1; number <= kMaxPortNumber; ++number) {
-        std::string device;
-        for (const PortEntry& e : ports) {
-            if (e.number == number) {
-                device = e.device;
-            }
-        }
         auto* button = new QRadioButton(PortText(number), portBox);
         button->setObjectName(QStringLiteral("port%1").arg(number));
-        QString tip =
-            QStringLiteral("Select COM%1 as the communications port to the KVR").arg(number);
-        tip += QStringLiteral("\n") +
-               (device.empty() ? QStringLiteral("(no device)") : QString::fromStdString(device));
-        button->setToolTip(tip);
-        auto* deviceLabel = new QLabel(DeviceText(device), portBox);
+        auto* deviceLabel = new QLabel(portBox);
         deviceLabel->setObjectName(QStringLiteral("device%1").arg(number));
         deviceLabel->setEnabled(false);  // the greyed look: information, not a control
-        deviceLabel->setToolTip(tip);
         const int column = (number - 1) / kPortRows;
         const int row = (number - 1) % kPortRows;
         grid->addWidget(button, row, column * 2);
@@ -95,10 +83,29 @@ CPortSettingsForm::CPortSettingsForm(const PortSettings& settings,
         buttons_[static_cast<size_t>(number)] = button;
         devices_[static_cast<size_t>(number)] = deviceLabel;
     }
+    auto* bindingRow = new QHBoxLayout;
+    binding_ = new QComboBox(portBox);
+    binding_->setObjectName(QStringLiteral("binding"));
+    binding_->setToolTip(QStringLiteral(
+        "The device the selected port opens. A USB adapter chosen by its stable name stays "
+        "with the port when it is plugged in again under another ttyUSB number."));
+    binding_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    binding_->setMinimumContentsLength(40);
+    auto* bindingLabel = new QLabel(QStringLiteral("De&vice of the selected port :"), portBox);
+    bindingLabel->setBuddy(binding_);
+    bindingRow->addWidget(bindingLabel);
+    bindingRow->addWidget(binding_, 1);
+    grid->addLayout(bindingRow, kPortRows, 0, 1, 8);
+    connect(ports_, &QButtonGroup::idClicked, this, [this](int number) { ShowBindingOf(number); });
+    connect(binding_, &QComboBox::activated, this, [this](int index) { BindSelected(index); });
+    ShowScan();
     if (settings_.port >= 1 && settings_.port <= kMaxPortNumber) {
         buttons_[settings_.port]->setChecked(true);
     }
+    ShowBindingOf(SelectedPort());
     layout->addWidget(portBox);
+    rescan_.setInterval(kRescanMs);
+    connect(&rescan_, &QTimer::timeout, this, [this] { Refresh(); });
 
     auto* lineRow = new QHBoxLayout;
     for (int f = 0; f < kFieldCount; ++f) {
@@ -139,6 +146,97 @@ QLabel* CPortSettingsForm::DeviceLabel(int number) const {
                                                    : nullptr;
 }
 
+void CPortSettingsForm::SetScanner(std::function<PortScan()> scanner) {
+    scanner_ = std::move(scanner);
+    Refresh();
+    if (scanner_) {
+        rescan_.start();
+    } else {
+        rescan_.stop();
+    }
+}
+
+bool CPortSettingsForm::Refresh() {
+    if (!scanner_) {
+        return false;
+    }
+    PortScan scan = scanner_();
+    if (scan == scan_) {
+        return false;
+    }
+    scan_ = std::move(scan);
+    ShowScan();
+    ShowBindingOf(SelectedPort());
+    return true;
+}
+
+void CPortSettingsForm::ShowScan() {
+    for (int number = 1; number <= kMaxPortNumber; ++number) {
+        PortEntry entry;
+        entry.number = number;
+        if (auto it = pending_.find(number); it != pending_.end()) {
+            entry = EntryWithBinding(scan_, number, it->second);
+        } else {
+            for (const PortEntry& e : scan_.table) {
+                if (e.number == number) {
+                    entry = e;
+                }
+            }
+        }
+        const QString tip = PortTip(number, entry);
+        buttons_[static_cast<size_t>(number)]->setToolTip(tip);
+        QLabel* label = devices_[static_cast<size_t>(number)];
+        label->setText(QString::fromStdString(PortShortText(entry)));
+        label->setToolTip(tip);
+    }
+}
+
+void CPortSettingsForm::ShowBindingOf(int number) {
+    // The choices: automatic, the adapters by stable name, the other devices by path,
+    // and the number's own binding when it is none of these (an unplugged adapter).
+    showingBinding_ = true;
+    binding_->clear();
+    binding_->addItem(QStringLiteral("Automatic (the order of the devices found)"), QString());
+    for (const SerialAdapter& a : scan_.adapters) {
+        // The adapter in words and where it is now; its stable name in the tip.
+        const std::string now = a.device.empty()
+                                    ? std::string("not there now")
+                                    : std::filesystem::path(a.device).filename().string();
+        binding_->addItem(QString::fromStdString(AdapterText(a) + " (" + now + ")"),
+                          QString::fromStdString(a.stablePath));
+        binding_->setItemData(binding_->count() - 1, QString::fromStdString(a.stablePath),
+                              Qt::ToolTipRole);
+    }
+    for (const std::string& device : scan_.devices) {
+        binding_->addItem(QString::fromStdString(device), QString::fromStdString(device));
+    }
+    std::string current;
+    if (auto it = pending_.find(number); it != pending_.end()) {
+        current = it->second;
+    } else if (number >= 1 && static_cast<size_t>(number) <= scan_.table.size() &&
+               scan_.table[static_cast<size_t>(number) - 1].overridden) {
+        current = scan_.table[static_cast<size_t>(number) - 1].device;
+    }
+    int index = binding_->findData(QString::fromStdString(current));
+    if (index < 0) {
+        binding_->addItem(QString::fromStdString(current + "  (not there now)"),
+                          QString::fromStdString(current));
+        index = binding_->count() - 1;
+    }
+    binding_->setCurrentIndex(index);
+    binding_->setEnabled(number >= 1);
+    showingBinding_ = false;
+}
+
+void CPortSettingsForm::BindSelected(int index) {
+    const int number = SelectedPort();
+    if (showingBinding_ || number < 1 || index < 0) {
+        return;
+    }
+    pending_[number] = binding_->itemData(index).toString().toStdString();
+    ShowScan();
+}
+
 int CPortSettingsForm::SelectedPort() const {
     return std::max(0, ports_->checkedId());
 }
@@ -153,6 +251,11 @@ void CPortSettingsForm::accept() {
                                                  texts[kDataBits], texts[kStopBits]);
     if (!failure.empty()) {
         AppMessageBox(failure);
+        return;
+    }
+    std::string error;
+    if (!pending_.empty() && !SavePortBindings(PortOverridesPath(), pending_, error)) {
+        AppMessageBox(error);
         return;
     }
     settings_.port = static_cast<uint16_t>(SelectedPort());
@@ -175,6 +278,7 @@ PortSettingsEditor QtPortSettingsEditor() {
             owner = nullptr;  // the start-up picture would delete the form with itself
         }
         CPortSettingsForm form(settings, PortTable(), owner);
+        form.SetScanner([] { return ScanPorts(); });
         if (form.exec() != QDialog::Accepted) {
             return false;
         }

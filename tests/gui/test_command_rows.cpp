@@ -43,8 +43,8 @@ TEST(CommandRows, GatheredIntoTheProgramsMenuAndToolbarOrder) {
                                         kCmdEnableLogging,
                                         kCmdDisableLogging,
                                         kCmdNewLog,
+                                        kCmdTrends,
                                         kCmdLineTrace,  // View
-                                        kCmdTrends,  // View
                                         kCmdHelpTopics,
                                         kCmdContextHelp,
                                         kCmdAbout,  // Help

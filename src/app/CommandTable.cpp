@@ -5,12 +5,12 @@
 #include "app/QRLView.h"
 #include "calibration/forms/CalibrationCommands.h"
 #include "calibration/forms/OutputCalibrationCommands.h"
-#include "modules/forms/TraceCommands.h"
 #include "measure/forms/MeasureCommands.h"
 #include "modules/forms/ModuleCommands.h"
+#include "modules/forms/TraceCommands.h"
 #include "monitor/forms/MonitorCommands.h"
-#include "report/forms/ReportCommands.h"
 #include "monitor/forms/TrendsCommands.h"
+#include "report/forms/ReportCommands.h"
 
 namespace kvr::app {
 

@@ -17,9 +17,9 @@
 #include "app/Pictures.h"
 #include "app/QRLApp.h"
 #include "app/QRLView.h"
-#include "report/forms/ReportForms.h"
 #include "monitor/TrendSeries.h"
 #include "monitor/forms/TrendsView.h"
+#include "report/forms/ReportForms.h"
 
 namespace {
 

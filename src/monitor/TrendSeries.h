@@ -22,9 +22,9 @@ inline constexpr int64_t kTrendWindowMinMs = 60'000;
 inline constexpr int64_t kTrendWindowMaxMs = 24 * 3'600'000LL;
 
 struct TrendLimits {
-    int64_t rawSpanMs = 10 * 60'000;  // the newest readings are kept as read ...
-    size_t rawMaxPoints = 8192;       // ... but never more of them than this
-    int64_t bucketMs = 30'000;        // older readings: one bucket per 30 s
+    int64_t rawSpanMs = 600'000;  // the newest readings are kept as read ...
+    size_t rawMaxPoints = 8192;   // ... but never more of them than this
+    int64_t bucketMs = 30'000;    // older readings: one bucket per 30 s
     int64_t retentionMs = kTrendWindowMaxMs;
 };
 

@@ -153,6 +153,7 @@ bool RunProgram(const std::vector<std::string>& argv, const std::string& workFol
         posix_spawn_file_actions_addchdir_np(&actions, workFolder.c_str());
     }
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }

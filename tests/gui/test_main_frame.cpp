@@ -72,8 +72,7 @@ TEST_F(GuiTest, HighlightedMenuItemShowsItsPromptInTheMessagePane) {
 TEST_F(GuiTest, CommandsWithoutAHandlerAreDisabledAndDownloadWaitsForAConfiguration) {
     MakeFrame();
     // Every command has its handler: only Download waits for an upload.
-    const std::set<int> disabled = {
-        app::kCmdDownload};
+    const std::set<int> disabled = {app::kCmdDownload};
     for (const Command& c : Commands()) {
         EXPECT_EQ(Action(c.id)->isEnabled(), disabled.count(c.id) == 0) << c.id;
     }

@@ -1,5 +1,6 @@
 #include "app/QRLView.h"
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -16,6 +17,7 @@
 #include "link/PortSetup.h"
 #include "monitor/forms/MonitorDisplay.h"
 #include "monitor/forms/TrendsView.h"
+#include "report/forms/ReportForms.h"
 
 namespace kvr::app {
 
@@ -145,6 +147,25 @@ void CQRLView::ConfigurationChanged() {
 
 std::function<void(QWidget*, int)> CQRLView::CalibrationOpener() {
     return ChannelCalibrationOpener(doc_);
+}
+
+DisplayReportHandlers CQRLView::DisplayReports() {
+    // The setup as the form holds it: the fields shown stored into their line first.
+    const auto setup = [](DisplayEditor& editor) {
+        editor.StoreFields();
+        return DisplayFileImage{editor.description, editor.lines};
+    };
+    // Their dialogs belong to the display form, the modal window open then.
+    const auto owner = [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal != nullptr ? modal : window();
+    };
+    return {[this, owner, setup](DisplayEditor& editor) {
+                PrintDisplaySetupFromWindow(owner(), doc_, setup(editor));
+            },
+            [this, owner, setup](DisplayEditor& editor) {
+                SaveDisplaySetupPdfFromWindow(owner(), doc_, setup(editor));
+            }};
 }
 
 void CQRLView::ShowTrends(bool shown) {

@@ -75,6 +75,7 @@ class CQRLView final : public QWidget,
     QWidget* FormOwner() override { return window(); }
     void ConfigurationChanged() override;
     std::function<void(QWidget* parent, int channel)> CalibrationOpener() override;
+    DisplayReportHandlers DisplayReports() override;
     CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }
     // The trends view beside the display, in a dock of the main window.

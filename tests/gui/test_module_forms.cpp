@@ -171,12 +171,17 @@ TEST_F(ModuleFormTest, CommandsOpenTheFormsUnderTheDeviceLockAndEndTheContact) {
         contact = !user.lamp.empty() && user.lamp.back();
         form->reject();
     });
-    script.Then<CDisplayDlg>([&](CDisplayDlg* form) { form->reject(); });
+    bool reports = false;  // opened from the window, the form prints and saves PDF reports
+    script.Then<CDisplayDlg>([&](CDisplayDlg* form) {
+        reports = form->PrintAction()->isEnabled() && form->PdfAction()->isEnabled();
+        form->reject();
+    });
     frame->OnCommand(app::kCmdCom);
     frame->OnCommand(app::kCmdDisplay);
     EXPECT_TRUE(script.Done());
     EXPECT_FALSE(shownSlave.isEmpty());
     EXPECT_TRUE(contact);
+    EXPECT_TRUE(reports);
     {
         std::lock_guard<std::mutex> lock(user.mutex);
         ASSERT_FALSE(user.lamp.empty());
@@ -188,7 +193,7 @@ TEST_F(ModuleFormTest, CommandsOpenTheFormsUnderTheDeviceLockAndEndTheContact) {
     frame->OnCommand(app::kCmdDisplay);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     holder.Release();
-    frame.reset();  // its reading thread waits on the clock of this test
+    frame.reset();  // before the clock of this test goes
 }
 
 }  // namespace

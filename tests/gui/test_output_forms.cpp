@@ -132,7 +132,7 @@ TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
     frame->OnCommand(app::kCmdOutputs);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     holder.Release();
-    frame.reset();  // its reading thread waits on the clock of this test
+    frame.reset();  // before the clock of this test goes
 }
 
 }  // namespace

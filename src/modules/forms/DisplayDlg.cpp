@@ -69,6 +69,8 @@ CDisplayDlg::CDisplayDlg(CQRLDoc& doc, QWidget* parent)
     saveAs_ = action(QStyle::SP_DriveFDIcon, "Save a template file as ...");
     print_ = action(QStyle::SP_FileDialogDetailedView, "Print the current settings.");
     print_->setEnabled(false);  // until a print handler is set
+    pdf_ = action(QStyle::SP_FileDialogContentsView, "Save the current settings as a PDF report.");
+    pdf_->setEnabled(false);
     const auto file = [this](bool (DisplayEditor::*op)(CQRLDoc&)) {
         Take();
         (editor_.*op)(doc_);
@@ -77,13 +79,15 @@ CDisplayDlg::CDisplayDlg(CQRLDoc& doc, QWidget* parent)
     connect(load_, &QAction::triggered, this, [file] { file(&DisplayEditor::Load); });
     connect(save_, &QAction::triggered, this, [file] { file(&DisplayEditor::Save); });
     connect(saveAs_, &QAction::triggered, this, [file] { file(&DisplayEditor::SaveAs); });
-    connect(print_, &QAction::triggered, this, [this] {
-        if (printHandler_) {
+    const auto report = [this](const std::function<void(DisplayEditor&)>& handler) {
+        if (handler) {
             Take();
-            printHandler_(editor_);
+            handler(editor_);
             Show();
         }
-    });
+    };
+    connect(print_, &QAction::triggered, this, [this, report] { report(printHandler_); });
+    connect(pdf_, &QAction::triggered, this, [this, report] { report(pdfHandler_); });
 
     page_ = new ArrowsOnlySpin(kDisplayPages, this);
     page_->setToolTip(QStringLiteral("Select the display page to edit."));
@@ -220,6 +224,11 @@ void CDisplayDlg::SetPrintHandler(std::function<void(DisplayEditor& editor)> han
     print_->setEnabled(static_cast<bool>(printHandler_));
 }
 
+void CDisplayDlg::SetPdfHandler(std::function<void(DisplayEditor& editor)> handler) {
+    pdfHandler_ = std::move(handler);
+    pdf_->setEnabled(static_cast<bool>(pdfHandler_));
+}
+
 void CDisplayDlg::Take() {
     DisplayFields& f = editor_.fields;
     f.channel = channel_->currentIndex();
@@ -267,8 +276,11 @@ void CDisplayDlg::OnOk() {
     }
 }
 
-bool RunDisplayForm(QWidget* parent, CQRLDoc& doc, const std::function<void()>& contact) {
+bool RunDisplayForm(QWidget* parent, CQRLDoc& doc, const std::function<void()>& contact,
+                    const DisplayReportHandlers& reports) {
     CDisplayDlg form(doc, parent);
+    form.SetPrintHandler(reports.print);
+    form.SetPdfHandler(reports.pdf);
     if (!form.ReadModule()) {
         return false;
     }

@@ -17,6 +17,15 @@ class QToolButton;
 
 namespace kvr {
 
+// What the toolbar's report buttons run: printing the setup and saving it as a PDF
+// report. The form's controls are in the editor's fields when one runs (not yet stored
+// into the current line) and the fields are shown again afterwards. A button stays
+// disabled while its handler is empty.
+struct DisplayReportHandlers {
+    std::function<void(DisplayEditor& editor)> print{};
+    std::function<void(DisplayEditor& editor)> pdf{};
+};
+
 class CDisplayDlg final : public QDialog {
     Q_OBJECT
   public:
@@ -25,10 +34,9 @@ class CDisplayDlg final : public QDialog {
     // Reads the module's setup (synchronised, with its questions) and shows page 1 line 1;
     // false when the form is not to be shown.
     bool ReadModule();
-    // The toolbar's print button runs this, enabled once set. The form's controls are in
-    // the editor's fields when it runs (not yet stored into the current line) and the
-    // fields are shown again afterwards.
+    // The toolbar's print button runs this, enabled once set (see DisplayReportHandlers).
     void SetPrintHandler(std::function<void(DisplayEditor& editor)> handler);
+    void SetPdfHandler(std::function<void(DisplayEditor& editor)> handler);
 
     DisplayEditor& Editor() { return editor_; }
     QSpinBox* PageSpin() const { return page_; }
@@ -49,6 +57,7 @@ class CDisplayDlg final : public QDialog {
     QAction* SaveAction() const { return save_; }
     QAction* SaveAsAction() const { return saveAs_; }
     QAction* PrintAction() const { return print_; }
+    QAction* PdfAction() const { return pdf_; }
 
   private:
     void Take();
@@ -60,6 +69,7 @@ class CDisplayDlg final : public QDialog {
     CDisplayLink link_;
     DisplayEditor editor_;
     std::function<void(DisplayEditor&)> printHandler_;
+    std::function<void(DisplayEditor&)> pdfHandler_;
     QSpinBox* page_;
     QSpinBox* line_;
     QToolButton* next_;
@@ -78,10 +88,12 @@ class CDisplayDlg final : public QDialog {
     QAction* save_;
     QAction* saveAs_;
     QAction* print_;
+    QAction* pdf_;
 };
 
 // The form for the document's port, shown modally once the module's setup was read;
 // `contact` runs then. True when the setup was downloaded.
-bool RunDisplayForm(QWidget* parent, CQRLDoc& doc, const std::function<void()>& contact);
+bool RunDisplayForm(QWidget* parent, CQRLDoc& doc, const std::function<void()>& contact,
+                    const DisplayReportHandlers& reports = {});
 
 }  // namespace kvr

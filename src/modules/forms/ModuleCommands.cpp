@@ -15,7 +15,9 @@ void OnDisplay(ModuleCommandHost& host) {
     if (!lock.Lock()) {
         return;
     }
-    RunDisplayForm(host.FormOwner(), host.Doc(), [&host] { host.SetContactState(true); });
+    RunDisplayForm(
+        host.FormOwner(), host.Doc(), [&host] { host.SetContactState(true); },
+        host.DisplayReports());
     host.SetContactState(false);
     host.RepaintView();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Commands.h"
+#include "modules/forms/DisplayDlg.h"
 
 class QWidget;
 
@@ -20,6 +21,9 @@ class ModuleCommandHost {
     // The COMMS lamp and the monitor values' colour.
     virtual void SetContactState(bool contact) = 0;
     virtual void RepaintView() = 0;
+    // The display form's print and PDF buttons (the reports live above the modules);
+    // none: both stay disabled.
+    virtual DisplayReportHandlers DisplayReports() { return {}; }
 };
 
 CommandRows<ModuleCommandHost> ModuleCommandRows();

@@ -1,4 +1,5 @@
 #include "calibration/forms/DiagnosticsDlg.h"
+#include "base/forms/QtText.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,10 +17,6 @@
 namespace kvr {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 const char* const kTestByteTexts[kTestBytes] = {
     "&Voltage :", "&Current :", "Power Factor :", "Frequency :"};

@@ -11,14 +11,11 @@
 #include <QVBoxLayout>
 
 #include "base/Clock.h"
+#include "base/forms/QtText.h"
 
 namespace kvr {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 const char* const kColumnTexts[kInputChannels] = {"Channel &1", "Channel &2", "Channel &3"};
 

@@ -1,4 +1,5 @@
 #include "calibration/forms/OutputCalibrate2Dlg.h"
+#include "base/forms/QtText.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -14,10 +15,6 @@
 namespace kvr {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 constexpr int kBarMinimumWidth = 120;
 constexpr int kBoxMargin = 16;

@@ -1,4 +1,5 @@
 #include "calibration/forms/OutputCalibrationDlg.h"
+#include "base/forms/QtText.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -12,10 +13,6 @@
 namespace kvr {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 constexpr int kFieldMargin = 16;
 

@@ -1,4 +1,5 @@
 #include "calibration/forms/OutputPretestDlg.h"
+#include "base/forms/QtText.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -11,10 +12,6 @@
 namespace kvr {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 constexpr int kFieldMargin = 16;
 

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "base/forms/QtText.h"
 #include "document/SetupFile.h"
 #include "report/forms/ReportForms.h"
 
@@ -23,14 +24,14 @@ namespace kvr {
 
 namespace {
 
-struct ControlSpec {
+struct ControlRow {
     InputField field;
     const char* label;  // the form's text: a label, or a check box's or button's caption
     const char* tip;
 };
 
 // The two input groups, row by row.
-constexpr ControlSpec kVoltageRows[] = {
+constexpr ControlRow kVoltageRows[] = {
     {InputField::VoltagePhase, "Phase:", "The phase from which the voltage input is taken"},
     {InputField::VoltageRange, "Range :", "The voltage input range of the unit"},
     {InputField::VtPrimary,
@@ -40,7 +41,7 @@ constexpr ControlSpec kVoltageRows[] = {
     {InputField::VoltageDirect, "Coupled Directly",
      "The voltage input is connected without a voltage transformer"},
 };
-constexpr ControlSpec kCurrentRows[] = {
+constexpr ControlRow kCurrentRows[] = {
     {InputField::CurrentPhase, "Phase:", "The phase from which the current input is taken"},
     {InputField::CurrentRange, "Range :", "The current input range of the unit"},
     {InputField::CtPrimary, "Primary:", "The current transformer's primary current, e.g. 400 A"},
@@ -50,26 +51,22 @@ constexpr ControlSpec kCurrentRows[] = {
      "The current input is connected without a current transformer"},
 };
 // Below the groups.
-constexpr ControlSpec kNameRow = {InputField::Name,
-                                  "Name :", "The channel's name, at most 16 characters"};
-constexpr ControlSpec kBalancedRow = {InputField::Balanced, "Balanced &3-phase",
-                                      "The channel measures one phase of a balanced "
-                                      "three-phase system (needs a phase A, B or C input)"};
-constexpr ControlSpec kNumberRows[] = {
+constexpr ControlRow kNameRow = {InputField::Name,
+                                 "Name :", "The channel's name, at most 16 characters"};
+constexpr ControlRow kBalancedRow = {InputField::Balanced, "Balanced &3-phase",
+                                     "The channel measures one phase of a balanced "
+                                     "three-phase system (needs a phase A, B or C input)"};
+constexpr ControlRow kNumberRows[] = {
     {InputField::PhaseCorrection, "CT Phase Correction ( degrees ) :",
      "The current transformer's phase correction, -180.00 to 180.00 degrees"},
     {InputField::Threshold,
      "Current Threshold Percentage (%) :", "The current threshold in percent, 0.0 to 25.5"},
 };
-constexpr ControlSpec kCalibrateRow = {InputField::Calibrate, "C&alibrate",
-                                       "Apply this page and calibrate the channel's inputs"};
+constexpr ControlRow kCalibrateRow = {InputField::Calibrate, "C&alibrate",
+                                      "Apply this page and calibrate the channel's inputs"};
 
 QString Q(const char* text) {
     return QString::fromUtf8(text);
-}
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
 }
 
 }  // namespace
@@ -82,7 +79,7 @@ CInputPage::CInputPage(ChannelInputPage& page, QWidget* parent) : QWidget(parent
 }
 
 void CInputPage::Build() {
-    const auto make = [this](const ControlSpec& control) -> QWidget* {
+    const auto make = [this](const ControlRow& control) -> QWidget* {
         QWidget* w = nullptr;
         switch (KindOf(control.field)) {
             case FieldKind::Edit:
@@ -111,7 +108,7 @@ void CInputPage::Build() {
         return w;
     };
     // A row of a form layout: a labelled control, or a check box on its own.
-    const auto addRow = [&make](QFormLayout* form, const ControlSpec& control) {
+    const auto addRow = [&make](QFormLayout* form, const ControlRow& control) {
         QWidget* w = make(control);
         if (KindOf(control.field) == FieldKind::Check) {
             form->addRow(w);
@@ -130,7 +127,7 @@ void CInputPage::Build() {
     auto* groups = new QHBoxLayout;
     const struct {
         const char* title;
-        const ControlSpec* rows;
+        const ControlRow* rows;
         size_t count;
     } kGroups[] = {
         {"&Voltage Input", kVoltageRows, std::size(kVoltageRows)},
@@ -148,7 +145,7 @@ void CInputPage::Build() {
 
     auto* bottom = new QFormLayout;
     addRow(bottom, kBalancedRow);
-    for (const ControlSpec& control : kNumberRows) {
+    for (const ControlRow& control : kNumberRows) {
         addRow(bottom, control);
         // Room for the longest number the field takes, in the font's own measure.
         auto* edit = static_cast<QLineEdit*>(Control(control.field));

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "base/forms/QtText.h"
 #include "measure/forms/ChooseEntityDlg.h"
 #include "measure/forms/PhasorCtrl.h"
 
@@ -22,10 +23,6 @@ const QColor kGround(192, 192, 192);
 const QColor kDisc(0, 128, 0);
 constexpr int kPenWidth = 3;
 constexpr double kSnapDegrees = 15.0;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 void SetText(QLineEdit* edit, const std::string& text) {
     if (edit->text() != Q(text)) {

@@ -28,6 +28,12 @@ struct OutputArgs {
     std::vector<std::string> measured;  // --measured LOW HIGH
     int levels[2] = {-1, -1};           // --lower, --upper: list entries
     std::string file;                   // -o
+
+    // The output's index over the unit (4 a board) and its name in messages.
+    int Index() const { return board * ParameterRecord::kOutputs + output - 1; }
+    std::string Name() const {
+        return "output " + std::to_string(output) + " of board " + std::to_string(board);
+    }
 };
 
 int LevelIndex(const std::string& name) {
@@ -146,9 +152,8 @@ int CalibrateOutputCommand(const Options& options, const std::vector<std::string
     if (!ReadBoard(options, doc, oa)) {
         return kExitFailed;
     }
-    const int n = oa.board * ParameterRecord::kOutputs + oa.output - 1;
-    const std::string where =
-        "output " + std::to_string(oa.output) + " of board " + std::to_string(oa.board);
+    const int n = oa.Index();
+    const std::string where = oa.Name();
     OutputCalibration cal(doc, n, n);
     if (!cal.Open()) {
         return Fail("the unit is busy");
@@ -216,9 +221,8 @@ int Pretest(const Options& options, const std::vector<std::string>& args) {
     if (!ReadBoard(options, doc, oa)) {
         return kExitFailed;
     }
-    const int n = oa.board * ParameterRecord::kOutputs + oa.output - 1;
-    const std::string where =
-        "output " + std::to_string(oa.output) + " of board " + std::to_string(oa.board);
+    const int n = oa.Index();
+    const std::string where = oa.Name();
     OutputPretest pretest(doc);
     if (!pretest.Open()) {
         return Fail("the unit is busy");

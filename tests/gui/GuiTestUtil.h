@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -20,6 +21,7 @@
 #include <memory>
 
 #include "app/MainFrame.h"
+#include "app/Pictures.h"
 #include "app/QRLView.h"
 #include "app/QtUserSeam.h"
 #include "base/Clock.h"
@@ -117,6 +119,15 @@ inline QPushButton* DialogButton(QWidget* dialog, QDialogButtonBox::StandardButt
         }
     }
     return nullptr;
+}
+
+// KVR_SHOT_DARK set: the forms in the style and dark palette of `kvrview --dark`, for
+// their pictures.
+inline void UseDarkPaletteIfAsked() {
+    if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(app::DarkPalette());
+    }
 }
 
 // A picture of a widget as KVR_SHOT_DIR/<name>.png when that variable names a folder, to

@@ -35,10 +35,7 @@ class CalibrationFormTest : public CalibrationTest {
   protected:
     void SetUp() override {
         CalibrationTest::SetUp();
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        UseDarkPaletteIfAsked();
         for (int a = 0; a < 3; ++a) {
             Unit(a).trueVolts = 100;
             Unit(a).trueAmps = 4.5;

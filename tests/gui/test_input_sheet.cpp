@@ -24,11 +24,7 @@ class InputSheetTest : public GuiTest {
     void SetUp() override {
         doc.OnNewDocument();
         doc.SetDeviceType(static_cast<int>(DeviceType::Kvr300));
-        // KVR_SHOT_DARK: the pictures in the dark palette that `kvrview --dark` uses.
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        UseDarkPaletteIfAsked();
     }
     static QComboBox* Combo(CInputSheet& sheet, int page, InputField f) {
         return qobject_cast<QComboBox*>(sheet.ChannelPage(page)->Control(f));

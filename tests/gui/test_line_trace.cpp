@@ -27,10 +27,7 @@ class LineTrace : public GuiTest {
         units = std::make_unique<sim::SimUnits>(options);
         doc.Port().Settings().device = "sim";
         doc.Port().SetLineOpener(sim::SimLineOpener(*units));
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {  // pictures in kvrview --dark's look
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        UseDarkPaletteIfAsked();
     }
     // The shown rows' commands.
     static std::vector<std::string> ShownCommands(LineTraceWindow& w) {

@@ -25,10 +25,7 @@ class ModuleFormTest : public GuiTest {
   protected:
     void SetUp() override {
         doc.OnNewDocument();
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        UseDarkPaletteIfAsked();
     }
     // The picture's name with its scale and palette.
     static QString ShotName(const char* form) {

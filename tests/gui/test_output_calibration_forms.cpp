@@ -34,10 +34,7 @@ class OutputCalibrationFormTest : public GuiTest {
         doc.Port().SetLineOpener(sim::SimLineOpener(*units));
         ASSERT_TRUE(UploadAll(doc));
         ASSERT_EQ(doc.GetChannels(), 4);
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {  // as `kvrview --dark`
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        UseDarkPaletteIfAsked();
     }
     sim::BoardState& Unit(int address) { return *units->Board(address); }
     // Output test as the simulated boards hold it: channel boards 0 to 2, main board 3.

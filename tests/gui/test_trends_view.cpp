@@ -20,10 +20,7 @@ namespace {
 class TrendsViewTest : public test::GuiTest {
   protected:
     void SetUp() override {
-        if (qEnvironmentVariableIsSet("KVR_SHOT_DARK")) {
-            QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-            QApplication::setPalette(app::DarkPalette());
-        }
+        test::UseDarkPaletteIfAsked();
         model.SetMonitors({{1, "Voltage : Channel 1", "V"},
                            {2, "Current : Channel 1", "A"},
                            {3, "Frequency", "Hz"},

@@ -1,14 +1,12 @@
 // Port numbers bound to USB adapters by their stable names, with temporary folders in
 // place of /dev, /dev/serial/by-id and /sys/class/tty; and a lost line that reopens the
 // same adapter when it comes back under another ttyUSB number.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "PtyPair.h"
 #include "base/Clock.h"
 #include "base/Seams.h"
 #include "link/PortMap.h"
@@ -145,42 +143,13 @@ TEST(PortBinding, ABoundPortFollowsItsAdapterAcrossReplugs) {
               (std::map<int, std::string>{{3, m.Stable(kFtdi)}, {5, "/dev/ttyS4"}}));
 }
 
-// A pseudo-terminal standing in for an adapter: the test reads on the master what the
-// port writes.
-struct FakeAdapter {
-    FakeAdapter() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master, 0);
-        grantpt(master);
-        unlockpt(master);
-        path = ptsname(master);
-    }
-    ~FakeAdapter() { Pull(); }
-    void Pull() {
-        if (master >= 0) {
-            close(master);
-            master = -1;
-        }
-    }
-    // The byte the port sent, or -1 when none came.
-    int Received() const {
-        usleep(20'000);
-        uint8_t b = 0;
-        const int flags = fcntl(master, F_GETFL);
-        fcntl(master, F_SETFL, flags | O_NONBLOCK);
-        return read(master, &b, 1) == 1 ? b : -1;
-    }
-    int master = -1;
-    std::string path;
-};
-
 TEST(PortBinding, ALostLineReopensTheSameAdapterUnderItsNewNumber) {
     Machine m;
     test::ScopedEnv byId("KVR_SERIAL_BY_ID", m.folders.byId);
     VirtualClock clock;
     ScopedSeams seams(Seams{.clock = &clock});
-    auto first = std::make_unique<FakeAdapter>();
-    fs::create_symlink(first->path, m.folders.dev + "/ttyUSB0");
+    test::Pty first;  // a pseudo-terminal for the adapter
+    fs::create_symlink(first.path, m.folders.dev + "/ttyUSB0");
     m.Plug(kFtdi, "ttyUSB0");
 
     CSerialPort port;
@@ -190,7 +159,7 @@ TEST(PortBinding, ALostLineReopensTheSameAdapterUnderItsNewNumber) {
     ASSERT_TRUE(port.EnsureOpen()) << port.LastError();
     EXPECT_EQ(port.State(), LineState::Open);
 
-    first->Pull();  // unplugged
+    first.CloseMaster();  // unplugged
     port.WriteByte(0x55);
     port.ReadByte();
     ASSERT_EQ(port.State(), LineState::Lost);
@@ -211,8 +180,8 @@ TEST(PortBinding, ALostLineReopensTheSameAdapterUnderItsNewNumber) {
         << port.LastError();
 
     // Back as ttyUSB1, while another adapter took ttyUSB0: the port opens its own.
-    FakeAdapter other;
-    FakeAdapter back;
+    test::Pty other;
+    test::Pty back;
     fs::remove(m.folders.dev + "/ttyUSB0");
     fs::create_symlink(other.path, m.folders.dev + "/ttyUSB0");
     fs::create_symlink(back.path, m.folders.dev + "/ttyUSB1");
@@ -221,7 +190,7 @@ TEST(PortBinding, ALostLineReopensTheSameAdapterUnderItsNewNumber) {
     EXPECT_EQ(port.State(), LineState::Open);
     ASSERT_TRUE(port.WriteByte(0xA5));
     EXPECT_EQ(back.Received(), 0xA5);
-    EXPECT_EQ(other.Received(), -1);
+    EXPECT_EQ(other.Received(0), -1);
 
     // Closed on purpose, a port is not lost.
     port.Close();

@@ -1,14 +1,16 @@
 // The termios path on real pseudo-terminals: opening, exclusivity, line settings, the
 // read timeouts and a line whose other end goes away. These few tests wait for real.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <thread>
+#include <tuple>
+
+#include "PtyPair.h"
 
 #include "base/Seams.h"
 #include "base/Trace.h"
@@ -19,39 +21,44 @@
 namespace kvr {
 namespace {
 
-// A bare pseudo-terminal pair: the test plays the unit on the master side.
-class Pty {
-  public:
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
-            path = ptsname(master);
-        }
-    }
-    ~Pty() { CloseMaster(); }
-    void CloseMaster() {
-        if (master >= 0) {
-            close(master);
-            master = -1;
-        }
-    }
-    void Send(const std::vector<uint8_t>& bytes) const {
-        ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    termios SlaveSettings() const {
-        termios t{};
-        tcgetattr(master, &t);  // on a master this gives the slave's settings
-        return t;
-    }
-    int master = -1;
-    std::string path;
-};
+using test::Pty;
 
 long ElapsedMs(std::chrono::steady_clock::time_point since) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - since)
                                  .count());
 }
+
+// Plays the unit during a read: does `first`, then waits for the read to end. Not told so
+// within `patience`, it does `late` (sends a byte, hangs up), which a read still running
+// shows in its result. The patience is many times the timeout that should end the read
+// and far short of the one that should not, so no clock decides a pass.
+class UnitDuringRead {
+  public:
+    UnitDuringRead(std::function<void()> first, std::chrono::milliseconds patience,
+                   std::function<void()> late)
+        : thread_([this, first, patience, late] {
+              first();
+              std::unique_lock lock(mutex_);
+              if (!ended_.wait_for(lock, patience, [this] { return readEnded_; })) {
+                  late();
+              }
+          }) {}
+    ~UnitDuringRead() {
+        {
+            std::lock_guard lock(mutex_);
+            readEnded_ = true;
+        }
+        ended_.notify_one();
+        thread_.join();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool readEnded_ = false;
+    std::thread thread_;  // last: starts once the rest is in place
+};
 
 // A port open at 9600 8N1 on a fresh pseudo-terminal.
 class SerialPortRead : public ::testing::Test {
@@ -116,13 +123,11 @@ TEST(SerialPortOpen, AppliesTheLineSettings) {
 
     LineSettings s;
     std::string error;
+    const auto parsed = [&s] { return std::tuple(s.baud, s.parity, s.dataBits, s.stopBits); };
     ASSERT_TRUE(ParseLineSettings("300", "even", "7", "2", s, error));
-    EXPECT_EQ(s.baud, 300u);
-    EXPECT_EQ(s.parity, 'E');
-    EXPECT_EQ(s.dataBits, 7);
-    EXPECT_EQ(s.stopBits, 2);
+    EXPECT_EQ(parsed(), std::tuple(300u, 'E', 7, 2));
     ASSERT_TRUE(ParseLineSettings("19200", "Odd", "8", "1", s, error));
-    EXPECT_EQ(s.parity, 'O');
+    EXPECT_EQ(parsed(), std::tuple(19200u, 'O', 8, 1));
     for (const char* baud : {"", "96OO"}) {
         EXPECT_FALSE(ParseLineSettings(baud, "None", "8", "1", s, error)) << baud;
     }
@@ -137,13 +142,21 @@ TEST(SerialPortOpen, AppliesTheLineSettings) {
     EXPECT_EQ(port.DevicePath(), pty.path);
 }
 
-TEST_F(SerialPortRead, ShortReplyEndsAfterTheIntervalGap) {
+TEST_F(SerialPortRead, ShortReplyEndsAfterTheIntervalGapNotTheTotalTimeout) {
+    // 4000 bytes asked for: a total timeout of 21 s against the gap of 0.5 s. A read the
+    // gap did not end takes in the byte the unit sends 5 s on.
+    std::vector<uint8_t> reply(4000, 0xEE);
     pty.Send({1, 2, 3, 4, 5});
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(port.ReadBuffer(buffer, 32), 5u);
-    EXPECT_GE(ElapsedMs(start), 480);
-    EXPECT_LT(ElapsedMs(start), 900);
-    EXPECT_EQ(buffer[4], 5);
+    size_t got = 0;
+    {
+        UnitDuringRead unit([] {}, std::chrono::seconds(5), [&] { pty.Send({6}); });
+        got = port.ReadBuffer(reply.data(), reply.size());
+    }
+    EXPECT_EQ(got, 5u);
+    EXPECT_GE(ElapsedMs(start), 480);  // but the gap was waited out
+    EXPECT_EQ(reply[4], 5);
+    EXPECT_EQ(reply[5], 0);  // what did not arrive reads as zeros
 }
 
 TEST_F(SerialPortRead, SilentLineEndsAfterTheTotalTimeout) {
@@ -151,24 +164,31 @@ TEST_F(SerialPortRead, SilentLineEndsAfterTheTotalTimeout) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(port.ReadBuffer(buffer, 20), 0u);  // 1000 + 5 x 20 ms
     EXPECT_GE(ElapsedMs(start), 1090);
-    EXPECT_EQ(buffer[3], 0);     // what did not arrive reads as zeros
+    EXPECT_EQ(buffer[3], 0);
     EXPECT_TRUE(port.IsOpen());  // a timeout is not a failure of the line
 }
 
-TEST_F(SerialPortRead, CompleteReplyReturnsAtOnce) {
-    std::thread unit([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        pty.Send({9, 8, 7});
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(port.ReadBuffer(buffer, 3), 3u);
-    EXPECT_LT(ElapsedMs(start), 300);
-    unit.join();
+TEST(SerialLineRead, ACompleteReplyEndsTheReadAtOnce) {
+    Pty pty;
+    std::string error;
+    const std::unique_ptr<ISerialLine> line = OpenTermiosLine(pty.path, LineSettings{}, error);
+    ASSERT_TRUE(line) << error;
+    // Gap and total timeout of ten minutes: a read that waited for either once it had its
+    // three bytes is still running when the unit hangs up 5 s on.
+    uint8_t buffer[3] = {};
+    long got = 0;
+    {
+        UnitDuringRead unit(
+            [&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));  // during the read
+                pty.Send({9, 8, 7});
+            },
+            std::chrono::seconds(5), [&] { pty.CloseMaster(); });
+        got = line->Read(buffer, 3, 600'000, 600'000);
+    }
+    EXPECT_EQ(got, 3);
+    EXPECT_FALSE(line->HungUp());
     EXPECT_EQ(buffer[2], 7);
-    ASSERT_TRUE(port.WriteByte(0x80));
-    uint8_t seen = 0;
-    EXPECT_EQ(read(pty.master, &seen, 1), 1);
-    EXPECT_EQ(seen, 0x80);
 }
 
 TEST_F(SerialPortRead, HungUpLineFailsAtOnceAndClosesThePort) {
@@ -186,6 +206,7 @@ TEST_F(SerialPortRead, TraceLinesInTheDocumentedFormat) {
         pty.Send({0xAB, 0x05});
         port.ReadBuffer(buffer, 3);
     }
+    EXPECT_EQ(pty.Received(), 0x82);
     EXPECT_EQ(trace,
               "[1;1]>:0x82;\r\n"
               "[3;2]<:0xab;0x05;0x00;Read 2 out of 3 Bytes\r\n");

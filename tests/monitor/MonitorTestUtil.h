@@ -2,12 +2,17 @@
 // tests: the records uploaded as an upload would leave them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/Clock.h"
+#include "monitor/LogFile.h"
+#include "monitor/MonitorTimer.h"
 #include "support/SimDocument.h"
 
 namespace kvr::test {
@@ -17,6 +22,16 @@ inline std::string ReadFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The view logging to a new file, its first line due now.
+inline void StartViewLog(CQRLDoc& doc, MonitorViewState& view, const std::string& path,
+                         uint32_t intervalMs) {
+    ASSERT_TRUE(StartLog(doc, path, &view.logHeader));
+    view.logPath = path;
+    view.logIntervalMs = intervalMs;
+    view.loggingEnabled = true;
+    view.nextLogDueMs = GetClock().NowMs();
 }
 
 class SimDocTest : public SimDocumentTest {

@@ -25,20 +25,16 @@ class MonitorConfigTest : public test::SimDocTest {
         EXPECT_TRUE(DescribeEntityChannel(doc, e, channel, label, true, false)) << label;
         return label;
     }
-    std::vector<uint16_t> Keys() const {
-        std::vector<uint16_t> keys;
+    template <typename T>
+    std::vector<T> Column(T MonitorRow::*field) const {
+        std::vector<T> column;
         for (const MonitorRow& r : form.Rows()) {
-            keys.push_back(r.key);
+            column.push_back(r.*field);
         }
-        return keys;
+        return column;
     }
-    std::vector<std::string> RowTexts() const {
-        std::vector<std::string> texts;
-        for (const MonitorRow& r : form.Rows()) {
-            texts.push_back(r.text);
-        }
-        return texts;
-    }
+    std::vector<uint16_t> Keys() const { return Column(&MonitorRow::key); }
+    std::vector<std::string> RowTexts() const { return Column(&MonitorRow::text); }
     // n rows on channel 0, entities cycling through 1 to 10.
     void FillRows(int n) {
         for (int i = 0; i < n; ++i) {
@@ -88,13 +84,11 @@ TEST_F(MonitorConfigTest, AddGoesThroughTheChooserAndStopsAtSixty) {
     FillRows(58);
     EXPECT_EQ(form.Rows().size(), 60u);
     EXPECT_EQ(form.BeginAdd(), nullptr);  // no chooser at all
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, "A maximum of 60 monitors may be set.");
-    EXPECT_EQ(user.messages[0].title, "Too many monitors!");
+    EXPECT_EQ(user.messages.at(0).title, "Too many monitors!");
     EXPECT_FALSE(form.AddRequest(0, kVoltage, "one more"));
     EXPECT_EQ(form.Rows().size(), 60u);
-    ASSERT_EQ(user.messages.size(), 2u);
-    EXPECT_EQ(user.messages[1].text, "A maximum of 60 monitors may be added.");
+    EXPECT_EQ(user.Texts(), (std::vector<std::string>{"A maximum of 60 monitors may be set.",
+                                                      "A maximum of 60 monitors may be added."}));
 }
 
 TEST_F(MonitorConfigTest, AddIsRefusedWhenTheDocumentAlreadyHoldsSixty) {
@@ -107,8 +101,7 @@ TEST_F(MonitorConfigTest, AddIsRefusedWhenTheDocumentAlreadyHoldsSixty) {
     EXPECT_NE(form.BeginAdd(), nullptr);  // the list has room for the chooser...
     form.EndAdd();
     EXPECT_FALSE(form.AddRequest(0, kCurrent, "x"));  // ...but the document has not
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, "A maximum of 60 monitors may be added.");
+    EXPECT_EQ(user.Texts(), std::vector<std::string>{"A maximum of 60 monitors may be added."});
     EXPECT_FALSE(form.Modified());
 }
 
@@ -163,8 +156,7 @@ TEST_F(MonitorConfigTest, CloseNeedsAUnitAndAnOpenPort) {
     doc.Port().SetLineOpener({});
     EXPECT_EQ(form.Close(), MonitorFormEnd::Cancelled);
     EXPECT_EQ(doc.Monitors().count, 1);
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, kFailedToOpenPort);
+    EXPECT_EQ(user.Texts(), std::vector<std::string>{kFailedToOpenPort});
 }
 
 TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
@@ -181,9 +173,8 @@ TEST_F(MonitorConfigTest, LossOfDataIsAskedOnlyWhenTheOpenLogNoLongerFits) {
     FillRows(1);
     user.answers = {MsgAnswer::Cancel};
     EXPECT_EQ(form.Close(), MonitorFormEnd::StayOpen);
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, kLossOfDataQuestion);
-    EXPECT_EQ(user.messages[0].buttons, MsgButtons::OkCancel);
+    EXPECT_EQ(user.Texts(), std::vector<std::string>{kLossOfDataQuestion});
+    EXPECT_EQ(user.messages.at(0).buttons, MsgButtons::OkCancel);
     EXPECT_EQ(doc.Monitors().count, 2);  // the document already holds the new list
     EXPECT_FALSE(form.LogRestartAgreed());
     user.answers = {MsgAnswer::Ok};
@@ -242,6 +233,13 @@ class MonitorsCommandTest : public MonitorConfigTest {
     bool logging = false;
     std::string logHeader;
     std::vector<std::pair<int, bool>> layouts;
+    // The monitor count saved with the preferences; -1 when none was.
+    static long SavedCount() {
+        uint32_t n = 0;
+        const int r =
+            CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, n);
+        return r == kRegOk ? static_cast<long>(n) : -1;
+    }
 };
 
 TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
@@ -270,10 +268,7 @@ TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
     EXPECT_EQ(user.panes[StatusPane::Log], "Log   ");
     EXPECT_EQ(nextDueMs, clock.NowMs());  // the new log's first line at once
     EXPECT_FALSE(doc.Port().IsOpen());    // saved: the port is closed first
-    uint32_t stored = 0;
-    ASSERT_EQ(CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, stored),
-              kRegOk);
-    EXPECT_EQ(stored, 2u);
+    EXPECT_EQ(SavedCount(), 2);
     EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
 }
 
@@ -290,9 +285,7 @@ TEST_F(MonitorsCommandTest, CancelLeavesEverythingAlone) {
     EXPECT_EQ(doc.Monitors().count, 1);
     EXPECT_EQ(logPath, "/tmp/kept.log");
     EXPECT_TRUE(layouts.empty());
-    uint32_t stored = 0;
-    EXPECT_NE(CRegistry::ReadDword(RegRoot::CurrentUser, kKeyPreferences, kValMonitorCount, stored),
-              kRegOk);
+    EXPECT_EQ(SavedCount(), -1);
 }
 
 TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors) {

@@ -117,11 +117,7 @@ class MonitorFaults : public test::SimDocTest {
         MonitorViewState view;
         view.cells.resize(4);
         const std::string path = dir.File("faults.log");
-        ASSERT_TRUE(StartLog(doc, path, &view.logHeader));
-        view.logPath = path;
-        view.logIntervalMs = 1000;
-        view.loggingEnabled = true;
-        view.nextLogDueMs = clock.NowMs();
+        test::StartViewLog(doc, view, path, 1000);
         // One timer step at the next due time: the cells and the line a user would see.
         auto tick = [&] {
             clock.Advance(view.nextLogDueMs > clock.NowMs() ? view.nextLogDueMs - clock.NowMs()

@@ -50,14 +50,7 @@ class TimerTest : public test::SimDocTest {
         SetMonitors({{0, kVoltage}, {0, kPowerFactor}});
         path = dir.File("m.log");
     }
-    // Logging to a new file, the first line due now.
-    void StartLogging(uint32_t intervalMs) {
-        ASSERT_TRUE(StartLog(doc, path, &view.logHeader));
-        view.logPath = path;
-        view.logIntervalMs = intervalMs;
-        view.loggingEnabled = true;
-        view.nextLogDueMs = clock.NowMs();
-    }
+    void StartLogging(uint32_t intervalMs) { test::StartViewLog(doc, view, path, intervalMs); }
     MonitorTimerResult Tick() { return MonitorTimerStep(doc, shared, view); }
 
     test::TempDir dir;

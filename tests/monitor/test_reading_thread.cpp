@@ -34,6 +34,7 @@ bool Eventually(Condition condition, int seconds = 10) {
 
 class ReadingTest : public test::SimDocTest {
   protected:
+    void SetUp() override { Attach(); }
     std::vector<std::string> Texts(size_t n) const { return shared.texts.First(n); }
     // The reading thread is inside a cycle: it holds the device lock.
     bool ReaderHoldsTheLock() const {
@@ -46,7 +47,6 @@ class ReadingTest : public test::SimDocTest {
 };
 
 TEST_F(ReadingTest, ACycleFormatsEveryMonitorAndFlagsNewValues) {
-    Attach();
     SetMonitors({{0, entity::kVoltage},
                  {0, entity::kPowerFactor},
                  {0, entity::kActiveDemandPower},  // not in the values reply
@@ -75,7 +75,6 @@ TEST_F(ReadingTest, ACycleFormatsEveryMonitorAndFlagsNewValues) {
 // One lost and one regained contact is the fault matrix's test; here contact that stays
 // lost, or stays, beeps only once.
 TEST_F(ReadingTest, ContactBeepsOncePerChange) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     ASSERT_EQ(reading.RunPass(), Pass::Read);
@@ -88,7 +87,6 @@ TEST_F(ReadingTest, ContactBeepsOncePerChange) {
 }
 
 TEST_F(ReadingTest, SecondariesShowTheInputValue) {
-    Attach();
     SetMonitors({{1, entity::kVoltage}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     MeasuredValue primary(Texts(1)[0], entity::kVoltage);
@@ -102,7 +100,6 @@ TEST_F(ReadingTest, SecondariesShowTheInputValue) {
 }
 
 TEST_F(ReadingTest, ChannelCountThreeReadsTheMainBoardToo) {
-    Attach();
     SetMonitors({{3, entity::kVoltage}, {2, entity::kVoltage}});
     doc.SetChannels(3);
     ASSERT_EQ(reading.RunPass(), Pass::Read);
@@ -129,7 +126,6 @@ TEST_F(ReadingTest, ChannelCountThreeReadsTheMainBoardToo) {
 }
 
 TEST_F(ReadingTest, IdleWithoutUnitOrMonitorsPollsEvery100Ms) {
-    Attach();
     uint64_t t = clock.NowMs();
     EXPECT_EQ(reading.RunPass(), Pass::Idle);  // no monitors
     EXPECT_EQ(clock.NowMs() - t, 100u);
@@ -146,7 +142,6 @@ TEST_F(ReadingTest, IdleWithoutUnitOrMonitorsPollsEvery100Ms) {
 }
 
 TEST_F(ReadingTest, ReadIntervalPacesTheStartsOfCycles) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}});
     reading.SetReadIntervalMs(1000);
     const uint64_t t0 = clock.NowMs();
@@ -161,7 +156,6 @@ TEST_F(ReadingTest, ReadIntervalPacesTheStartsOfCycles) {
 }
 
 TEST_F(ReadingTest, APortThatWillNotOpenIsNoContactWithoutMessages) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}});
     ASSERT_EQ(reading.RunPass(), Pass::Read);
     doc.Port().Close();
@@ -179,7 +173,6 @@ TEST_F(ReadingTest, APortThatWillNotOpenIsNoContactWithoutMessages) {
 }
 
 TEST_F(ReadingTest, AnUnpluggedLineIsNoContactAtOnceAndRetriedQuietly) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}, {3, entity::kVoltage}});
     // Once the cable is out every open fails, as a vanished USB adapter's would, until it
     // is plugged back in; the settings form would answer OK each time it is shown.
@@ -243,7 +236,6 @@ class GatedLine final : public ISerialLine {
 };
 
 TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}, {3, entity::kVoltage}});
     std::atomic<bool> armed{false};
     std::atomic<int> reads{0};
@@ -275,7 +267,6 @@ TEST_F(ReadingTest, ACommandGetsThePortWithinOneExchangeWhileTheUnitIsSilent) {
 }
 
 TEST_F(ReadingTest, TheThreadReadsUntilStoppedWithinTheLimit) {
-    Attach();
     SetMonitors({{0, entity::kVoltage}, {3, entity::kFrequency}});
     reading.Start(0);
     EXPECT_TRUE(reading.Running());

@@ -5,15 +5,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "base/Clock.h"
 #include "base/Seams.h"
 #include "link/PortMap.h"
-#include "monitor/LogFile.h"
-#include "monitor/MonitorTimer.h"
+#include "monitor/MonitorTestUtil.h"
 #include "monitor/ReadingThread.h"
 #include "sim/PtyHost.h"
 #include "support/ScriptedUser.h"
@@ -22,12 +19,7 @@
 namespace kvr {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadFile;
 
 TEST(Reconnect, TheReadingThreadResumesOnTheSameAdapterAndTheLogShowsTheGap) {
     test::IsolatedSettings isolated;
@@ -66,11 +58,7 @@ TEST(Reconnect, TheReadingThreadResumesOnTheSameAdapterAndTheLogShowsTheGap) {
     MonitorViewState view;
     view.cells.resize(1);
     const std::string log = dir.File("gap.log");
-    ASSERT_TRUE(StartLog(doc, log, &view.logHeader));
-    view.logPath = log;
-    view.logIntervalMs = 200;
-    view.loggingEnabled = true;
-    view.nextLogDueMs = GetClock().NowMs();
+    test::StartViewLog(doc, view, log, 200);
     std::vector<std::string> notes;
     // The view's timer, until the condition holds (at most 15 s).
     auto tickUntil = [&](auto condition) {

@@ -16,6 +16,14 @@ using namespace entity;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+std::vector<std::pair<int64_t, double>> Pairs(const std::vector<TrendPoint>& points) {
+    std::vector<std::pair<int64_t, double>> pairs;
+    for (const TrendPoint& p : points) {
+        pairs.emplace_back(p.t, p.v);
+    }
+    return pairs;
+}
+
 TEST(TrendSeriesTest, OldReadingsFoldIntoBucketsKeepingFirstLastMinMax) {
     TrendSeries s({/*rawSpanMs=*/1000, /*rawMaxPoints=*/100, /*bucketMs=*/1000,
                    /*retentionMs=*/10'000});
@@ -30,21 +38,12 @@ TEST(TrendSeriesTest, OldReadingsFoldIntoBucketsKeepingFirstLastMinMax) {
     const TrendBucket& b = s.Buckets().front();
     EXPECT_EQ(b.start, 0);
     EXPECT_EQ(b.count, 10u);
-    EXPECT_EQ(b.first.t, 0);
-    EXPECT_EQ(b.first.v, 5);
-    EXPECT_EQ(b.last.t, 900);
-    EXPECT_EQ(b.last.v, 8);
-    EXPECT_EQ(b.min.t, 200);
-    EXPECT_EQ(b.min.v, -3);
-    EXPECT_EQ(b.max.t, 500);
-    EXPECT_EQ(b.max.v, 12);
+    // first, last, min and max, each as (time, value)
+    EXPECT_EQ(Pairs({b.first, b.last, b.min, b.max}),
+              (std::vector<std::pair<int64_t, double>>{{0, 5}, {900, 8}, {200, -3}, {500, 12}}));
     // A curve through the bucket passes its four readings in time order.
-    const std::vector<TrendPoint> p = s.Points(0, 999, 1000);
-    ASSERT_EQ(p.size(), 4u);
-    EXPECT_EQ(p[0].v, 5);
-    EXPECT_EQ(p[1].v, -3);
-    EXPECT_EQ(p[2].v, 12);
-    EXPECT_EQ(p[3].v, 8);
+    EXPECT_EQ(Pairs(s.Points(0, 999, 1000)),
+              (std::vector<std::pair<int64_t, double>>{{0, 5}, {200, -3}, {500, 12}, {900, 8}}));
     // The newest second stays as read.
     EXPECT_EQ(s.Recent().back().t, 2900);
     EXPECT_GE(s.Recent().front().t, 1900);

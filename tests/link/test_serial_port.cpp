@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <thread>
 #include <tuple>
 
@@ -37,27 +36,20 @@ class UnitDuringRead {
   public:
     UnitDuringRead(std::function<void()> first, std::chrono::milliseconds patience,
                    std::function<void()> late)
-        : thread_([this, first, patience, late] {
+        : thread_([=, ended = readEnded_.get_future()] {
               first();
-              std::unique_lock lock(mutex_);
-              if (!ended_.wait_for(lock, patience, [this] { return readEnded_; })) {
+              if (ended.wait_for(patience) == std::future_status::timeout) {
                   late();
               }
           }) {}
     ~UnitDuringRead() {
-        {
-            std::lock_guard lock(mutex_);
-            readEnded_ = true;
-        }
-        ended_.notify_one();
+        readEnded_.set_value();
         thread_.join();
     }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable ended_;
-    bool readEnded_ = false;
-    std::thread thread_;  // last: starts once the rest is in place
+    std::promise<void> readEnded_;
+    std::thread thread_;  // after the promise, whose future it takes
 };
 
 // A port open at 9600 8N1 on a fresh pseudo-terminal.

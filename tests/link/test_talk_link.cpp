@@ -242,17 +242,14 @@ TEST_F(ValueDecodeTest, ScalesAndValidity) {
     PutU16(ch.values.data() + 2, 0x13FE);  // voltage no longer valid
     EXPECT_FALSE(ch.GetValue(EntityFromCode(1), Winding::Primary, v));
     EXPECT_EQ(v, 0);
-    ch.valuesLength = 0;  // nothing read yet
-    EXPECT_FALSE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));
-}
-
-TEST_F(ValueDecodeTest, PowersCarryAFactorOfTenAboveCurrentRangeZero) {
+    // Above current range 0 powers carry a factor of ten; other entities do not.
     ch.record.SetRanges(0, 2);
-    double v = 0;
     ASSERT_TRUE(ch.GetValue(EntityFromCode(3), Winding::Primary, v));
     EXPECT_DOUBLE_EQ(v, 4035.0);
-    ASSERT_TRUE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));  // other entities unchanged
+    ASSERT_TRUE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));
     EXPECT_DOUBLE_EQ(v, 4.321);
+    ch.valuesLength = 0;  // nothing read yet
+    EXPECT_FALSE(ch.GetValue(EntityFromCode(2), Winding::Primary, v));
 }
 
 TEST_F(ValueDecodeTest, SecondaryDividesByTheTransformerRatios) {

@@ -6,6 +6,7 @@
 // pass that returns in bounded time, and good values in the cycle after the fault.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,15 +65,12 @@ void ClearFaults(sim::Faults& f) {
 std::vector<std::string> LastLogValues(const std::string& text) {
     const size_t end = text.rfind("\r\n");
     const size_t start = text.rfind("\r\n", end - 1) + 2;
+    std::string line = text.substr(start, end - start);
+    std::erase(line, ' ');
+    std::istringstream in(line);
     std::vector<std::string> fields;
-    std::string field;
-    for (char c : text.substr(start, end - start)) {
-        if (c == ';') {
-            fields.push_back(field);
-            field.clear();
-        } else if (c != ' ') {
-            field += c;
-        }
+    for (std::string field; std::getline(in, field, ';');) {
+        fields.push_back(field);
     }
     return std::vector<std::string>(fields.begin() + 2, fields.end());  // after date, time
 }

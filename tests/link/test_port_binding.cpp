@@ -3,6 +3,7 @@
 // same adapter when it comes back under another ttyUSB number.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -58,25 +59,18 @@ class Machine {
 };
 
 TEST(PortBinding, ByIdNamesGiveVendorModelAndSerial) {
-    struct Case {
-        const char* name;
-        const char* vendor;
-        const char* model;
-        const char* serial;
-    };
-    for (const Case& c : {
-             Case{kFtdi, "FTDI", "FT232R USB UART", "A9X2"},
-             Case{"usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0",
-                  "Silicon", "Labs CP2102 USB to UART Bridge Controller", "0001"},
-             Case{"usb-1a86_USB2.0-Serial-if00-port0", "1a86", "USB2.0-Serial", ""},
-             Case{"usb-Arduino__www.arduino.cc__0043_7563331-if00", "Arduino",
-                  "www.arduino.cc 0043", "7563331"},
-             Case{"usb-Acme_Multi_Port_Box_X100-if02-port1", "Acme", "Multi Port Box", "X100"},
+    using Parsed = std::array<std::string, 3>;  // vendor, model, serial
+    for (const auto& [name, expected] : {
+             std::pair<const char*, Parsed>{kFtdi, {"FTDI", "FT232R USB UART", "A9X2"}},
+             {"usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0",
+              {"Silicon", "Labs CP2102 USB to UART Bridge Controller", "0001"}},
+             {"usb-1a86_USB2.0-Serial-if00-port0", {"1a86", "USB2.0-Serial", ""}},
+             {"usb-Arduino__www.arduino.cc__0043_7563331-if00",
+              {"Arduino", "www.arduino.cc 0043", "7563331"}},
+             {"usb-Acme_Multi_Port_Box_X100-if02-port1", {"Acme", "Multi Port Box", "X100"}},
          }) {
-        const SerialAdapter a = ParseByIdName(c.name);
-        EXPECT_EQ(a.vendor, c.vendor) << c.name;
-        EXPECT_EQ(a.model, c.model) << c.name;
-        EXPECT_EQ(a.serial, c.serial) << c.name;
+        const SerialAdapter a = ParseByIdName(name);
+        EXPECT_EQ((Parsed{a.vendor, a.model, a.serial}), expected) << name;
     }
     EXPECT_EQ(AdapterText(ParseByIdName(kFtdi)), "FTDI FT232R USB UART, serial A9X2");
 }

@@ -242,9 +242,20 @@ class MonitorsCommandTest : public MonitorConfigTest {
     }
 };
 
-TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
+TEST_F(MonitorsCommandTest, CancelLeavesEverythingAloneAndCloseStoresLaysOutAndSaves) {
     ASSERT_TRUE(doc.Port().EnsureOpen());
     SetMonitors({{0, kVoltage}});
+    logPath = "/tmp/kept.log";
+    EXPECT_FALSE(Run([&] {
+        form.AddRequest(0, kCurrent, "i");
+        form.CloseLog();
+        return false;
+    }));
+    EXPECT_EQ(doc.Monitors().count, 1);
+    EXPECT_EQ(logPath, "/tmp/kept.log");
+    EXPECT_TRUE(layouts.empty());
+    EXPECT_EQ(SavedCount(), -1);
+
     test::TempDir dir;
     const bool done = Run([&] {
         EXPECT_EQ(form.columns, 3);  // from the document
@@ -270,22 +281,6 @@ TEST_F(MonitorsCommandTest, CloseStoresTheListLaysOutAndSaves) {
     EXPECT_FALSE(doc.Port().IsOpen());    // saved: the port is closed first
     EXPECT_EQ(SavedCount(), 2);
     EXPECT_EQ(DeviceLock::Owner(doc), std::thread::id());
-}
-
-TEST_F(MonitorsCommandTest, CancelLeavesEverythingAlone) {
-    ASSERT_TRUE(doc.Port().EnsureOpen());
-    SetMonitors({{0, kVoltage}});
-    logPath = "/tmp/kept.log";
-    const bool done = Run([&] {
-        form.AddRequest(0, kCurrent, "i");
-        form.CloseLog();
-        return false;
-    });
-    EXPECT_FALSE(done);
-    EXPECT_EQ(doc.Monitors().count, 1);
-    EXPECT_EQ(logPath, "/tmp/kept.log");
-    EXPECT_TRUE(layouts.empty());
-    EXPECT_EQ(SavedCount(), -1);
 }
 
 TEST_F(MonitorsCommandTest, AgreedLossOfDataStartsTheLogAfreshForTheNewMonitors) {

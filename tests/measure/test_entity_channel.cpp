@@ -117,7 +117,7 @@ TEST(DescribeEntityChannel, ActiveDocument) {
     EXPECT_EQ(label, "Voltage : Ch1 / Phase A ");
 }
 
-TEST(ThreePhaseWiring, ClassificationNoneForAKvr100OrABalancedChannel) {
+TEST(ThreePhaseWiring, Classification) {
     using W = ThreePhaseWiring;
     struct Case {
         std::vector<Wire> wires;

@@ -36,7 +36,7 @@ TEST(ComFrame, WriteFrameCarriesTheRecordAndItsChecksum) {
                                     0x08, 0x00, 0x01, 0x50}));
     // Bytes outside their lists show no choice and are written back as they came.
     ComSetupRecord odd;
-    odd.bytes = {0, 0, 0, 0, 9, 2, 7, 1, 5, 7, 0, 9};
+    odd.bytes = {0x55, 0x1D, 0x03, 0x00, 9, 2, 7, 1, 5, 7, 0, 9};  // serial 204117
     ComFields shown = ComFieldsFromRecord(odd);
     EXPECT_EQ(shown.Choice(ComChoice::AttachedUnit), -1);
     EXPECT_EQ(shown.Choice(ComChoice::Baud), -1);

@@ -21,8 +21,7 @@ namespace kvr::test {
 class CalTapLine final : public ISerialLine {
   public:
     using Hook = std::function<bool(const uint8_t* data, size_t n)>;  // false fails the write
-    CalTapLine(std::unique_ptr<ISerialLine> inner, std::vector<std::vector<uint8_t>>& log,
-               Hook& hook)
+    CalTapLine(std::unique_ptr<ISerialLine> inner, std::vector<uint8_t>& log, Hook& hook)
         : inner_(std::move(inner)), log_(log), hook_(hook) {}
     long Read(uint8_t* buffer, size_t n, unsigned intervalMs, unsigned totalMs) override {
         return inner_->Read(buffer, n, intervalMs, totalMs);
@@ -31,7 +30,7 @@ class CalTapLine final : public ISerialLine {
         if (hook_ && n > 0 && !hook_(data, n)) {
             return -1;
         }
-        log_.emplace_back(data, data + n);
+        log_.insert(log_.end(), data, data + n);
         return inner_->Write(data, n, totalMs);
     }
     bool Purge() override { return inner_->Purge(); }
@@ -40,7 +39,7 @@ class CalTapLine final : public ISerialLine {
 
   private:
     std::unique_ptr<ISerialLine> inner_;
-    std::vector<std::vector<uint8_t>>& log_;
+    std::vector<uint8_t>& log_;
     Hook& hook_;
 };
 
@@ -93,15 +92,12 @@ class CalibrationTest : public SimDocumentTest {
     }
     // The bytes appear in this order somewhere on the line (frames may go byte by byte).
     bool Wrote(const std::vector<uint8_t>& frame) const {
-        std::vector<uint8_t> all;
-        for (const auto& w : written) {
-            all.insert(all.end(), w.begin(), w.end());
-        }
-        return std::search(all.begin(), all.end(), frame.begin(), frame.end()) != all.end();
+        return std::search(written.begin(), written.end(), frame.begin(), frame.end()) !=
+               written.end();
     }
     std::vector<std::string> Texts() const { return user.Texts(); }
 
-    std::vector<std::vector<uint8_t>> written;
+    std::vector<uint8_t> written;  // every byte written, in order
     CalTapLine::Hook hook;
 };
 

@@ -15,13 +15,14 @@ using test::CalibrationTest;
 
 class InputCalibrationTest : public CalibrationTest {
   protected:
-    // Every channel's true input, then a form for channels 0 to 2 with the given references.
+    // The true inputs of channels 0 to 2.
     void Bench(double volts, double amps) {
         for (int a = 0; a < 3; ++a) {
             Unit(a).trueVolts = volts;
             Unit(a).trueAmps = amps;
         }
     }
+    // The same references typed for every channel of the form.
     void References(InputCalibration& cal, const std::string& v, const std::string& i) {
         for (int c = cal.First(); c <= cal.Last(); ++c) {
             ASSERT_TRUE(cal.SetReferenceText(c, false, v));

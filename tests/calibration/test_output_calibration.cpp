@@ -42,8 +42,12 @@ class OutputCalibrationTest : public CalibrationTest {
     bool Measured(OutputCalibration& cal, const std::string& low, const std::string& high) {
         return cal.SetPointText(0, low) && cal.SetPointText(1, high);
     }
-    void DacOf(int channel, int slot, int16_t& offset, uint16_t& span) {
+    // The stored DAC span and offset of a card slot.
+    std::pair<int, int> Dac(int channel, int slot) {
+        int16_t offset = 0;
+        uint16_t span = 0;
         doc.Channel(channel).record.GetDacCalibration(slot, offset, span);
+        return {span, offset};
     }
 };
 
@@ -71,11 +75,7 @@ TEST_F(OutputCalibrationTest, TypedMeterReadingsGiveSpanAndOffset) {
 
     ASSERT_TRUE(Measured(cal, "-18", "18 mA"));  // 10 % low, a bare number in mA
     ASSERT_TRUE(cal.Ok());
-    int16_t offset = 0;
-    uint16_t span = 0;
-    DacOf(0, 0, offset, span);
-    EXPECT_EQ(span, 2222);
-    EXPECT_EQ(offset, 0);
+    EXPECT_EQ(Dac(0, 0), std::pair(2222, 0));
     for (int a = 0; a < 4; ++a) {
         EXPECT_FALSE(Unit(a).outputTest) << a;
     }
@@ -98,25 +98,17 @@ TEST_F(OutputCalibrationTest, Calibrate2ScrollsToTheTargetsAndStores) {
     EXPECT_EQ(user.beeps.size(), 1u);
 
     ASSERT_TRUE(cal.Ok());
-    int16_t offset = 0;
-    uint16_t span = 0;
-    DacOf(1, 0, offset, span);
-    EXPECT_EQ(span, 2029);  // (2047 + 2010) / 2
-    EXPECT_EQ(offset, 19);  // 2047 - 2028.5 = 18.5, + 0.5
+    // Span (2047 + 2010) / 2; offset 2047 - 2028.5 = 18.5, + 0.5.
+    EXPECT_EQ(Dac(1, 0), std::pair(2029, 19));
 }
 
 TEST_F(OutputCalibrationTest, PretestReplacesImplausibleCalibrationsBeforeDriving) {
     doc.Channel(1).record.SetDacCalibration(0, 10, 2000);  // plausible: kept
     OutputPretest pretest(doc);
     ASSERT_TRUE(pretest.Open());
-    int16_t offset = 0;
-    uint16_t span = 0;
-    DacOf(0, 0, offset, span);  // the record default 15797 / 16
-    EXPECT_EQ(span, kNominalDacSpan);
-    EXPECT_EQ(offset, 0);
-    DacOf(1, 0, offset, span);
-    EXPECT_EQ(span, 2000);
-    EXPECT_EQ(offset, 10);
+    // The record default 15797 / 16 is replaced by the nominal span.
+    EXPECT_EQ(Dac(0, 0), (std::pair<int, int>(kNominalDacSpan, 0)));
+    EXPECT_EQ(Dac(1, 0), std::pair(2000, 10));
     EXPECT_FALSE(pretest.RowEnabled(1));
     EXPECT_EQ(pretest.FieldText(0, 0), "-20.00 mA");
 

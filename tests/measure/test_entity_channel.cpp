@@ -91,19 +91,19 @@ TEST(DescribeEntityChannel, LineToLineBalancedAndReversed) {
     Configure(doc, {{kB, kB}, {kA, kA}, {10, 10}});
     doc.Channel(kMainBoard).record.SetLineToLine(true);
     doc.Channel(1).record.SetBalanced(true);
-    std::string label;
-    ASSERT_TRUE(DescribeEntityChannel(doc, kVoltage, 0, label, true, false));
-    EXPECT_EQ(label, "Voltage : Ch1 / Phase B - C ");
-    ASSERT_TRUE(DescribeEntityChannel(doc, kCurrent, 0, label, true, false));
-    EXPECT_EQ(label, "Current : Ch1 / Phase B ");
-    ASSERT_TRUE(DescribeEntityChannel(doc, kReactivePower, 1, label, true, false));
-    EXPECT_EQ(label, "Reactive Power : Ch2 / 3 phase ");
-    ASSERT_TRUE(DescribeEntityChannel(doc, kActivePower, 2, label, true, false));
-    EXPECT_EQ(label, "Active Power : Ch3 / Phase Reversed A - B ");
-    EXPECT_FALSE(DescribeEntityChannel(doc, kVoltage, 2, label, true, false));
+    // The label of a valid pair; "refused" for another.
+    const auto label = [&doc](MeasuredEntity e, int channel) {
+        std::string text;
+        return DescribeEntityChannel(doc, e, channel, text, true, false) ? text : "refused";
+    };
+    EXPECT_EQ(label(kVoltage, 0), "Voltage : Ch1 / Phase B - C ");
+    EXPECT_EQ(label(kCurrent, 0), "Current : Ch1 / Phase B ");
+    EXPECT_EQ(label(kReactivePower, 1), "Reactive Power : Ch2 / 3 phase ");
+    EXPECT_EQ(label(kActivePower, 2), "Active Power : Ch3 / Phase Reversed A - B ");
+    EXPECT_EQ(label(kVoltage, 2), "refused");
     // The list's second "Not Connected" entry gives no power.
     doc.Channel(2).record.SetPhase(InputKind::Voltage, 8);
-    EXPECT_FALSE(DescribeEntityChannel(doc, kActivePower, 2, label, true, false));
+    EXPECT_EQ(label(kActivePower, 2), "refused");
 }
 
 TEST(DescribeEntityChannel, ActiveDocument) {
@@ -123,6 +123,8 @@ TEST(ThreePhaseWiring, Classification) {
         std::vector<Wire> wires;
         W wiring;
         std::array<int, 3> elements;
+        bool kvr100 = false;
+        int balanced = -1;  // a channel measuring all three phases itself
     };
     const Case cases[] = {
         {{{kA, kA}, {kB, kB}, {kC, kC}}, W::ThreeElement, {0, 1, 2}},
@@ -139,24 +141,19 @@ TEST(ThreePhaseWiring, Classification) {
         {{{kA, kA}, {kA, kA}, {kB, kB}}, W::SingleElement, {0, -1, -1}},
         {{{kA, kB}, {kB, kC}, {kC, kA}}, W::None, {-1, -1, -1}},
         {{{10, 10}, {11, 11}, {12, 12}}, W::None, {-1, -1, -1}},  // reversed
+        {{{kA, kA}, {kB, kB}, {kC, kC}}, W::None, {-1, -1, -1}, true},
+        {{{kA, kA}, {kB, kB}, {kC, kC}}, W::None, {-1, -1, -1}, false, 2},
     };
     for (size_t n = 0; n < std::size(cases); ++n) {
         CQRLDoc doc;
-        Configure(doc, cases[n].wires);
+        Configure(doc, cases[n].wires, cases[n].kvr100);
+        if (cases[n].balanced >= 0) {
+            doc.Channel(cases[n].balanced).record.SetBalanced(true);
+        }
         std::array<int, 3> elements{};
         EXPECT_EQ(ClassifyWiring(doc, elements), cases[n].wiring) << "case " << n;
         EXPECT_EQ(elements, cases[n].elements) << "case " << n;
     }
-}
-
-TEST(ThreePhaseWiring, NoneForAKvr100OrABalancedChannel) {
-    CQRLDoc doc;
-    std::array<int, 3> elements{};
-    Configure(doc, {{kA, kA}, {kB, kB}, {kC, kC}}, /*kvr100=*/true);
-    EXPECT_EQ(ClassifyWiring(doc, elements), ThreePhaseWiring::None);
-    Configure(doc, {{kA, kA}, {kB, kB}, {kC, kC}});
-    doc.Channel(2).record.SetBalanced(true);
-    EXPECT_EQ(ClassifyWiring(doc, elements), ThreePhaseWiring::None);
 }
 
 TEST(ThreePhaseWiring, EntitiesOffered) {
@@ -184,17 +181,21 @@ TEST(ThreePhaseWiring, EntitiesOffered) {
 
 class Chooser : public ::testing::Test {
   protected:
+    // Opens the chooser on the entity and channel, its restrictions set before.
+    void Open(MeasuredEntity e, int channel = 0) {
+        chooser.entity = e;
+        chooser.channel = channel;
+        chooser.Open();
+    }
     test::ScriptedUser user;
     ScopedSeams seam{Seams{.user = &user}};
     CQRLDoc doc;
+    ChooseEntityLogic chooser{doc, false};
 };
 
 TEST_F(Chooser, Kvr100DisablesOtherChannelsAndThreePhase) {
     Configure(doc, {{kA, kA}, {kB, kB}, {kC, kC}}, /*kvr100=*/true);
-    ChooseEntityLogic chooser(doc, false);
-    chooser.entity = kVoltage;
-    chooser.channel = 1;
-    chooser.Open();
+    Open(kVoltage, 1);
     EXPECT_TRUE(chooser.ChannelChoiceAt(0).enabled);
     for (int c : {1, 2, 3}) {
         EXPECT_FALSE(chooser.ChannelChoiceAt(c).enabled) << c;
@@ -214,10 +215,7 @@ TEST_F(Chooser, Kvr100DisablesOtherChannelsAndThreePhase) {
 
 TEST_F(Chooser, ThreePhaseFollowsTheEntityAndWiring) {
     Configure(doc, {{kCA, kA}, {kBC, kB}});
-    ChooseEntityLogic chooser(doc, false);
-    chooser.entity = kActivePower;
-    chooser.channel = 3;
-    chooser.Open();
+    Open(kActivePower, 3);
     EXPECT_EQ(chooser.Wiring(), ThreePhaseWiring::TwoElement);
     EXPECT_TRUE(chooser.ChannelChoiceAt(3).enabled);
     EXPECT_EQ(chooser.SelectedChannel(), 3);
@@ -230,12 +228,9 @@ TEST_F(Chooser, ThreePhaseFollowsTheEntityAndWiring) {
 
 TEST_F(Chooser, RestrictionsOnEntitiesAndChannels) {
     Configure(doc, {{kA, kA}, {kB, kB}, {kC, kC}});
-    ChooseEntityLogic chooser(doc, false);
     chooser.energyAllowed = false;
     chooser.fixedChannel = 1;
-    chooser.entity = kActiveEnergyImport;
-    chooser.channel = 1;
-    chooser.Open();
+    Open(kActiveEnergyImport, 1);
     for (MeasuredEntity e : entity::kAll) {
         const int code = EntityCode(e);
         EXPECT_TRUE(chooser.EntityChoiceAt(e).visible) << code;
@@ -259,9 +254,7 @@ TEST_F(Chooser, TalkVersionHidesNewerEntities) {
     for (auto [version, cycle, demand] :
          {std::tuple{1.61, false, false}, {1.62, true, false}, {1.72, true, true}}) {
         doc.Channel(0).talkVersion = version;
-        ChooseEntityLogic chooser(doc, false);
-        chooser.entity = kCycleCurrentMax;
-        chooser.Open();
+        Open(kCycleCurrentMax);
         EXPECT_EQ(chooser.EntityChoiceAt(kCycleCurrentMax).visible, cycle) << version;
         EXPECT_EQ(chooser.EntityChoiceAt(kActiveDemandPower).visible, demand) << version;
         EXPECT_EQ(chooser.SelectedEntity(), cycle ? kCycleCurrentMax : kNone) << version;
@@ -270,9 +263,7 @@ TEST_F(Chooser, TalkVersionHidesNewerEntities) {
 
 TEST_F(Chooser, ReversedVoltageIsOfferedButRefusedOnOk) {
     Configure(doc, {{10, kA}});
-    ChooseEntityLogic chooser(doc, false);
-    chooser.entity = kVoltage;
-    chooser.Open();
+    Open(kVoltage);
     EXPECT_EQ(chooser.ChannelChoiceAt(0).text, "Ch1 / Phase Reversed A");
     ASSERT_TRUE(chooser.SelectChannel(0));
     EXPECT_EQ(chooser.Ok(), ChooseResult::Stay);
@@ -281,23 +272,23 @@ TEST_F(Chooser, ReversedVoltageIsOfferedButRefusedOnOk) {
 
 TEST_F(Chooser, AddModeNotifiesAndStays) {
     Configure(doc, {{kA, kA}, {kB, kB}, {kC, kC}});
-    ChooseEntityLogic chooser(doc, true);
+    ChooseEntityLogic adder(doc, true);
     std::vector<std::pair<MeasuredEntity, int>> added;
-    chooser.onAdd = [&](MeasuredEntity e, int c) { added.emplace_back(e, c); };
-    chooser.Open();
-    EXPECT_STREQ(chooser.OkCaption(), "Close");
-    EXPECT_FALSE(chooser.EntityChoiceAt(kActiveDemandPower).enabled);
-    EXPECT_EQ(chooser.Add(), ChooseResult::Stay);  // entity 0: no channel is enabled
-    ASSERT_TRUE(chooser.SelectEntity(kVoltage));
-    ASSERT_TRUE(chooser.SelectChannel(2));
-    EXPECT_EQ(chooser.Add(), ChooseResult::Stay);
-    ASSERT_TRUE(chooser.SelectEntity(kActivePower));
-    ASSERT_TRUE(chooser.SelectChannel(3));
-    EXPECT_EQ(chooser.Add(), ChooseResult::Stay);
+    adder.onAdd = [&](MeasuredEntity e, int c) { added.emplace_back(e, c); };
+    adder.Open();
+    EXPECT_STREQ(adder.OkCaption(), "Close");
+    EXPECT_FALSE(adder.EntityChoiceAt(kActiveDemandPower).enabled);
+    EXPECT_EQ(adder.Add(), ChooseResult::Stay);  // entity 0: no channel is enabled
+    ASSERT_TRUE(adder.SelectEntity(kVoltage));
+    ASSERT_TRUE(adder.SelectChannel(2));
+    EXPECT_EQ(adder.Add(), ChooseResult::Stay);
+    ASSERT_TRUE(adder.SelectEntity(kActivePower));
+    ASSERT_TRUE(adder.SelectChannel(3));
+    EXPECT_EQ(adder.Add(), ChooseResult::Stay);
     EXPECT_EQ(added,
               (std::vector<std::pair<MeasuredEntity, int>>{{kVoltage, 2}, {kActivePower, 3}}));
-    EXPECT_EQ(chooser.Message(), "Active Power : 3 Phase ");
-    EXPECT_EQ(chooser.Ok(), ChooseResult::CloseCancelled);
+    EXPECT_EQ(adder.Message(), "Active Power : 3 Phase ");
+    EXPECT_EQ(adder.Ok(), ChooseResult::CloseCancelled);
     EXPECT_EQ(user.Texts(), std::vector<std::string>{"No Channel Selected"});
 }
 

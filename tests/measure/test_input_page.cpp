@@ -133,12 +133,6 @@ TEST_F(InputPageTest, RatingsAreStoredRoundedAndRefusedWithThePageTitleFirst) {
             EXPECT_EQ(user.messages[0].icon, MsgIcon::None);
         }
     }
-    // 1 A stored selects "1.000 A" on reopening; 10 A is typed as 10.00 A.
-    Rec(0).SetPrimary(InputKind::Current, Winding::Secondary, 1.0);
-    EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).text, "1.000 A");
-    EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).selection, 0);
-    Rec(0).SetPrimary(InputKind::Current, Winding::Secondary, 10.0);
-    EXPECT_EQ(ChannelInputPage(doc, 0).Field(F::CtSecondary).selection, -1);
 }
 
 TEST_F(InputPageTest, PhasesAreCheckedInOrderAndTheLastEntryIsRefused) {

@@ -55,6 +55,10 @@ class AnalogOutputTest : public ::testing::Test {
         return out;
     }
     const ParameterRecord& Record() const { return doc.Channel(0).record; }
+    // Output 1's stored minimum and maximum output level.
+    std::pair<int, int> Levels() const {
+        return {Record().GetLevelMin(1), Record().GetLevelMax(1)};
+    }
 
     CQRLDoc doc;
     test::ScriptedUser user;
@@ -78,8 +82,7 @@ TEST_F(AnalogOutputTest, LimitsAndOutputsAreStoredInCounts) {
     EXPECT_TRUE(user.messages.empty());
     EXPECT_EQ(Record().GetS16(ParameterRecord::kOutputScaleMin + 2), 0);
     EXPECT_EQ(Record().GetS16(ParameterRecord::kOutputScaleMax + 2), 1200);
-    EXPECT_EQ(Record().GetLevelMin(1), 292);  // 4/20 x 1462 = 292.4
-    EXPECT_EQ(Record().GetLevelMax(1), 1462);
+    EXPECT_EQ(Levels(), std::pair(292, 1462));  // 4/20 x 1462 = 292.4
     EXPECT_EQ(Record().GetU8(ParameterRecord::kOutputEntity + 1),
               0x80 | 0x60 | EntityCode(kVoltage));
 
@@ -147,8 +150,7 @@ TEST_F(AnalogOutputTest, RangesAndTheReservedRange) {
     ASSERT_TRUE(form.SelectRange(4));  // "5.0V": the outputs are read in volts now
     EXPECT_EQ(form.OutMaxText(), "5.0 V");
     ASSERT_TRUE(Ok(form, "0 V", "120 V", "-5 V", "2.5 V"));
-    EXPECT_EQ(Record().GetLevelMin(1), -1462);
-    EXPECT_EQ(Record().GetLevelMax(1), 731);
+    EXPECT_EQ(Levels(), std::pair(-1462, 731));
     bool current = true;
     int range = 0;
     Record().GetOutputRange(1, current, range);
@@ -175,12 +177,10 @@ TEST_F(AnalogOutputTest, PrimaryValuesPowerRuleAndChangeDefaults) {
 
     // Frequency starts at 45 Hz and its nominal 55 Hz; Voltage at 0 V and 110 V.
     ASSERT_TRUE(form.Change(kFrequency, 0));
-    EXPECT_EQ(form.MinWord(), 4500);
-    EXPECT_EQ(form.MaxWord(), 5500);
+    EXPECT_EQ(std::pair(form.MinWord(), form.MaxWord()), std::pair(4500, 5500));
     EXPECT_EQ(form.MinText(), "45.00 Hz");
     ASSERT_TRUE(form.Change(kVoltage, 0));
-    EXPECT_EQ(form.MinWord(), 0);
-    EXPECT_EQ(form.MaxWord(), 1100);
+    EXPECT_EQ(std::pair(form.MinWord(), form.MaxWord()), std::pair(0, 1100));
     EXPECT_EQ(form.OutMinText(), "0.0 A");
     EXPECT_EQ(form.OutMaxText(), "20 mA");
     // The chooser's own refusal: an energy is not offered here.

@@ -55,6 +55,8 @@ class RelayOutputTest : public ::testing::Test {
         return doc.Channel(0).record.GetU16(
             (reset ? ParameterRecord::kOutputScaleMax : ParameterRecord::kOutputScaleMin) + 4);
     }
+    // The stored trigger (or power) word and reset (or pulses) word.
+    std::pair<int, int> Words() const { return {Word(false), Word(true)}; }
 
     CQRLDoc doc;
     test::ScriptedUser user;
@@ -83,8 +85,7 @@ TEST_F(RelayOutputTest, PulseOutputs) {
     EXPECT_EQ(Shown(), Texts{"The power setting is out of range!"});
 
     ASSERT_TRUE(Pulse(form, "1 kW", "1000"));
-    EXPECT_EQ(Word(false), 10000);  // Active Power counts
-    EXPECT_EQ(Word(true), 1000);
+    EXPECT_EQ(Words(), std::pair(10000, 1000));  // Active Power counts
     EXPECT_EQ(doc.Channel(0).record.GetLevelMax(2), 0);
     // From one energy to another the settings stay.
     ASSERT_TRUE(form.Change(kActiveEnergyExport, 0));
@@ -107,8 +108,7 @@ TEST_F(RelayOutputTest, ThresholdOutputs) {
     EXPECT_EQ(form.HysteresisText(), "5.00%");
 
     ASSERT_TRUE(Threshold(form, "120 V", "5%"));
-    EXPECT_EQ(Word(false), 1200);
-    EXPECT_EQ(Word(true), 1140);
+    EXPECT_EQ(Words(), std::pair(1200, 1140));
     RelayOutputForm rising = Opened();
     EXPECT_EQ(rising.HysteresisText(), "5.00%");
     EXPECT_EQ(rising.Direction(), RelayDirection::Rising);
@@ -128,19 +128,17 @@ TEST_F(RelayOutputTest, ThresholdOutputs) {
     EXPECT_EQ(Shown(), Texts{"The trigger level is out of range!"});
     EXPECT_FALSE(Threshold(form, "6 kV", "100%", RelayDirection::Falling));
     EXPECT_EQ(Shown(), Texts{"The hysteresis setting is out of range!"});
-    EXPECT_EQ(Word(true), 1260);  // nothing written
+    EXPECT_EQ(Words(), std::pair(1200, 1260));  // nothing written
 
     // A new entity gets its nominal trigger and a reset 5 % below.
     ASSERT_TRUE(form.Change(kFrequency, 0));
     ASSERT_TRUE(form.Ok());
-    EXPECT_EQ(Word(false), 5500);
-    EXPECT_EQ(Word(true), 5225);
+    EXPECT_EQ(Words(), std::pair(5500, 5225));
 
     // Levels above 32767 counts are kept whole.
     ASSERT_TRUE(form.Change(kCycleCurrentMax, 0));
     ASSERT_TRUE(Threshold(form, "50 A", "10%"));
-    EXPECT_EQ(Word(false), 50000);
-    EXPECT_EQ(Word(true), 45000);
+    EXPECT_EQ(Words(), std::pair(50000, 45000));
     EXPECT_EQ(Opened().TriggerText(), "50.00 A");
 }
 
@@ -160,8 +158,7 @@ TEST_F(RelayOutputTest, PrimaryValuesPowerRuleAndPowerFactor) {
     ASSERT_TRUE(form.SetSecondary(true));
     EXPECT_EQ(form.TriggerText(), "110.0 W");
     ASSERT_TRUE(Threshold(form, "1 kW", "10%"));
-    EXPECT_EQ(Word(false), 1000);
-    EXPECT_EQ(Word(true), 900);
+    EXPECT_EQ(Words(), std::pair(1000, 900));
     EXPECT_EQ(Opened().TriggerText(), "1.000 kW");
 
     ASSERT_TRUE(form.Change(kPowerFactor, 0));
@@ -172,6 +169,5 @@ TEST_F(RelayOutputTest, PrimaryValuesPowerRuleAndPowerFactor) {
     EXPECT_EQ(form.TriggerText(), "1.000 ");
 }
 
-// Outputs configured through the forms' rules survive a download and an upload whole.
 }  // namespace
 }  // namespace kvr

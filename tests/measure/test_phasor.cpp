@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
+#include <utility>
 
 namespace kvr {
 namespace {
@@ -16,12 +18,9 @@ double Deg(double degrees) {
 TEST(PhasorGeometry, SquareInsideTheLabelsAndPointerAngles) {
     // 200 x 120 client, "00" 14 x 10: 172 x 100 shrinks to a 100 square centred across.
     const PhasorGeometry g = ComputePhasorGeometry(200, 120, 14, 10);
-    EXPECT_EQ(g.side, 100);
-    EXPECT_EQ(g.left, 14 + 36);
-    EXPECT_EQ(g.top, 10);
-    EXPECT_EQ(g.centreX, 100);
-    EXPECT_EQ(g.centreY, 60);
-    EXPECT_EQ(g.radius, 49);
+    // Left, top, side, centre and radius.
+    EXPECT_EQ(std::tuple(g.left, g.top, g.side, g.centreX, g.centreY, g.radius),
+              std::tuple(14 + 36, 10, 100, 100, 60, 49));
 
     double a = 0.0;
     ASSERT_TRUE(PointerToAngle(g, 100, 20, a));  // straight above
@@ -37,11 +36,9 @@ TEST(PhasorGeometry, SquareInsideTheLabelsAndPointerAngles) {
 
     int x = 0, y = 0;
     PhasorEndPoint(g, kPi / 2, x, y);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, 11);
+    EXPECT_EQ(std::pair(x, y), std::pair(100, 11));
     PhasorEndPoint(g, Deg(-30), x, y);  // 49 cos 30 = 42.4, 49 sin 30 = 24.5, truncated
-    EXPECT_EQ(x, 142);
-    EXPECT_EQ(y, 84);
+    EXPECT_EQ(std::pair(x, y), std::pair(142, 84));
 }
 
 TEST(PhasorGeometry, SnapRoundsHalvesAwayFromZero) {

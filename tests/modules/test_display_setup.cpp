@@ -15,42 +15,32 @@
 namespace kvr {
 namespace {
 
-DisplayLine Line(int index, uint8_t code, uint8_t decimals, const std::string& units,
-                 double value) {
-    DisplayLine l;
-    l.index = index;
-    l.valueCode = code;
-    l.decimals = decimals;
-    l.channel = 3;
-    l.units = FiveCharacterUnits(units);
-    l.blank = false;
-    l.nominal = value;
-    l.low = -value;
-    l.high = value * 2;
-    return l;
+using test::Line;
+using Bytes = std::array<uint8_t, 3>;
+
+// A line's value bytes, low byte first.
+Bytes ValueBytes(const DisplaySetupRecord& r, int line) {
+    const size_t at = 51 + 3 * static_cast<size_t>(line);
+    return {r[at], r[at + 1], r[at + 2]};
 }
 
 TEST(DisplayRecord, LinesEncodeScaledIn24BitsAndDecodeBack) {
     DisplaySetupRecord r{};
     const DisplayLine volts = Line(2, 0x00, 1, "V", -1.5);
     EncodeLine(volts, 2, r);
-    EXPECT_EQ(r[51 + 6], 0xF1);
-    EXPECT_EQ(r[52 + 6], 0xFF);
-    EXPECT_EQ(r[53 + 6], 0xFF);
+    EXPECT_EQ(ValueBytes(r, 2), (Bytes{0xF1, 0xFF, 0xFF}));
     EXPECT_EQ(r[3 + 2], 0x13);  // one decimal, channel selector 3
     EXPECT_EQ(r[123 + 2], 'V');
     EXPECT_EQ(r[147 + 2], ' ');
     // "MW" with 3 decimals: 12 500 000 W travels as 12500 (0x0030D4).
     EncodeLine(Line(5, 0x12, 3, "MW", 12.5e6), 5, r);
-    EXPECT_EQ(r[51 + 15], 0xD4);
-    EXPECT_EQ(r[52 + 15], 0x30);
-    EXPECT_EQ(r[53 + 15], 0x00);
+    EXPECT_EQ(ValueBytes(r, 5), (Bytes{0xD4, 0x30, 0x00}));
     // 0.29 x 100 is a hair under 29 in doubles: a value read from the module must encode
     // back to the integer it came from. One beyond 24 bits stays at the positive end.
     EncodeLine(Line(7, 0x15, 2, "", 0.29), 7, r);
-    EXPECT_EQ(r[51 + 21], 29);
+    EXPECT_EQ(ValueBytes(r, 7), (Bytes{29, 0, 0}));
     EncodeLine(Line(8, 0x10, 0, "V", 1e9), 8, r);
-    EXPECT_EQ(r[53 + 24], 0x7F);
+    EXPECT_EQ(ValueBytes(r, 8), (Bytes{0xFF, 0xFF, 0x7F}));
     SealDisplayRecord(r);
     EXPECT_TRUE(DisplayRecordSumsToZero(r));
 
@@ -138,6 +128,7 @@ class DisplayForm : public ::testing::Test {
         SealDisplayRecord(r);
         editor.Open(r);
     }
+    std::pair<int, int> Where() const { return {editor.Page(), editor.Line()}; }
     test::ScriptedUser user;
     ScopedSeams useUser{Seams{.user = &user}};
     DisplayEditor editor = test::MakeDisplayEditor();
@@ -149,20 +140,17 @@ TEST_F(DisplayForm, ArrowsWrapThroughAllLinesStoringTheFields) {
     editor.fields.nominal = "12kV";
     editor.fields.units = "kVolts";
     editor.Previous();  // before page 1 line 1: page 8 line 3
-    EXPECT_EQ(editor.Page(), 8);
-    EXPECT_EQ(editor.Line(), 3);
+    EXPECT_EQ(Where(), std::pair(8, 3));
     EXPECT_DOUBLE_EQ(editor.lines[0].nominal, 12000);
     EXPECT_EQ(editor.lines[0].units, "kVolt");
     editor.fields.low = "not a number";
     editor.Next();
-    EXPECT_EQ(editor.Page(), 1);
-    EXPECT_EQ(editor.Line(), 1);
+    EXPECT_EQ(Where(), std::pair(1, 1));
     EXPECT_DOUBLE_EQ(editor.lines[23].low, 0);  // what does not parse stores 0
     editor.Next();
     editor.Next();
     editor.Next();
-    EXPECT_EQ(editor.Page(), 2);
-    EXPECT_EQ(editor.Line(), 1);
+    EXPECT_EQ(Where(), std::pair(2, 1));
 }
 
 TEST_F(DisplayForm, ValueChoiceClearAndDefault) {

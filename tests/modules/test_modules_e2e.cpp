@@ -36,6 +36,8 @@ TEST(ModulesEndToEnd, DisplayAndComConfiguredOverThePseudoTerminal) {
         ASSERT_TRUE(display.ReadDisplaySetup(record, true, false));
         DisplayEditor editor = test::MakeDisplayEditor();
         editor.Open(record);
+        EXPECT_TRUE(editor.lines[5].blank);  // a fresh module shows nothing
+        editor.GoTo(2, 3);
         editor.ChooseValue(2);
         editor.fields.channel = 3;
         editor.fields.units = "MW";
@@ -46,7 +48,7 @@ TEST(ModulesEndToEnd, DisplayAndComConfiguredOverThePseudoTerminal) {
         ASSERT_TRUE(display.ReadDisplaySetup(back, true, false));
         EXPECT_TRUE(DisplayRecordsMatch(editor.Encode(), back));
         DisplayLine line;
-        DecodeLine(line, 0, back);
+        DecodeLine(line, 5, back);
         EXPECT_DOUBLE_EQ(line.high, 12.5e6);
 
         CComLink com(&sim.port);

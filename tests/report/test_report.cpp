@@ -9,6 +9,7 @@
 #include "base/Seams.h"
 #include "document/QRLDoc.h"
 #include "measure/MeasuredEntity.h"
+#include "modules/ModuleTestUtil.h"
 #include "report/PrintCommand.h"
 #include "report/ReportPrint.h"
 #include "report/Reports.h"
@@ -151,6 +152,27 @@ class ConfigurationReportTest : public ::testing::Test {
     CQRLDoc doc;
 };
 
+// A card on channel 0's own measurements, its F1 and F2 words given.
+void SetOutput(ParameterRecord& r, int slot, int card, MeasuredEntity e, int32_t min, int32_t max) {
+    r.SetCardType(slot, card);
+    r.SetOutputEntity(slot, e);
+    r.SetOutputSource(slot, 0);
+    r.SetScaleMin(slot, min);
+    r.SetScaleMax(slot, max);
+}
+
+// Each "name=contents" line of `expected` against the bookmark of that name, compared as
+// one text so that a failure shows the lines that differ.
+void ExpectMarks(const std::string& content, const std::string& expected) {
+    std::string actual;
+    std::istringstream lines(expected);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string name = line.substr(0, line.find('='));
+        actual += name + "=" + Inside(content, name) + "\n";
+    }
+    EXPECT_EQ(actual, expected);
+}
+
 TEST_F(ConfigurationReportTest, Kvr100) {
     doc.SetChannels(1);
     ParameterRecord& r = doc.Channel(0).record;
@@ -159,82 +181,36 @@ TEST_F(ConfigurationReportTest, Kvr100) {
     r.SetPrimary(InputKind::Voltage, Winding::Secondary, 110);
     doc.Channel(1).record.SetDirect(InputKind::Voltage, true);
     // Output 1: analog voltage 0..10 V on range "10.0V" for 0..100 V.
-    r.SetCardType(0, 1);
-    r.SetOutputEntity(0, kVoltage);
-    r.SetOutputSource(0, 0);
+    SetOutput(r, 0, 1, kVoltage, 0, 1000);
     r.SetOutputRange(0, false, 6);
-    r.SetScaleMin(0, 0);
-    r.SetScaleMax(0, 1000);
     r.SetLevelMin(0, 0);
     r.SetLevelMax(0, 1462);
-    // Output 2: relay on Active Power, F1 500 above F2 450.
-    r.SetCardType(1, 2);
-    r.SetOutputEntity(1, kActivePower);
-    r.SetOutputSource(1, 0);
-    r.SetScaleMin(1, 500);
-    r.SetScaleMax(1, 450);
-    // Output 3: pulses of exported energy (F1 below 0), 3600 an hour.
-    r.SetCardType(2, 2);
-    r.SetOutputEntity(2, kActiveEnergyExport);
-    r.SetOutputSource(2, 0);
-    r.SetScaleMin(2, -1000);
-    r.SetScaleMax(2, 3600);
+    SetOutput(r, 1, 2, kActivePower, 500, 450);            // a relay, F1 500 above F2 450
+    SetOutput(r, 2, 2, kActiveEnergyExport, -1000, 3600);  // pulses (F1 below 0), 3600 an hour
 
     const std::string c = Fill();
-    EXPECT_EQ(Inside(c, "OperName"), "Ann");
-    EXPECT_EQ(Inside(c, "Description"), "Sub \\{7\\}");
     EXPECT_EQ(Inside(c, "Date").size(), std::string("01 Jan, 1970.  00:00:00").size());
-    EXPECT_EQ(Inside(c, "SerNo"), "1000");
-    EXPECT_EQ(Inside(c, "NumInputChannels"), "1");
-    EXPECT_EQ(Inside(c, "VPrim1"), "11000.0");
-    EXPECT_EQ(Inside(c, "VSec1"), "110.0");
-    EXPECT_EQ(Inside(c, "VPhase1"), "A - N");
-    EXPECT_EQ(Inside(c, "Balanced1"), "No");
     // Channel 2 is beyond a KVR 100: empty but for the direct primary.
-    EXPECT_EQ(Inside(c, "VPrim2"), "-");
-    EXPECT_EQ(Inside(c, "VSec2"), "");
-    EXPECT_EQ(Inside(c, "VPhase2"), "");
-    EXPECT_EQ(Inside(c, "VDirect2"), "");
-
-    EXPECT_EQ(Inside(c, "Type01"), "Analog");
-    EXPECT_EQ(Inside(c, "Entity01"), "Voltage : Feeder 1 / Phase A ");
-    EXPECT_EQ(Inside(c, "A01"), "0.000 V=0.0 V");
-    EXPECT_EQ(Inside(c, "B01"), "100.0 V=10 V");
-    EXPECT_EQ(Inside(c, "C01"), "10.00 V");
-    EXPECT_EQ(Inside(c, "Type02"), "Relay");
-    EXPECT_EQ(Inside(c, "Entity02"), "Feeder 1");
-    EXPECT_EQ(Inside(c, "Entity02a"), "Active Power : Phase A ");
-    EXPECT_EQ(Inside(c, "A02"), "45.00 W");
-    EXPECT_EQ(Inside(c, "B02"), "50.00 W");
-    EXPECT_EQ(Inside(c, "C02"), "Rising");
-    EXPECT_EQ(Inside(c, "Entity03a"), "Active Energy (Neg) : Phase A ");
-    EXPECT_EQ(Inside(c, "A03"), "100.0 W");
-    EXPECT_EQ(Inside(c, "B03"), "3600");
-    EXPECT_EQ(Inside(c, "C03"), "Neg");
-    EXPECT_EQ(Inside(c, "Entity04"), "Not installed");
-    EXPECT_EQ(Inside(c, "Type04"), "");
-    for (const char* name : {"Entity05", "Type05", "A08", "Entity12", "C12"}) {
-        EXPECT_EQ(Inside(c, name), "") << name;
-    }
-    EXPECT_EQ(Inside(c, "NumOutputChannels"), "3");
+    ExpectMarks(c,
+                "OperName=Ann\nDescription=Sub \\{7\\}\nSerNo=1000\nNumInputChannels=1\n"
+                "VPrim1=11000.0\nVSec1=110.0\nVPhase1=A - N\nBalanced1=No\n"
+                "VPrim2=-\nVSec2=\nVPhase2=\nVDirect2=\n"
+                "Type01=Analog\nEntity01=Voltage : Feeder 1 / Phase A \n"
+                "A01=0.000 V=0.0 V\nB01=100.0 V=10 V\nC01=10.00 V\n"
+                "Type02=Relay\nEntity02=Feeder 1\nEntity02a=Active Power : Phase A \n"
+                "A02=45.00 W\nB02=50.00 W\nC02=Rising\n"
+                "Entity03a=Active Energy (Neg) : Phase A \nA03=100.0 W\nB03=3600\nC03=Neg\n"
+                "Entity04=Not installed\nType04=\nEntity05=\nType05=\nA08=\nEntity12=\nC12=\n"
+                "NumOutputChannels=3\n");
 }
 
 TEST_F(ConfigurationReportTest, Kvr300TakesTheMainBoardsSerialAndReportsAMissingBookmark) {
     doc.SetChannels(4);
-    ParameterRecord& r = doc.Channel(2).record;
-    r.SetCardType(3, 2);  // output 12: a falling relay on another channel's current
-    r.SetOutputEntity(3, kCurrent);
-    r.SetOutputSource(3, 0);
-    r.SetScaleMin(3, 1000);
-    r.SetScaleMax(3, 2000);
-    std::string c = Fill();
-    EXPECT_EQ(Inside(c, "SerNo"), "1003");
-    EXPECT_EQ(Inside(c, "NumInputChannels"), "4");
-    EXPECT_EQ(Inside(c, "IPhase3"), "C - N");
-    EXPECT_EQ(Inside(c, "Entity12"), "Invalid Channel");
-    EXPECT_EQ(Inside(c, "A12"), "1.000 A");
-    EXPECT_EQ(Inside(c, "C12"), "Falling");
-    EXPECT_EQ(Inside(c, "NumOutputChannels"), "1");
+    // Output 12: a falling relay on another channel's current.
+    SetOutput(doc.Channel(2).record, 3, 2, kCurrent, 1000, 2000);
+    ExpectMarks(Fill(),
+                "SerNo=1003\nNumInputChannels=4\nIPhase3=C - N\nEntity12=Invalid Channel\n"
+                "A12=1.000 A\nC12=Falling\nNumOutputChannels=1\n");
 
     // Without C12 the fill fails, yet every other bookmark is still filled.
     CRtfTemplate t;
@@ -252,15 +228,8 @@ TEST(DisplayReport, FillsEveryLine) {
     setup.description = "Panel 3";
     for (int i = 0; i < kDisplayLines; ++i) {
         DisplayLine& line = setup.lines[static_cast<size_t>(i)];
-        line.index = i;
+        line = test::Line(i, 0, 2, "kV", 11000);  // the first value choice
         line.channel = static_cast<uint8_t>(i % 16);
-        line.decimals = 2;
-        line.valueCode = 0;  // the first value choice
-        line.units = "kV   ";
-        line.blank = false;
-        line.nominal = 11000;
-        line.low = 9000;
-        line.high = 12000;
     }
     setup.lines[4].valueCode = kBlankValueCode;
     setup.lines[4].blank = true;
@@ -268,13 +237,10 @@ TEST(DisplayReport, FillsEveryLine) {
     ASSERT_TRUE(t.LoadTemplate(FindTemplate(kDisplayTemplate), kTemporaryReportName));
     EXPECT_TRUE(FillDisplayReport(setup, "Ann", t, 0));
     const std::string& c = t.Content();
-    EXPECT_EQ(Inside(c, "Description"), "Panel 3");
-    EXPECT_EQ(Inside(c, "Chan16"), "15");
-    EXPECT_EQ(Inside(c, "Unit24"), "kV   ");
-    EXPECT_EQ(Inside(c, "DispVal05"), "-- BLANK --");
-    EXPECT_EQ(Inside(c, "Blank05"), "Yes");
-    EXPECT_EQ(Inside(c, "Nom01"), "11.00 kV");
-    EXPECT_EQ(Inside(c, "Nom05"), "11.00 k");  // a blank line keeps its values, with no unit
+    // A blank line keeps its values, with no unit.
+    ExpectMarks(c,
+                "Description=Panel 3\nChan16=15\nUnit24=kV   \nDispVal05=-- BLANK --\n"
+                "Blank05=Yes\nNom01=11.00 kV\nNom05=11.00 k\n");
     EXPECT_EQ(Inside(c, "Date").size(), std::string("01 Jan, 1970").size());
     size_t marks = 0;
     for (size_t p = c.find("bkmkstart"); p != std::string::npos; p = c.find("bkmkstart", p + 1)) {

@@ -11,6 +11,7 @@
 #include "app/StatusBar.h"
 #include "base/Settings.h"
 #include "base/UserSeam.h"
+#include "calibration/forms/OutputCalibrationDlg.h"
 #include "document/Branding.h"
 #include "document/MonitorStore.h"
 #include "document/SetupFile.h"
@@ -145,8 +146,14 @@ void CQRLView::ConfigurationChanged() {
     frame_.UpdateTitle();
 }
 
-std::function<void(QWidget*, int)> CQRLView::CalibrationOpener() {
-    return ChannelCalibrationOpener(doc_);
+MeasureFormHooks CQRLView::FormHooks() {
+    return {.calibrateInput = ChannelCalibrationOpener(doc_),
+            .calibrateOutput =
+                [this](QWidget* parent, int output) {
+                    RunOutputCalibration(parent, doc_, output, output);
+                },
+            .printConfiguration =
+                [this](QWidget* parent) { PrintConfigurationFromWindow(parent, doc_); }};
 }
 
 DisplayReportHandlers CQRLView::DisplayReports() {

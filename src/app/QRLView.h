@@ -74,7 +74,7 @@ class CQRLView final : public QWidget,
     CQRLDoc& Doc() override { return doc_; }
     QWidget* FormOwner() override { return window(); }
     void ConfigurationChanged() override;
-    std::function<void(QWidget* parent, int channel)> CalibrationOpener() override;
+    MeasureFormHooks FormHooks() override;
     DisplayReportHandlers DisplayReports() override;
     CMainFrame& Frame() { return frame_; }
     MonitorDisplay* Display() const { return display_; }

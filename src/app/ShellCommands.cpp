@@ -9,6 +9,7 @@
 #include "app/ShellForms.h"
 #include "app/ShellRules.h"
 #include "document/Branding.h"
+#include "report/forms/OptionsForm.h"
 
 namespace kvr::app {
 

@@ -1,4 +1,5 @@
-// The shell's own forms: "Options" (the operator name) and "About KVR View".
+// The shell's own form: "About KVR View" ("Options" is the reports' form,
+// report/forms/OptionsForm.h).
 #pragma once
 
 #include <QDialog>
@@ -9,23 +10,10 @@
 
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTimer;
 
 namespace kvr::app {
-
-// Opens empty; the caller takes the name over on OK.
-class COptionsForm final : public QDialog {
-    Q_OBJECT
-  public:
-    explicit COptionsForm(QWidget* parent = nullptr);
-    std::string OperatorName() const;
-    QLineEdit* OperatorEdit() const { return operator_; }
-
-  private:
-    QLineEdit* operator_;
-};
 
 // Built afresh each time from the document's branding texts.
 class CAboutBox final : public QDialog {

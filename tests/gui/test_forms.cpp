@@ -18,6 +18,7 @@
 #include "document/forms/UnitAddressForms.h"
 #include "gui/GuiTestUtil.h"
 #include "link/PortSetup.h"
+#include "report/forms/OptionsForm.h"
 
 namespace kvr::test {
 namespace {
@@ -251,7 +252,7 @@ TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
     MakeFrame();
     doc.SetOperatorName("Before");
     ModalScript cancel;
-    cancel.Then<app::COptionsForm>([](app::COptionsForm* f) {
+    cancel.Then<COptionsForm>([](COptionsForm* f) {
         EXPECT_TRUE(f->OperatorEdit()->text().isEmpty());  // it opens empty
         QTest::keyClicks(f->OperatorEdit(), QStringLiteral("Nobody"));
         f->reject();
@@ -261,7 +262,7 @@ TEST_F(GuiTest, OptionsTakesTheOperatorNameOnOkOnly) {
     EXPECT_EQ(doc.OperatorName(), "Before");
 
     ModalScript ok;
-    ok.Then<app::COptionsForm>([](app::COptionsForm* f) {
+    ok.Then<COptionsForm>([](COptionsForm* f) {
         QTest::keyClicks(f->OperatorEdit(), QStringLiteral("T. Mokoena"));
         ClickOk(f);
     });

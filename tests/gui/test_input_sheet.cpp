@@ -52,7 +52,8 @@ TEST_F(InputSheetTest, TypedValueReachesTheDocumentThroughOk) {
     }
     EXPECT_EQ(sheet.Tabs()->tabText(3), QStringLiteral("3 Phase Settings"));
     sheet.Tabs()->setCurrentIndex(0);
-    EXPECT_TRUE(sheet.PrintAction()->isEnabled());
+    // Without the view's hooks, Print and Calibrate have nothing to open.
+    EXPECT_FALSE(sheet.PrintAction()->isEnabled());
     EXPECT_FALSE(sheet.ChannelPage(0)->Control(InputField::Calibrate)->isEnabled());
     EXPECT_FALSE(sheet.ApplyButton()->isEnabled());
 

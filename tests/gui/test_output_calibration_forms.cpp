@@ -141,11 +141,10 @@ TEST_F(OutputCalibrationFormTest, MenuCommandsAndCalibrateDacOpenTheForms) {
     script.Then<COutputCalibrate2Dlg>([](COutputCalibrate2Dlg* form) { form->reject(); });
     Action(kCmdCalAllOutputs2)->trigger();
     EXPECT_TRUE(script.Done());
-    frame.reset();
 
-    // "Calibrate DAC" on output 1 of channel 2: the range goes into the record and the
-    // calibration opens for that output alone.
-    CAnalogOutputDlg analog(doc, 1, 0);
+    // "Calibrate DAC" on output 1 of channel 2, opened as the view opens it: the range goes
+    // into the record and the calibration opens for that output alone.
+    CAnalogOutputDlg analog(doc, 1, 0, nullptr, frame->View()->FormHooks().calibrateOutput);
     ASSERT_TRUE(analog.CalibrateButton()->isEnabled());
     analog.Range()->setCurrentIndex(6);  // "10.0V"
     Q_EMIT analog.Range()->activated(6);

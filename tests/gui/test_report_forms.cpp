@@ -6,8 +6,8 @@
 
 #include "GuiTestUtil.h"
 #include "app/CommandTable.h"
-#include "app/ShellForms.h"
 #include "measure/forms/OutputOverviewDlg.h"
+#include "report/forms/OptionsForm.h"
 
 namespace kvr::test {
 namespace {
@@ -18,7 +18,7 @@ TEST_F(GuiTest, PrintAsksForTheOperatorThenThePrinter) {
     EXPECT_EQ(Action(app::kCmdPrint)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
     ModalScript script;
     script
-        .Then<app::COptionsForm>([](app::COptionsForm* form) {
+        .Then<COptionsForm>([](COptionsForm* form) {
             form->OperatorEdit()->setText(QStringLiteral("Ann"));
             form->accept();
         })
@@ -30,7 +30,7 @@ TEST_F(GuiTest, PrintAsksForTheOperatorThenThePrinter) {
     EXPECT_EQ(user.Texts(),
               std::vector<std::string>{"You have not yet entered your name. Please do so now."});
 
-    COutputOverviewDlg overview(doc);
+    COutputOverviewDlg overview(doc, nullptr, frame->View()->FormHooks());
     overview.show();
     ASSERT_TRUE(overview.PrintAction()->isEnabled());
     ModalScript again;

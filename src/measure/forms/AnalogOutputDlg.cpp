@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 
 #include "base/forms/QtText.h"
-#include "calibration/forms/OutputCalibrationDlg.h"
 #include "measure/forms/ChooseEntityDlg.h"
 #include "measure/forms/PhasorCtrl.h"
 
@@ -45,8 +44,12 @@ void Tint(QWidget* w, bool on, const QColor& colour) {
 
 }  // namespace
 
-CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget* parent)
-    : QDialog(parent), doc_(doc), form_(doc, channel, port) {
+CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget* parent,
+                                   OutputCalibrationOpener calibrateOutput)
+    : QDialog(parent),
+      doc_(doc),
+      calibrateOutput_(std::move(calibrateOutput)),
+      form_(doc, channel, port) {
     setWindowTitle(QString::fromUtf8(kAnalogOutputTitle));
     form_.Open();
 
@@ -114,8 +117,9 @@ CAnalogOutputDlg::CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget*
     connect(ok_, &QPushButton::clicked, this, &CAnalogOutputDlg::OnOk);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(calibrate_, &QPushButton::clicked, this, [this] {
-        const int output = form_.CalibrateDac();
-        RunOutputCalibration(this, doc_, output, output);
+        if (calibrateOutput_) {
+            calibrateOutput_(this, form_.CalibrateDac());
+        }
     });
     connect(range_, &QComboBox::activated, this, [this](int code) {
         form_.SelectRange(code);
@@ -174,7 +178,7 @@ void CAnalogOutputDlg::Sync() {
          std::initializer_list<QWidget*>{ok_, minEdit_, maxEdit_, outMin_, outMax_, secondary_}) {
         w->setEnabled(valid);
     }
-    calibrate_->setEnabled(valid);
+    calibrate_->setEnabled(valid && calibrateOutput_);
     phasor_->setVisible(pf);
     pfLocked_->setVisible(pf);
     maxCaption_->setVisible(!pf);
@@ -251,8 +255,9 @@ void CAnalogOutputDlg::OnOk() {
     Sync();
 }
 
-bool RunAnalogOutput(QWidget* parent, CQRLDoc& doc, int channel, int port) {
-    CAnalogOutputDlg form(doc, channel, port, parent);
+bool RunAnalogOutput(QWidget* parent, CQRLDoc& doc, int channel, int port,
+                     CAnalogOutputDlg::OutputCalibrationOpener calibrateOutput) {
+    CAnalogOutputDlg form(doc, channel, port, parent, std::move(calibrateOutput));
     return form.exec() == QDialog::Accepted;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "measure/AnalogOutput.h"
 
@@ -20,8 +21,13 @@ class CPhasorCtrl;
 class CAnalogOutputDlg final : public QDialog {
     Q_OBJECT
   public:
+    // What "Calibrate DAC" opens for an output (output port + 4 × channel object); the
+    // button stays disabled without it.
+    using OutputCalibrationOpener = std::function<void(QWidget* parent, int output)>;
+
     // Opens the rules for port `port` of channel object `channel`.
-    CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget* parent = nullptr);
+    CAnalogOutputDlg(CQRLDoc& doc, int channel, int port, QWidget* parent = nullptr,
+                     OutputCalibrationOpener calibrateOutput = {});
 
     AnalogOutputForm& Rules() { return form_; }
     QLineEdit* MinEdit() const { return minEdit_; }
@@ -46,6 +52,7 @@ class CAnalogOutputDlg final : public QDialog {
     void OnOk();
 
     CQRLDoc& doc_;
+    OutputCalibrationOpener calibrateOutput_;
     AnalogOutputForm form_;
     bool syncing_ = false;
     QLabel* label_;
@@ -66,6 +73,7 @@ class CAnalogOutputDlg final : public QDialog {
 };
 
 // Modal; true when OK wrote the record.
-bool RunAnalogOutput(QWidget* parent, CQRLDoc& doc, int channel, int port);
+bool RunAnalogOutput(QWidget* parent, CQRLDoc& doc, int channel, int port,
+                     CAnalogOutputDlg::OutputCalibrationOpener calibrateOutput = {});
 
 }  // namespace kvr

@@ -18,7 +18,6 @@
 
 #include "base/forms/QtText.h"
 #include "document/SetupFile.h"
-#include "report/forms/ReportForms.h"
 
 namespace kvr {
 
@@ -278,8 +277,12 @@ CInputSheet::CInputSheet(CQRLDoc& doc, QWidget* parent) : QDialog(parent), doc_(
     connect(load_, &QAction::triggered, this, &CInputSheet::OnLoad);
     connect(save_, &QAction::triggered, this, [this] { OnSave(false); });
     connect(saveAs_, &QAction::triggered, this, [this] { OnSave(true); });
-    connect(print_, &QAction::triggered, this,
-            [this] { PrintConfigurationFromWindow(this, doc_); });
+    connect(print_, &QAction::triggered, this, [this] {
+        if (hooks_.printConfiguration) {
+            hooks_.printConfiguration(this);
+        }
+    });
+    print_->setEnabled(false);
 
     tabs_ = new QTabWidget(this);
     for (int i = 0; i < kInputChannelPages; ++i) {
@@ -324,11 +327,12 @@ CInputSheet::CInputSheet(CQRLDoc& doc, QWidget* parent) : QDialog(parent), doc_(
     SyncAll();
 }
 
-void CInputSheet::SetCalibrationOpener(InputCalibrationOpener opener) {
-    calibrate_ = std::move(opener);
+void CInputSheet::SetHooks(MeasureFormHooks hooks) {
+    hooks_ = std::move(hooks);
     for (CInputPage* page : pages_) {
-        page->SetCalibrationAvailable(static_cast<bool>(calibrate_));
+        page->SetCalibrationAvailable(static_cast<bool>(hooks_.calibrateInput));
     }
+    print_->setEnabled(static_cast<bool>(hooks_.printConfiguration));
 }
 
 void CInputSheet::SyncAll() {
@@ -374,8 +378,8 @@ void CInputSheet::accept() {
 void CInputSheet::OnCalibrate(int channel) {
     const bool ok = model_.Page(channel).CalibrateChecks();
     SyncAll();
-    if (ok && calibrate_) {
-        calibrate_(this, channel);
+    if (ok && hooks_.calibrateInput) {
+        hooks_.calibrateInput(this, channel);
     }
 }
 
@@ -398,7 +402,7 @@ void CInputSheet::OnSave(bool saveAs) {
     }
 }
 
-bool RunInputSheet(QWidget* parent, CQRLDoc& doc, InputCalibrationOpener opener) {
+bool RunInputSheet(QWidget* parent, CQRLDoc& doc, MeasureFormHooks hooks) {
     // The pages edit the records that the reading thread reads.
     DeviceLock lock(doc);
     if (!lock.Lock()) {
@@ -406,9 +410,7 @@ bool RunInputSheet(QWidget* parent, CQRLDoc& doc, InputCalibrationOpener opener)
     }
     {
         CInputSheet sheet(doc, parent);
-        if (opener) {
-            sheet.SetCalibrationOpener(std::move(opener));
-        }
+        sheet.SetHooks(std::move(hooks));
         sheet.exec();
     }
     DeriveThreePhaseRecord(doc);

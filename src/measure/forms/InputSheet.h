@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "measure/InputPage.h"
+#include "measure/forms/MeasureFormHooks.h"
 
 class QAction;
 class QCheckBox;
@@ -46,10 +47,6 @@ class CInputPage final : public QWidget {
     bool calibrationAvailable_ = false;
 };
 
-// Opens the input calibration of a channel after Calibrate's checks passed. Until one
-// is given, the Calibrate buttons stay disabled.
-using InputCalibrationOpener = std::function<void(QWidget* parent, int channel)>;
-
 class CInputSheet final : public QDialog {
     Q_OBJECT
   public:
@@ -66,7 +63,8 @@ class CInputSheet final : public QDialog {
     QPushButton* OkButton() const { return ok_; }
     QPushButton* ApplyButton() const { return apply_; }
     QPushButton* CancelButton() const { return cancel_; }
-    void SetCalibrationOpener(InputCalibrationOpener opener);
+    // Calibrate and Print stay disabled until their hooks are given.
+    void SetHooks(MeasureFormHooks hooks);
 
   public Q_SLOTS:
     // OK: every visited page applied; a refusal keeps the sheet open on that page.
@@ -83,7 +81,7 @@ class CInputSheet final : public QDialog {
 
     CQRLDoc& doc_;
     InputSheetModel model_;
-    InputCalibrationOpener calibrate_;
+    MeasureFormHooks hooks_;
     QTabWidget* tabs_;
     std::array<CInputPage*, kInputChannelPages> pages_{};
     QCheckBox* lineToLine_;
@@ -98,7 +96,7 @@ class CInputSheet final : public QDialog {
 
 // The "&Inputs..." command: nothing when the device lock is not had within its timeout
 // (false); else the sheet, modally, then the three-phase record derived (true). The
-// opener, when given, serves the pages' Calibrate buttons.
-bool RunInputSheet(QWidget* parent, CQRLDoc& doc, InputCalibrationOpener opener = {});
+// hooks serve the pages' Calibrate buttons and the Print button.
+bool RunInputSheet(QWidget* parent, CQRLDoc& doc, MeasureFormHooks hooks = {});
 
 }  // namespace kvr

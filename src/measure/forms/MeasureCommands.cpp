@@ -10,7 +10,7 @@ namespace {
 
 void OnInputs(MeasureCommandHost& host) {
     // The sheet takes the device lock itself and does nothing without it.
-    if (RunInputSheet(host.FormOwner(), host.Doc(), host.CalibrationOpener())) {
+    if (RunInputSheet(host.FormOwner(), host.Doc(), host.FormHooks())) {
         host.ConfigurationChanged();
     }
 }
@@ -21,7 +21,7 @@ void OnOutputs(MeasureCommandHost& host) {
     if (!lock.Lock()) {
         return;
     }
-    RunOutputOverview(host.FormOwner(), host.Doc());
+    RunOutputOverview(host.FormOwner(), host.Doc(), host.FormHooks());
     host.ConfigurationChanged();
 }
 

@@ -2,9 +2,8 @@
 // main view is their host and the main window gathers their rows (app/CommandTable.h).
 #pragma once
 
-#include <functional>
-
 #include "base/Commands.h"
+#include "measure/forms/MeasureFormHooks.h"
 
 class QWidget;
 
@@ -21,9 +20,9 @@ class MeasureCommandHost {
     virtual QWidget* FormOwner() = 0;
     // Names, phases, entities and the modified mark may have changed.
     virtual void ConfigurationChanged() = 0;
-    // What the input sheet's "C&alibrate" opens for a channel; empty (the default) leaves
-    // the button disabled.
-    virtual std::function<void(QWidget* parent, int channel)> CalibrationOpener() { return {}; }
+    // What the forms open from the subsystems above them (calibration, reports); empty
+    // hooks (the default) leave their buttons disabled.
+    virtual MeasureFormHooks FormHooks() { return {}; }
 };
 
 CommandRows<MeasureCommandHost> MeasureCommandRows();

@@ -13,12 +13,11 @@
 #include "document/SetupFile.h"
 #include "measure/forms/AnalogOutputDlg.h"
 #include "measure/forms/RelayOutputDlg.h"
-#include "report/forms/ReportForms.h"
 
 namespace kvr {
 
-COutputOverviewDlg::COutputOverviewDlg(CQRLDoc& doc, QWidget* parent)
-    : QDialog(parent), doc_(doc), overview_(doc) {
+COutputOverviewDlg::COutputOverviewDlg(CQRLDoc& doc, QWidget* parent, MeasureFormHooks hooks)
+    : QDialog(parent), doc_(doc), hooks_(std::move(hooks)), overview_(doc) {
     setWindowTitle(QString::fromUtf8(kOutputOverviewTitle));
 
     toolBar_ = new QToolBar(this);
@@ -31,8 +30,12 @@ COutputOverviewDlg::COutputOverviewDlg(CQRLDoc& doc, QWidget* parent)
     save_ = action(QStyle::SP_DialogSaveButton, "Save a template file");
     saveAs_ = action(QStyle::SP_DriveFDIcon, "Save a template file as ...");
     print_ = action(QStyle::SP_FileDialogDetailedView, "Print the current settings.");
-    connect(print_, &QAction::triggered, this,
-            [this] { PrintConfigurationFromWindow(this, doc_); });
+    print_->setEnabled(static_cast<bool>(hooks_.printConfiguration));
+    connect(print_, &QAction::triggered, this, [this] {
+        if (hooks_.printConfiguration) {
+            hooks_.printConfiguration(this);
+        }
+    });
     connect(load_, &QAction::triggered, this, &COutputOverviewDlg::OnLoad);
     connect(save_, &QAction::triggered, this, [this] { SaveSetupFile(doc_); });
     connect(saveAs_, &QAction::triggered, this, [this] { SaveSetupFileAs(doc_); });
@@ -88,7 +91,8 @@ void COutputOverviewDlg::Sync() {
 void COutputOverviewDlg::OnConfigure(int output) {
     switch (overview_.Configure(output)) {
         case OutputForm::Analog:
-            RunAnalogOutput(this, doc_, OutputChannel(output), OutputPort(output));
+            RunAnalogOutput(this, doc_, OutputChannel(output), OutputPort(output),
+                            hooks_.calibrateOutput);
             break;
         case OutputForm::Relay:
             RunRelayOutput(this, doc_, OutputChannel(output), OutputPort(output));
@@ -105,8 +109,8 @@ void COutputOverviewDlg::OnLoad() {
     }
 }
 
-void RunOutputOverview(QWidget* parent, CQRLDoc& doc) {
-    COutputOverviewDlg form(doc, parent);
+void RunOutputOverview(QWidget* parent, CQRLDoc& doc, MeasureFormHooks hooks) {
+    COutputOverviewDlg form(doc, parent, std::move(hooks));
     form.exec();
 }
 

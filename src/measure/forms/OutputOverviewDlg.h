@@ -7,6 +7,7 @@
 #include <array>
 
 #include "measure/OutputOverview.h"
+#include "measure/forms/MeasureFormHooks.h"
 
 class QAction;
 class QComboBox;
@@ -19,7 +20,9 @@ namespace kvr {
 class COutputOverviewDlg final : public QDialog {
     Q_OBJECT
   public:
-    explicit COutputOverviewDlg(CQRLDoc& doc, QWidget* parent = nullptr);
+    // Print and the analog form's "Calibrate DAC" stay disabled without their hooks.
+    explicit COutputOverviewDlg(CQRLDoc& doc, QWidget* parent = nullptr,
+                                MeasureFormHooks hooks = {});
 
     OutputOverview& Rules() { return overview_; }
     QLabel* Caption(int output) const { return rows_.at(static_cast<size_t>(output)).caption; }
@@ -42,6 +45,7 @@ class COutputOverviewDlg final : public QDialog {
     void OnLoad();
 
     CQRLDoc& doc_;
+    MeasureFormHooks hooks_;
     OutputOverview overview_;
     std::array<Row, kOutputPorts> rows_{};
     QToolBar* toolBar_;
@@ -52,6 +56,6 @@ class COutputOverviewDlg final : public QDialog {
 };
 
 // Modal.
-void RunOutputOverview(QWidget* parent, CQRLDoc& doc);
+void RunOutputOverview(QWidget* parent, CQRLDoc& doc, MeasureFormHooks hooks = {});
 
 }  // namespace kvr

@@ -6,9 +6,9 @@
 #include <QPrinter>
 #include <memory>
 
-#include "app/ShellForms.h"
 #include "document/QRLDoc.h"
 #include "report/ReportPrint.h"
+#include "report/forms/OptionsForm.h"
 
 namespace kvr {
 
@@ -33,7 +33,7 @@ PrinterChoice& RunChoice() {
 PrintForms DesktopForms(QWidget* owner) {
     PrintForms forms;
     forms.operatorName = [owner](std::string& name) {
-        app::COptionsForm form(owner);
+        COptionsForm form(owner);
         if (form.exec() != QDialog::Accepted) {
             return false;
         }

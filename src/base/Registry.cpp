@@ -182,7 +182,9 @@ struct Line {
         if (parsed < 0) {
             const std::string_view t = Trim(WithoutCr(raw));
             auto v = std::make_unique<Value>();
-            parsed = !t.empty() && t.front() != ';' && t.front() != '#' && ParseValueLine(t, *v);
+            const bool isValue =
+                !t.empty() && t.front() != ';' && t.front() != '#' && ParseValueLine(t, *v);
+            parsed = isValue ? 1 : 0;
             if (parsed == 1) {
                 value = std::move(v);
             }

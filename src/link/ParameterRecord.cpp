@@ -465,11 +465,11 @@ void ParameterRecord::SetScaleMax(int slot, int32_t value) {
 }
 
 int16_t ParameterRecord::GetLevelMin(int slot) const {
-    return ValidSlot(slot) ? GetS16(Slot16(kOutputLevelMin, slot)) : 0;
+    return ValidSlot(slot) ? GetS16(Slot16(kOutputLevelMin, slot)) : int16_t{0};
 }
 
 int16_t ParameterRecord::GetLevelMax(int slot) const {
-    return ValidSlot(slot) ? GetS16(Slot16(kOutputLevelMax, slot)) : 0;
+    return ValidSlot(slot) ? GetS16(Slot16(kOutputLevelMax, slot)) : int16_t{0};
 }
 
 void ParameterRecord::SetLevelMin(int slot, int16_t value) {

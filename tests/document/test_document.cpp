@@ -114,9 +114,12 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
     doc.Monitors().count = 2;
     const ParameterRecord record = doc.Channel(1).record;
     test::LockHeldElsewhere reader(doc);  // a reading cycle that does not end
-    // Upload's reset, opening a setup file and the KVR 100 address all wait for the lock,
-    // and give up without touching the document.
+    // A download, upload's reset, opening a setup file and the KVR 100 address all wait for
+    // the lock, and give up without touching the document or the line.
+    EXPECT_FALSE(DownloadCommand(doc).locked);
+    EXPECT_TRUE(user.paneHistory.empty());
     EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_EQ(user.panes[StatusPane::Upload], "NO UPLOAD COMPLETE");
     EXPECT_FALSE(OpenDocumentFile(doc, path));
     EXPECT_FALSE(ApplyKvr100Address(doc, 1));
     reader.Release();

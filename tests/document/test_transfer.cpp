@@ -41,7 +41,7 @@ TEST(TransferPaneText, MasksOfBothPanes) {
 
 // --- upload ------------------------------------------------------------------------------
 
-TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoard) {
+TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoardInEitherMode) {
     Start(sim::UnitKind::Kvr100, 150);
     doc.Paths().setupFilePath = "old.kvr";
     doc.Paths().displaySetupPath = "old.dsp";
@@ -61,6 +61,13 @@ TEST_F(TransferTest, Kvr100AloneStopsAtTheFirstSilentBoard) {
     EXPECT_EQ(user.paneHistory.front().second, "NO UPLOAD COMPLETE");  // set first
     EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded KVR 100");
     EXPECT_EQ(user.busyDepth, 0);
+
+    // A KVR 100 has one board whatever the mode.
+    doc.SetStopAtFirstFailure(false);
+    Forget();
+    EXPECT_TRUE(RunUploadCommand(doc).complete);
+    EXPECT_EQ(doc.GetChannels(), 1);
+    EXPECT_EQ(Shown(), Texts{Info("Uploaded from KVR 100")});
 }
 
 TEST_F(TransferTest, ContinueModeCountsEveryBoardButCallsOnlyAWholeUnitComplete) {
@@ -71,14 +78,6 @@ TEST_F(TransferTest, ContinueModeCountsEveryBoardButCallsOnlyAWholeUnitComplete)
     EXPECT_EQ(doc.LastUploadMask(), 11);
     EXPECT_TRUE(doc.Channel(3).Extended());
     EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded Ch 1,2,3Ph");
-
-    // A KVR 100 has one board whatever the mode: its main board does not answer.
-    Start(sim::UnitKind::Kvr100);
-    hook = nullptr;
-    user.messages.clear();
-    EXPECT_TRUE(RunUploadCommand(doc).complete);
-    EXPECT_EQ(doc.GetChannels(), 1);
-    EXPECT_EQ(Shown(), Texts{Info("Uploaded from KVR 100")});
 }
 
 TEST_F(TransferTest, NoBoardAnsweringIsNoConfigurationInEitherMode) {
@@ -376,13 +375,12 @@ TEST_F(TransferTest, SummaryIsSuppressedOnlyWithPreferencesAndNoDialogBothSet) {
         doc.Preferences().enabled = c.enabled;
         doc.Preferences().noDialogAfterUpload = c.noDialog;
         doc.Preferences().noDialogAfterDownload = c.noDialog;
-        user.messages.clear();
+        Forget();
         user.panes.clear();
         ASSERT_TRUE(UploadAll(doc));
         EXPECT_EQ(user.messages.size(), c.shown ? 1u : 0u);
         EXPECT_EQ(user.panes[StatusPane::Upload], "Uploaded KVR 100");
-        user.messages.clear();
-        sent.clear();
+        Forget();
         ASSERT_TRUE(DownloadCommand(doc).complete);
         EXPECT_EQ(user.messages.size(), c.shown ? 1u : 0u);
         EXPECT_EQ(user.panes[StatusPane::Download], "Downloaded KVR 100");
@@ -476,17 +474,14 @@ TEST_F(TransferTest, PasswordIsAskedOnceForFourBoardsAndCancelFailsTheBoard) {
     EXPECT_EQ(user.passwordPrompts[0], PasswordPrompt::Entry);
 
     SetRunPassword("");
-    user.passwordPrompts.clear();
-    sent.clear();
+    Forget();
     const DownloadOutcome cancelled = DownloadCommand(doc);  // no answers: Cancel
     EXPECT_EQ(cancelled.count, 0);
     EXPECT_EQ(user.passwordPrompts.size(), 1u);
     EXPECT_TRUE(sent.empty());  // not even the read-back
 
     doc.SetStopAtFirstFailure(false);
-    user.passwordPrompts.clear();
-    user.messages.clear();
-    user.lamp.clear();
+    Forget();
     const DownloadOutcome none = DownloadCommand(doc);
     EXPECT_EQ(none.mask, 0u);
     EXPECT_EQ(user.passwordPrompts.size(), 4u);  // each board asks again
@@ -525,8 +520,7 @@ TEST_F(TransferTest, QueryProbesTheMainBoardBeforeChannelZero) {
     EXPECT_EQ(Shown(), Texts{Info("A KVR 300 was detected", "Query Device")});
 
     Start(sim::UnitKind::Kvr100);
-    user.messages.clear();
-    sent.clear();
+    Forget();
     ASSERT_EQ(QueryMeasuringUnit(doc), DeviceType::Kvr100);
     EXPECT_EQ(doc.GetChannels(), 1);
     ASSERT_EQ(sent.size(), 2u);

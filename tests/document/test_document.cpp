@@ -133,7 +133,6 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
 
 TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {
     auto script = test::AttachRecordingLine(doc.Port());
-    doc.SetChannels(1);
     doc.SetKvr100Address(2);
     doc.OnNewDocument();
     doc.SetChannels(1);
@@ -166,7 +165,7 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
 
 TEST_F(DocumentTest, DownloadPreferencesFactoryLeavesTheEnableBox) {
     DownloadPreferences form = doc.Preferences();
-    EXPECT_FALSE(form.DetailsEnabled());
+    form.enabled = true;
     form.overwriteSerialNumber[2] = true;
     form.noDialogAfterDownload = false;
     form.downloadToDifferentUnit[0] = false;
@@ -174,7 +173,7 @@ TEST_F(DocumentTest, DownloadPreferencesFactoryLeavesTheEnableBox) {
     EXPECT_EQ(form.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, false}));
     EXPECT_EQ(form.downloadToDifferentUnit, (std::array<bool, 4>{true, true, true, true}));
     EXPECT_TRUE(form.noDialogAfterDownload);
-    EXPECT_FALSE(form.enabled);  // Factory leaves the enable box alone
+    EXPECT_TRUE(form.enabled);  // Factory leaves the enable box alone
 }
 
 TEST(PortForm, ReportsTheFirstFailureInOrder) {

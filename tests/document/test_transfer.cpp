@@ -369,8 +369,8 @@ TEST_F(TransferTest, SummaryIsSuppressedOnlyWithPreferencesAndNoDialogBothSet) {
     struct Case {
         bool enabled, noDialog, shown;
     };
-    for (const Case c : {Case{true, true, false}, Case{true, false, true}, Case{false, true, true},
-                         Case{false, false, true}}) {
+    for (const Case c :
+         {Case{true, true, false}, Case{true, false, true}, Case{false, true, true}}) {
         SCOPED_TRACE(c.enabled * 10 + c.noDialog);
         doc.Preferences().enabled = c.enabled;
         doc.Preferences().noDialogAfterUpload = c.noDialog;

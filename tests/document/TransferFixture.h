@@ -88,14 +88,19 @@ class TransferTest : public SimDocumentTest {
         std::lock_guard<std::mutex> lock(units->Mutex());
         edit(units->Board(address)->record);
     }
-    // Upload, then forget what the upload showed and sent.
-    void Uploaded() {
-        ASSERT_TRUE(UploadCommand(doc));
+    // Forgets what was shown, asked and sent so far.
+    void Forget() {
         user.messages.clear();
         user.paneHistory.clear();
         user.lamp.clear();
         user.busyTexts.clear();
+        user.passwordPrompts.clear();
         sent.clear();
+    }
+    // Upload, then forget what the upload showed and sent.
+    void Uploaded() {
+        ASSERT_TRUE(UploadCommand(doc));
+        Forget();
     }
     // Fails every exchange that starts with the given command byte.
     void SilenceCommand(uint8_t command) {

@@ -1,11 +1,7 @@
 // Branding from the "Country" setting.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "document/Branding.h"
-#include "document/QRLDoc.h"
-#include "support/TempDir.h"
 
 namespace kvr {
 namespace {

@@ -20,6 +20,14 @@ namespace {
 
 using DocumentTest = test::SimDocumentTest;
 
+std::vector<int> Addresses(CQRLDoc& doc) {
+    std::vector<int> out;
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(doc.Channel(i).record.GetUnitAddress());
+    }
+    return out;
+}
+
 TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
     doc.SetDescription("kept");
     doc.Monitors().count = 2;
@@ -27,10 +35,7 @@ TEST_F(DocumentTest, NewDocumentAssignsAddressesFromTheKvr100Address) {
     doc.Channel(1).record.SetName("Old");
     doc.SetKvr100Address(2);
     ASSERT_TRUE(doc.OnNewDocument());
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
-    EXPECT_EQ(doc.Channel(3).record.GetUnitAddress(), 3);
+    EXPECT_EQ(Addresses(doc), (std::vector<int>{2, 1, 0, 3}));
     EXPECT_TRUE(doc.Channel(3).record.IsBalanced());  // main board defaults
     EXPECT_FALSE(doc.Channel(0).record.IsBalanced());
     EXPECT_EQ(doc.Channel(1).record.GetName(), "Not Available");
@@ -109,9 +114,12 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
     doc.Monitors().count = 2;
     const ParameterRecord record = doc.Channel(1).record;
     test::LockHeldElsewhere reader(doc);  // a reading cycle that does not end
-    // Upload's reset, opening a setup file and the KVR 100 address all wait for the lock,
-    // and give up without touching the document.
+    // A download, upload's reset, opening a setup file and the KVR 100 address all wait for
+    // the lock, and give up without touching the document or the line.
+    EXPECT_FALSE(DownloadCommand(doc).locked);
+    EXPECT_TRUE(user.paneHistory.empty());
     EXPECT_FALSE(UploadCommand(doc));
+    EXPECT_EQ(user.panes[StatusPane::Upload], "NO UPLOAD COMPLETE");
     EXPECT_FALSE(OpenDocumentFile(doc, path));
     EXPECT_FALSE(ApplyKvr100Address(doc, 1));
     reader.Release();
@@ -125,7 +133,6 @@ TEST_F(DocumentTest, WhatTheReadingThreadReadsChangesOnlyUnderTheDeviceLock) {
 
 TEST_F(DocumentTest, QueryDeviceCodesAsksEveryChannelThenTheModules) {
     auto script = test::AttachRecordingLine(doc.Port());
-    doc.SetChannels(1);
     doc.SetKvr100Address(2);
     doc.OnNewDocument();
     doc.SetChannels(1);
@@ -139,17 +146,13 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
     auto script = test::AttachRecordingLine(doc.Port());
     ASSERT_TRUE(ApplyKvr100Address(doc, 2));
     EXPECT_EQ(doc.Kvr100Address(), 2);
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 0);
+    EXPECT_EQ(Addresses(doc), (std::vector<int>{2, 1, 0, 3}));
     EXPECT_EQ(Kvr100AddressOnOpen(doc), 2);
     doc.Channel(0).ReadParameters();
     EXPECT_EQ(script->written.front(), 0x82);
 
     ASSERT_TRUE(ApplyKvr100Address(doc, 1));
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 1);
-    EXPECT_EQ(doc.Channel(1).record.GetUnitAddress(), 0);
-    EXPECT_EQ(doc.Channel(2).record.GetUnitAddress(), 2);
+    EXPECT_EQ(Addresses(doc), (std::vector<int>{1, 0, 2, 3}));
     EXPECT_FALSE(ApplyKvr100Address(doc, 3));
     EXPECT_EQ(doc.Kvr100Address(), 1);
 
@@ -162,7 +165,7 @@ TEST_F(DocumentTest, Kvr100AddressTableAndTheNextCommand) {
 
 TEST_F(DocumentTest, DownloadPreferencesFactoryLeavesTheEnableBox) {
     DownloadPreferences form = doc.Preferences();
-    EXPECT_FALSE(form.DetailsEnabled());
+    form.enabled = true;
     form.overwriteSerialNumber[2] = true;
     form.noDialogAfterDownload = false;
     form.downloadToDifferentUnit[0] = false;
@@ -170,19 +173,17 @@ TEST_F(DocumentTest, DownloadPreferencesFactoryLeavesTheEnableBox) {
     EXPECT_EQ(form.overwriteSerialNumber, (std::array<bool, 4>{false, false, false, false}));
     EXPECT_EQ(form.downloadToDifferentUnit, (std::array<bool, 4>{true, true, true, true}));
     EXPECT_TRUE(form.noDialogAfterDownload);
-    EXPECT_FALSE(form.enabled);  // Factory leaves the enable box alone
+    EXPECT_TRUE(form.enabled);  // Factory leaves the enable box alone
 }
 
 TEST(PortForm, ReportsTheFirstFailureInOrder) {
-    EXPECT_EQ(ValidatePortForm(0, "", "", "", ""), "Please select a valid communications port");
-    EXPECT_EQ(ValidatePortForm(33, "9600", "None", "8", "1"),
-              "Please select a valid communications port");
-    EXPECT_EQ(ValidatePortForm(1, "", "", "", ""), "Please select a valid baud rate");
-    EXPECT_EQ(ValidatePortForm(1, "9600", "", "", ""), "Please select a valid parity");
-    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "", ""),
-              "Please select a valid number of data bits");
-    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "8", ""),
-              "Please select a valid number of stop bits");
+    const std::string valid = "Please select a valid ";
+    EXPECT_EQ(ValidatePortForm(0, "", "", "", ""), valid + "communications port");
+    EXPECT_EQ(ValidatePortForm(33, "9600", "None", "8", "1"), valid + "communications port");
+    EXPECT_EQ(ValidatePortForm(1, "", "", "", ""), valid + "baud rate");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "", "", ""), valid + "parity");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "", ""), valid + "number of data bits");
+    EXPECT_EQ(ValidatePortForm(1, "9600", "None", "8", ""), valid + "number of stop bits");
     EXPECT_EQ(ValidatePortForm(32, "9600", "None", "8", "1"), "");
 }
 
@@ -208,29 +209,26 @@ class PortSetupTest : public DocumentTest {
     test::ScopedEnv ports{"KVR_PORTS_FILE", dir.File("ports.conf")};
 };
 
-TEST_F(PortSetupTest, FirstRunRaisesTheSettingsFormAndOkOpens) {
+// The first device command of a first run raises the settings form: Cancel leaves the
+// settings and fails the command, Ok opens the chosen port.
+TEST_F(PortSetupTest, FirstRunRaisesTheSettingsForm) {
     std::vector<PortSettings> shown;
+    bool ok = false;
     SetEditor([&](PortSettings& s) {
         shown.push_back(s);
-        s.port = 3;
-        return true;
-    });
-    ASSERT_TRUE(doc.Channel(0).ReadParameters());  // the first device command
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].port, 0);  // nothing chosen yet
-    EXPECT_EQ(doc.Port().Settings().port, 3);
-    EXPECT_TRUE(user.messages.empty());
-}
-
-TEST_F(PortSetupTest, CancelledFormLeavesTheSettingsAndFailsTheCommand) {
-    SetEditor([](PortSettings& s) {
-        s.port = 9;
-        return false;
+        s.port = ok ? 3 : 9;
+        return ok;
     });
     EXPECT_FALSE(doc.Channel(0).ReadParameters());
     EXPECT_EQ(doc.Port().Settings().port, 0);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, "Failed to open Communications Port");
+    ok = true;
+    ASSERT_TRUE(doc.Channel(0).ReadParameters());
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].port, 0);  // nothing chosen yet
+    EXPECT_EQ(doc.Port().Settings().port, 3);
+    EXPECT_EQ(user.messages.size(), 1u);
 }
 
 TEST_F(PortSetupTest, ReconfigureClosesAndReopensOnlyOnOk) {

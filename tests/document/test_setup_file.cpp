@@ -2,8 +2,6 @@
 // template commands and the description preview.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <deque>
@@ -11,7 +9,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <random>
 #include <tuple>
 
 #include "base/Bytes.h"
@@ -175,13 +172,9 @@ TEST_F(SetupFileTest, ArchiveStringsUseTheirThreePrefixForms) {
 }
 
 TEST_F(SetupFileTest, ReadsTheLongPrefixFormsOfOtherWriters) {
-    // A short text in the 32-bit form is accepted.
-    Bytes b;
-    Append16(b, 10102);
-    b.insert(b.end(), {0xFF, 0xFF, 0xFF, 5, 0, 0, 0, 'h', 'e', 'l', 'l', 'o'});
-    Append16(b, 0);
-    Append16(b, 0);
-    Append16(b, 2);
+    // 10102, "hello" in the 32-bit form, no boards, no monitors, 2 columns.
+    const Bytes b = {0x76, 0x27, 0xFF, 0xFF, 0xFF, 5, 0, 0, 0, 'h',
+                     'e',  'l',  'l',  'o',  0,    0, 0, 0, 2, 0};
     ASSERT_EQ(LoadSetup(doc, b.data(), b.size()), SetupStatus::Loaded);
     EXPECT_EQ(doc.Description(), "hello");
     EXPECT_EQ(doc.Monitors().columns, 2);
@@ -198,11 +191,10 @@ TEST_F(SetupFileTest, Signature10101ReadsThreeColumnsAndIsSavedAs10103) {
     const std::string path = Path("old.kvr");
     WriteFile(path, b);
     ASSERT_TRUE(OpenDocumentFile(doc, path, false));
-    EXPECT_EQ(doc.Monitors().columns, 3);
-    EXPECT_EQ(doc.Monitors().count, 2);
-    EXPECT_EQ(doc.Monitors().entities[0], 7);
-    EXPECT_EQ(doc.Monitors().entities[1], 2);
-    EXPECT_EQ(doc.Monitors().channels[1], 3);
+    const auto& m = doc.Monitors();
+    EXPECT_EQ((std::vector<int>{m.columns, m.count, m.entities[0], m.entities[1], m.channels[0],
+                                m.channels[1]}),
+              (std::vector<int>{3, 2, 7, 2, 0, 3}));
     EXPECT_EQ(doc.Channel(0).record.GetName(), "Old style");
     EXPECT_TRUE(user.messages.empty());
 
@@ -446,29 +438,21 @@ class TemplateTest : public SetupFileTest {
         bool open;
         std::string filter, path, description;
     };
-    void SetUp() override {
-        SetupFileTest::SetUp();
-        dialog.emplace(
-            Seams{.templateFileDialog = [this](bool open, const std::string& filter,
-                                               std::string& path, std::string& description) {
-                calls.push_back({open, filter, path, description});
-                if (answers.empty() || !answers.front()) {
-                    if (!answers.empty()) {
-                        answers.pop_front();
-                    }
-                    return false;
-                }
-                std::tie(path, description) = *answers.front();
-                answers.pop_front();
-                return true;
-            }});
-    }
-    void TearDown() override { dialog.reset(); }
-    std::optional<ScopedSeams> dialog;
-
     std::deque<std::optional<std::pair<std::string, std::string>>> answers;
     std::vector<Call> calls;
-    TemplateFileDialog previous;
+    ScopedSeams dialog{
+        Seams{.templateFileDialog = [this](bool open, const std::string& filter, std::string& path,
+                                           std::string& description) {
+            calls.push_back({open, filter, path, description});
+            const auto answer = answers.empty() ? std::nullopt : answers.front();
+            if (!answers.empty()) {
+                answers.pop_front();
+            }
+            if (answer) {
+                std::tie(path, description) = *answer;
+            }
+            return answer.has_value();
+        }}};
 };
 
 TEST_F(TemplateTest, LoadOpensTheChosenFileAndEnablesDownload) {

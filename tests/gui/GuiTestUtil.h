@@ -1,6 +1,7 @@
 // Helpers of the desktop program's tests: a user seam that shows the program's real forms
 // and status bar but answers messages from a script, a driver for modal forms that acts
-// on them from the event loop, and a fixture with isolated settings and a document.
+// on them from the event loop, and a fixture with isolated settings, a document and, on
+// request, simulated units on an in-process line and the virtual clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +21,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/MainFrame.h"
 #include "app/Pictures.h"
@@ -27,6 +30,8 @@
 #include "base/Clock.h"
 #include "base/Seams.h"
 #include "document/QRLDoc.h"
+#include "sim/SimLine.h"
+#include "sim/SimUnits.h"
 #include "support/ScriptedUser.h"
 #include "support/TempDir.h"
 
@@ -130,20 +135,30 @@ inline void UseDarkPaletteIfAsked() {
     }
 }
 
-// A picture of a widget as KVR_SHOT_DIR/<name>.png when that variable names a folder, to
-// look at a form at each scale and palette; nothing when it is not set.
+// A picture of a widget as KVR_SHOT_DIR/<name>-x<scale>[-dark].png when that variable
+// names a folder, to look at a form at each scale and palette; nothing when it is not set.
 inline void SaveShot(QWidget* widget, const QString& name) {
     const QString dir = qEnvironmentVariable("KVR_SHOT_DIR");
     if (dir.isEmpty()) {
         return;
     }
     QDir().mkpath(dir);
-    EXPECT_TRUE(widget->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
+    const QString look =
+        qEnvironmentVariableIsSet("KVR_SHOT_DARK") ? QStringLiteral("-dark") : QString();
+    EXPECT_TRUE(widget->grab().save(QStringLiteral("%1/%2-x%3%4.png").arg(dir, name, scale, look)));
 }
 
-// On the indicator: a radio button only takes clicks on its indicator and its text.
-inline void ClickChoice(QRadioButton* button) {
+// On the indicator: a radio button or check box only takes clicks on its indicator and
+// its text.
+inline void ClickChoice(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// As a user replaces a field's text.
+inline void Type(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
 }
 
 // Isolated settings, a document in place, and messages answered by a script.
@@ -151,11 +166,29 @@ class GuiTest : public ::testing::Test {
   protected:
     void TearDown() override { frame.reset(); }
 
+    // Every wait on the virtual clock: no reading thread runs in frames made after this.
+    void UseVirtualClock() { clockInPlace.emplace(Seams{.clock = &clock}); }
+    // The real forms and status bar for messages, answered by forms.script, from here on
+    // (with any other seams given).
+    void UseForms(Seams others = {}) {
+        others.user = &forms;
+        formsInPlace.emplace(std::move(others));
+    }
+    // Fresh, unpaced units on the document's port (closed first, so the next use reopens).
+    void StartUnits(sim::SimOptions options = {}) {
+        doc.Port().Close();
+        options.pace = false;
+        units = std::make_unique<sim::SimUnits>(options);
+        doc.Port().Settings().device = "/dev/kvr-sim";
+        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+    }
+
     // A main window over the document; shown unless asked otherwise (the view starts at
     // its first showing).
     app::CMainFrame& MakeFrame(bool show = true) {
         frame.reset();
         frame = std::make_unique<app::CMainFrame>(doc);
+        forms.SetFrame(frame.get());
         // On the virtual clock every wait is the test's own: no reading thread runs.
         frame->View()->SetBackgroundReading(!GetClock().IsVirtual());
         if (show) {
@@ -170,6 +203,11 @@ class GuiTest : public ::testing::Test {
     ScopedActiveDocument active{doc};
     ScriptedUser user;
     ScopedSeams seam{Seams{.user = &user}};
+    std::unique_ptr<sim::SimUnits> units;
+    VirtualClock clock;
+    std::optional<ScopedSeams> clockInPlace;
+    FormsUser forms;
+    std::optional<ScopedSeams> formsInPlace;
     std::unique_ptr<app::CMainFrame> frame;
 };
 

@@ -23,14 +23,6 @@
 namespace kvr::test {
 namespace {
 
-// A picture of a form, named by scale and palette (KVR_SHOT_DIR, KVR_SHOT_DARK).
-void Shot(QWidget* form, const QString& name) {
-    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    const QString look =
-        qEnvironmentVariableIsSet("KVR_SHOT_DARK") ? QStringLiteral("-dark") : QString();
-    SaveShot(form, QStringLiteral("%1-x%2%3").arg(name, scale, look));
-}
-
 class CalibrationFormTest : public CalibrationTest {
   protected:
     void SetUp() override {
@@ -55,7 +47,7 @@ TEST_F(CalibrationFormTest, InputCalibrationSamplesWithoutBlockingAndSaves) {
     CInputCalibrationDlg form(doc, 0, 2);
     ASSERT_TRUE(form.Open());
     form.show();
-    Shot(&form, QStringLiteral("input-calibration"));
+    SaveShot(&form, QStringLiteral("input-calibration"));
     EXPECT_EQ(form.Field(1, false)->text(), QStringLiteral("110.0 V"));  // "Nominal"
     EXPECT_EQ(form.PresetList(true)->currentText(), QStringLiteral("Nominal"));
     EXPECT_FALSE(form.SaveButton()->isEnabled());
@@ -69,7 +61,7 @@ TEST_F(CalibrationFormTest, InputCalibrationSamplesWithoutBlockingAndSaves) {
     ASSERT_EQ(form.Rules().State(), SamplingState::Completed);
     EXPECT_EQ(form.Progress()->value(), kCalibrationSamples);
     EXPECT_EQ(form.NoteLabel()->text(), QString::fromUtf8(kInputCalDoneNote));
-    Shot(&form, QStringLiteral("input-calibration-done"));
+    SaveShot(&form, QStringLiteral("input-calibration-done"));
 
     QTest::mouseClick(form.SaveButton(), Qt::LeftButton);
     EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -92,8 +84,8 @@ TEST_F(CalibrationFormTest, CancelBetweenSamplesStopsTheRunAndChangesNothing) {
     EXPECT_EQ(form.result(), QDialog::Rejected);
     EXPECT_EQ(form.Rules().State(), SamplingState::Cancelled);
     const size_t sent = written.size();
-    QTest::qWait(20);
-    EXPECT_EQ(written.size(), sent);  // no step after Cancel
+    EXPECT_FALSE(QTest::qWaitFor([&] { return written.size() != sent; }, 20))
+        << "a step after Cancel";
     EXPECT_EQ(doc.Channel(0).record.GetVoltageGain(), 4096);
     EXPECT_EQ(Unit(0).record.GetVoltageGain(), 4096);
     EXPECT_FALSE(doc.IsModified());
@@ -103,7 +95,7 @@ TEST_F(CalibrationFormTest, DiagnosticsPagesDriveTheDacAndFollowTheBoard) {
     CDiagnosticsDlg sheet(doc);
     ASSERT_TRUE(sheet.Open());
     sheet.show();
-    Shot(&sheet, QStringLiteral("diagnostics"));
+    SaveShot(&sheet, QStringLiteral("diagnostics"));
     ASSERT_EQ(sheet.Tabs()->count(), 4);
     EXPECT_EQ(sheet.Tabs()->tabText(3), QStringLiteral("Channel 4"));
     CDiagnosticsPage* page = sheet.Page(0);
@@ -133,7 +125,7 @@ TEST_F(CalibrationFormTest, SetAllSerialNumbersWritesEveryBoardAndStaysOpen) {
     CSerialNumbersDlg form(doc);
     ASSERT_TRUE(form.Open());
     form.show();
-    Shot(&form, QStringLiteral("serial-numbers"));
+    SaveShot(&form, QStringLiteral("serial-numbers"));
     EXPECT_EQ(form.SerialEdit()->text(), QStringLiteral("204120"));  // the main board's
     QTest::mouseClick(form.PlusButton(), Qt::LeftButton);
     EXPECT_EQ(form.SerialEdit()->text(), QStringLiteral("204121"));

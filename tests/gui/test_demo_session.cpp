@@ -35,10 +35,6 @@ std::optional<std::string> Env(const char* name) {
     return v != nullptr ? std::optional<std::string>(v) : std::nullopt;
 }
 
-bool StartsWith(const std::string& s, const std::string& prefix) {
-    return s.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Every monitor of the document makes sense on the unit.
 void ExpectMonitorsValid(const CQRLDoc& doc) {
     for (int i = 0; i < doc.Monitors().count; ++i) {
@@ -83,8 +79,8 @@ TEST_F(DemoSessionTest, UploadsKvr300WithMonitorsAndDownloadsWithDemoPassword) {
         folder = demo.Folder();
         EXPECT_FALSE(demo.PersistPortSettings());
         // Every store of the run is in the demo folder.
-        EXPECT_TRUE(StartsWith(UserSettingsPath(), folder + "/")) << UserSettingsPath();
-        EXPECT_TRUE(StartsWith(PortOverridesPath(), folder + "/")) << PortOverridesPath();
+        EXPECT_TRUE(UserSettingsPath().starts_with(folder + "/")) << UserSettingsPath();
+        EXPECT_TRUE(PortOverridesPath().starts_with(folder + "/")) << PortOverridesPath();
         EXPECT_NE(demo.Banner().find("password \"demo\""), std::string::npos) << demo.Banner();
 
         CQRLDoc doc;

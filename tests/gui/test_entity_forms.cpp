@@ -12,7 +12,7 @@
 namespace kvr::test {
 namespace {
 
-class EntityFormTest : public SimDocTest {};
+using EntityFormTest = SimDocTest;
 
 TEST_F(EntityFormTest, Kvr100OffersOnlyItsOneChannel) {
     Attach(sim::UnitKind::Kvr100);

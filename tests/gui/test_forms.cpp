@@ -54,6 +54,11 @@ TEST_F(GuiTest, PortFormShowsThirtyTwoPortsInFourColumnsWithTheirDevices) {
     EXPECT_EQ(form.SelectedPort(), 3);
     EXPECT_EQ(form.Combo(CPortSettingsForm::kBaud)->currentText(), QStringLiteral("9600"));
     EXPECT_FALSE(form.Combo(CPortSettingsForm::kBaud)->isEditable());
+    // The changed mark is left alone unless the stop bits change.
+    form.Combo(CPortSettingsForm::kParity)->setCurrentText(QStringLiteral("Even"));
+    form.accept();
+    EXPECT_EQ(form.Settings().parity, "Even");
+    EXPECT_FALSE(form.Settings().changed);
 }
 
 // Which entry is reported first is the port rules' own test; here the form stays open and
@@ -78,21 +83,9 @@ TEST_F(GuiTest, PortFormReportsAMissingEntryAndStaysOpen) {
     EXPECT_TRUE(form.Settings().changed);  // the stop bits changed
 }
 
-TEST_F(GuiTest, PortFormLeavesTheChangedMarkAloneUnlessTheStopBitsChange) {
-    PortSettings settings;
-    settings.port = 2;
-    CPortSettingsForm form(settings, {});
-    form.Combo(CPortSettingsForm::kParity)->setCurrentText(QStringLiteral("Even"));
-    form.accept();
-    EXPECT_EQ(form.Settings().parity, "Even");
-    EXPECT_FALSE(form.Settings().changed);
-}
-
 TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
-    FormsUser forms;
-    ScopedSeams formsInPlace(Seams{.user = &forms, .portSettingsEditor = QtPortSettingsEditor()});
+    UseForms(Seams{.portSettingsEditor = QtPortSettingsEditor()});
     MakeFrame();
-    forms.SetFrame(frame.get());
     doc.Port().Settings().port = 4;
 
     ModalScript ok;
@@ -109,7 +102,17 @@ TEST_F(GuiTest, TransmissionSetupEditsThePortThroughTheForm) {
 }
 
 // The address table itself is the document's test; here the buttons drive it.
+// An address outside the choices is reported and leaves no choice.
 TEST_F(GuiTest, Kvr100AddressAppliesEachChoiceAtOnce) {
+    doc.Channel(0).record.SetUnitAddress(5);
+    {
+        CKvr100AddressForm form(doc);
+        EXPECT_EQ(user.Texts(), std::vector<std::string>{"Value of Chan is 5, Chan"});
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_FALSE(form.AddressButton(a)->isChecked());
+        }
+        EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 5);
+    }
     doc.OnNewDocument();
     CKvr100AddressForm form(doc);
     EXPECT_TRUE(form.AddressButton(0)->isChecked());
@@ -118,16 +121,6 @@ TEST_F(GuiTest, Kvr100AddressAppliesEachChoiceAtOnce) {
     EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 2);
     CKvr100AddressForm again(doc);  // opened again, it shows channel 0's address
     EXPECT_TRUE(again.AddressButton(2)->isChecked());
-}
-
-TEST_F(GuiTest, Kvr100AddressOutsideTheChoicesIsReportedAndLeavesNoChoice) {
-    doc.Channel(0).record.SetUnitAddress(5);
-    CKvr100AddressForm form(doc);
-    EXPECT_EQ(user.Texts(), std::vector<std::string>{"Value of Chan is 5, Chan"});
-    for (int a = 0; a < 3; ++a) {
-        EXPECT_FALSE(form.AddressButton(a)->isChecked());
-    }
-    EXPECT_EQ(doc.Channel(0).record.GetUnitAddress(), 5);
 }
 
 // Factory and the grid's rules are the document's test; here the form's controls.
@@ -160,31 +153,17 @@ TEST_F(GuiTest, DownloadPreferencesFactoryThenCancelChangesNothingAndOkApplies) 
     EXPECT_TRUE(CDownloadPreferencesForm(doc).EveryBoardBox()->isChecked());  // shown as stored
 }
 
-TEST_F(GuiTest, PasswordFieldsAreMasked) {
-    // Which fields show is checked by the password flows below.
-    CPasswordEntryForm confirm(true);
-    EXPECT_EQ(confirm.PasswordEdit()->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(confirm.ConfirmationEdit()->echoMode(), QLineEdit::Password);
-    CPasswordConfirmForm existing;
-    EXPECT_EQ(existing.ExistingEdit()->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(existing.Cancelled());
-    existing.reject();
-    EXPECT_TRUE(existing.Cancelled());
-}
-
 class PasswordFlowTest : public GuiTest {
   protected:
     void SetUp() override {
+        UseForms();
         MakeFrame();
-        forms.SetFrame(frame.get());
         SetRunPassword("");
     }
     void TearDown() override {
         frame.reset();
         SetRunPassword("");
     }
-    FormsUser forms;
-    ScopedSeams formsInPlace{Seams{.user = &forms}};
 };
 
 // The password rules are the document's test; here the forms carry what is typed.
@@ -193,6 +172,8 @@ TEST_F(PasswordFlowTest, FirstPasswordFormComesBackWithWhatWasTypedUntilBothCopi
     script
         .Then<CPasswordEntryForm>([](CPasswordEntryForm* f) {
             EXPECT_TRUE(f->ConfirmMode());
+            EXPECT_EQ(f->PasswordEdit()->echoMode(), QLineEdit::Password);
+            EXPECT_EQ(f->ConfirmationEdit()->echoMode(), QLineEdit::Password);
             QTest::keyClicks(f->PasswordEdit(), QStringLiteral("secret1"));
             QTest::keyClicks(f->ConfirmationEdit(), QStringLiteral("secret2"));
             ClickOk(f);
@@ -215,6 +196,8 @@ TEST_F(PasswordFlowTest, ChangingThePasswordAsksTheExistingOneFirst) {
     ModalScript script;
     script
         .Then<CPasswordConfirmForm>([](CPasswordConfirmForm* f) {
+            EXPECT_EQ(f->ExistingEdit()->echoMode(), QLineEdit::Password);
+            EXPECT_FALSE(f->Cancelled());
             QTest::keyClicks(f->ExistingEdit(), QStringLiteral("Old"));
             ClickOk(f);
         })
@@ -226,6 +209,9 @@ TEST_F(PasswordFlowTest, ChangingThePasswordAsksTheExistingOneFirst) {
     Action(app::kCmdPassword)->trigger();
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(StoredPassword(), "New");
+    CPasswordConfirmForm cancelled;
+    cancelled.reject();
+    EXPECT_TRUE(cancelled.Cancelled());
 }
 
 TEST_F(PasswordFlowTest, DownloadAsksInTheSingleEntryForm) {

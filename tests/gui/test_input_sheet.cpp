@@ -30,12 +30,7 @@ class InputSheetTest : public GuiTest {
         return qobject_cast<QComboBox*>(sheet.ChannelPage(page)->Control(f));
     }
     static void Tick(CInputSheet& sheet, int page, InputField f) {
-        auto* box = qobject_cast<QCheckBox*>(sheet.ChannelPage(page)->Control(f));
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-    }
-    static void Type(QLineEdit* edit, const QString& text) {
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+        ClickChoice(qobject_cast<QCheckBox*>(sheet.ChannelPage(page)->Control(f)));
     }
 };
 
@@ -43,12 +38,9 @@ TEST_F(InputSheetTest, TypedValueReachesTheDocumentThroughOk) {
     CInputSheet sheet(doc);
     sheet.show();
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("KVR Input Configuration"));
-    const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    const QString look =
-        qEnvironmentVariableIsSet("KVR_SHOT_DARK") ? QStringLiteral("-dark") : QString();
     for (int i = 0; i < sheet.Tabs()->count(); ++i) {
         sheet.Tabs()->setCurrentIndex(i);
-        SaveShot(&sheet, QStringLiteral("input-sheet-%1-x%2%3").arg(i + 1).arg(scale, look));
+        SaveShot(&sheet, QStringLiteral("input-sheet-%1").arg(i + 1));
     }
     EXPECT_EQ(sheet.Tabs()->tabText(3), QStringLiteral("3 Phase Settings"));
     sheet.Tabs()->setCurrentIndex(0);
@@ -82,8 +74,7 @@ TEST_F(InputSheetTest, RefusedValueKeepsTheSheetOpenOnItsPage) {
     Tick(sheet, 1, InputField::VoltageDirect);
     Type(Combo(sheet, 1, InputField::VtPrimary)->lineEdit(), QStringLiteral("6553.6 kV"));
     sheet.Tabs()->setCurrentIndex(3);
-    QTest::mouseClick(sheet.LineToLineBox(), Qt::LeftButton, {},
-                      QPoint(6, sheet.LineToLineBox()->height() / 2));
+    ClickChoice(sheet.LineToLineBox());
     EXPECT_TRUE(doc.Channel(2).record.IsLineToLine());  // at once, not on Apply
     const ParameterRecord before = doc.Channel(1).record;
 
@@ -99,8 +90,7 @@ TEST_F(InputSheetTest, RefusedValueKeepsTheSheetOpenOnItsPage) {
 }
 
 TEST_F(InputSheetTest, InputsCommandWaitsForTheLockAndDerivesAfterTheSheet) {
-    VirtualClock clock;
-    ScopedSeams useClock{Seams{.clock = &clock}};
+    UseVirtualClock();
     MakeFrame(false);
     ASSERT_TRUE(Action(app::kCmdInputs)->isEnabled());
     for (int c = 0; c < 3; ++c) {

@@ -13,8 +13,6 @@
 #include "gui/GuiTestUtil.h"
 #include "link/TalkLink.h"
 #include "modules/forms/LineTraceWindow.h"
-#include "sim/SimLine.h"
-#include "sim/SimUnits.h"
 
 namespace kvr::test {
 namespace {
@@ -22,11 +20,8 @@ namespace {
 class LineTrace : public GuiTest {
   protected:
     void SetUp() override {
-        sim::SimOptions options;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "sim";
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        UseVirtualClock();
+        StartUnits();
         UseDarkPaletteIfAsked();
     }
     // The shown rows' commands.
@@ -38,9 +33,6 @@ class LineTrace : public GuiTest {
         }
         return shown;
     }
-    VirtualClock clock;
-    ScopedSeams clockInPlace{Seams{.clock = &clock}};
-    std::unique_ptr<sim::SimUnits> units;
 };
 
 TEST_F(LineTrace, ListsAnUploadFiltersPausesSavesAndLetsGoOfTheSeam) {

@@ -24,7 +24,6 @@
 #include "gui/GuiTestUtil.h"
 #include "link/PortSetup.h"
 #include "monitor/MonitorTimer.h"
-#include "sim/SimLine.h"
 
 namespace kvr::test {
 namespace {
@@ -106,45 +105,18 @@ TEST_F(GuiTest, ToggleCommandsCarryTheirCheckMarks) {
     EXPECT_TRUE(Action(app::kCmdUploadUntilFirstFail)->isChecked());
 }
 
-TEST_F(GuiTest, StatusBarStartsWithTheTenPanes) {
-    FormsUser forms;
-    ScopedSeams seamInPlace(Seams{.user = &forms});
+TEST_F(GuiTest, StatusPanesStartAtFullWidthAndLeaveTheMessagePaneItsRoom) {
+    UseForms();
     MakeFrame(false);
-    forms.SetFrame(frame.get());
-    frame->Bar()->SetCommsLamp(true);
-    frame->resize(1200, 500);  // room for every pane at its own width
-    frame->show();             // the view's start-up turns the lamp off
     app::CStatusBar* bar = frame->Bar();
+    bar->SetCommsLamp(true);
+    frame->resize(1280, 600);  // room for every pane at its own width
+    frame->show();             // the view's start-up turns the lamp off
     EXPECT_FALSE(bar->CommsLamp());
-    const QFontMetrics fm(bar->font());
     // The secondaries pane tells from the start which values are shown.
     EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOff));
-    for (int pane = 1; pane < app::kPaneCount; ++pane) {
-        ASSERT_NE(bar->Pane(pane), nullptr) << pane;
-        // As wide as the longest text the pane can show.
-        for (const QString& text : app::PaneTexts(pane)) {
-            EXPECT_GE(bar->Pane(pane)->contentsRect().width(), fm.horizontalAdvance(text))
-                << text.toStdString();
-        }
-    }
     // The lock indicators cannot be read through Qt: greyed.
     EXPECT_FALSE(bar->Pane(app::kPaneCaps)->isEnabled());
-
-    // The panes the core writes, through the seam.
-    AppSetPaneText(StatusPane::Secondaries, "SHOW SEC");
-    AppSetCommsLamp(true);
-    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QStringLiteral("SHOW SEC"));
-    EXPECT_TRUE(bar->CommsLamp());
-}
-
-TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
-    FormsUser forms;
-    ScopedSeams seamInPlace(Seams{.user = &forms});
-    MakeFrame(false);
-    forms.SetFrame(frame.get());
-    frame->resize(1280, 600);
-    frame->show();
-    app::CStatusBar* bar = frame->Bar();
     // The panes at their full width, the message pane with room for the text.
     const auto check = [&](const char* what, const QString& message) {
         SCOPED_TRACE(what);
@@ -153,6 +125,7 @@ TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
         int messageRoom = bar->width();
         for (int pane = 1; pane < app::kPaneCount; ++pane) {
             QWidget* w = bar->Pane(pane);
+            ASSERT_NE(w, nullptr) << pane;
             if (w->isVisible()) {
                 messageRoom = std::min(messageRoom, w->x());
                 EXPECT_GE(w->width(), app::PaneWidth(pane, fm)) << pane;
@@ -161,12 +134,25 @@ TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
         EXPECT_GE(messageRoom, fm.horizontalAdvance(message));
     };
     check("scale 1", QStringLiteral("Reading back the attached device channel 3 configuration"));
+    // As wide as the longest text the pane can show.
+    for (int pane = 1; pane < app::kPaneCount; ++pane) {
+        for (const QString& text : app::PaneTexts(pane)) {
+            EXPECT_GE(bar->Pane(pane)->contentsRect().width(),
+                      QFontMetrics(bar->font()).horizontalAdvance(text))
+                << text.toStdString();
+        }
+    }
     EXPECT_TRUE(bar->Pane(app::kPaneCaps)->isVisible());
     // A longer text in the same pane: no width change.
     const int uploadWidth = bar->Pane(app::kPaneUpload)->width();
     bar->SetPaneText(app::kPaneUpload, QStringLiteral("Uploaded Ch 1,2,3Ph"));
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->Pane(app::kPaneUpload)->width(), uploadWidth);
+    // The panes the core writes, through the seam.
+    AppSetPaneText(StatusPane::Secondaries, "SHOW SEC");
+    AppSetCommsLamp(true);
+    EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QStringLiteral("SHOW SEC"));
+    EXPECT_TRUE(bar->CommsLamp());
 
     // Texts twice as wide, as at scale 2 in a window of the same logical size: the panes
     // grow with their texts and the lock indicators make way for the message pane.
@@ -181,10 +167,8 @@ TEST_F(GuiTest, StatusPanesKeepTheirWidthAndLeaveTheMessagePaneItsRoom) {
 }
 
 TEST_F(GuiTest, BusyMessageShowsItsTextAndTheWaitCursorAtOnce) {
-    FormsUser forms;
-    ScopedSeams seamInPlace(Seams{.user = &forms});
+    UseForms();
     MakeFrame();
-    forms.SetFrame(frame.get());
     {
         BusyMessage outer("Reading channel 1");
         EXPECT_EQ(frame->Bar()->currentMessage(), QStringLiteral("Reading channel 1"));
@@ -198,28 +182,6 @@ TEST_F(GuiTest, BusyMessageShowsItsTextAndTheWaitCursorAtOnce) {
     }
     EXPECT_TRUE(frame->Bar()->currentMessage().isEmpty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-TEST_F(GuiTest, QtSeamShowsMessagesOwnedByTheActiveWindowWithTitleIconAndButtons) {
-    app::CQtUserSeam qt;
-    MakeFrame();
-    qt.SetFrame(frame.get());
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QWidget* owner = nullptr;
-    ModalScript script;
-    script.Then<QMessageBox>([&](QMessageBox* box) {
-        title = box->windowTitle() + QLatin1Char('|') + box->text();
-        icon = box->icon();
-        owner = box->parentWidget();
-        box->button(QMessageBox::No)->click();
-    });
-    EXPECT_EQ(qt.MessageBox("Shall we?", "Confirm Exit", MsgIcon::Question, MsgButtons::YesNo),
-              MsgAnswer::No);
-    EXPECT_TRUE(script.Done());
-    EXPECT_EQ(title, QStringLiteral("Confirm Exit|Shall we?"));
-    EXPECT_EQ(icon, QMessageBox::Question);
-    EXPECT_EQ(owner, frame.get());
 }
 
 TEST_F(GuiTest, ExitAnsweredNoKeepsTheWindowAndYesStoresThePlacement) {
@@ -309,28 +271,18 @@ TEST_F(GuiTest, TheViewsEndStoresThePortSettingsAndTheMonitorsOnlyAfterItStarted
 class SimulatedUnitTest : public GuiTest {
   protected:
     void SetUp() override {
-        sim::SimOptions options;
-        options.kind = sim::UnitKind::Kvr300;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "sim";
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
-        forms.SetFrame(nullptr);
+        UseVirtualClock();
+        UseForms();
+        StartUnits();  // a KVR 300
     }
     void TearDown() override {
         frame.reset();
         SetRunPassword("");
     }
-    VirtualClock clock;
-    ScopedSeams clockInPlace{Seams{.clock = &clock}};
-    std::unique_ptr<sim::SimUnits> units;
-    FormsUser forms;
-    ScopedSeams formsInPlace{Seams{.user = &forms}};
 };
 
 TEST_F(SimulatedUnitTest, UploadAndDownloadThroughTheWindow) {
     MakeFrame();
-    forms.SetFrame(frame.get());
     app::CStatusBar* bar = frame->Bar();
     EXPECT_FALSE(Action(app::kCmdDownload)->isEnabled());
 
@@ -358,7 +310,6 @@ TEST_F(SimulatedUnitTest, UploadAndDownloadThroughTheWindow) {
 
 TEST_F(SimulatedUnitTest, TalkPaneDoubleClickQueriesEveryUnitUnderItsProgressText) {
     MakeFrame();
-    forms.SetFrame(frame.get());
     {
         DeviceLock lock(doc);  // the reading thread runs
         ASSERT_TRUE(lock.Lock());
@@ -375,7 +326,6 @@ TEST_F(SimulatedUnitTest, TalkPaneDoubleClickQueriesEveryUnitUnderItsProgressTex
 
 TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsAsksNamingTheBoardAndSaysHowItWent) {
     MakeFrame();
-    forms.SetFrame(frame.get());
     const app::FactoryItem& channel2 = *app::FindFactoryItem(app::kCmdFactoryChannel2);
     // No: nothing is sent (a silent unit would have given the failure message).
     units->GetFaults().silent = true;
@@ -413,9 +363,7 @@ TEST_F(SimulatedUnitTest, RestoreFactoryDefaultsAsksNamingTheBoardAndSaysHowItWe
 }
 
 TEST_F(SimulatedUnitTest, LampStaysGreenAfterAnUploadWithNoMonitorsAndSecondariesShowIt) {
-    MakeFrame(false);
-    forms.SetFrame(frame.get());
-    frame->show();
+    MakeFrame();
     app::CStatusBar* bar = frame->Bar();
     EXPECT_EQ(bar->PaneText(app::kPaneSecondaries), QString::fromUtf8(kSecondariesPaneOff));
     ASSERT_EQ(doc.Monitors().count, 0);

@@ -15,7 +15,6 @@
 #include "gui/GuiTestUtil.h"
 #include "modules/forms/ComDlg.h"
 #include "modules/forms/DisplayDlg.h"
-#include "sim/SimLine.h"
 #include "support/SimDocument.h"
 
 namespace kvr::test {
@@ -25,33 +24,14 @@ class ModuleFormTest : public GuiTest {
   protected:
     void SetUp() override {
         doc.OnNewDocument();
+        UseVirtualClock();
         UseDarkPaletteIfAsked();
-    }
-    // The picture's name with its scale and palette.
-    static QString ShotName(const char* form) {
-        return QStringLiteral("%1-x%2%3")
-            .arg(QString::fromUtf8(form),
-                 qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")),
-                 qEnvironmentVariableIsSet("KVR_SHOT_DARK") ? QStringLiteral("-dark") : QString());
     }
     void StartModules() {
         sim::SimOptions options;
-        options.withDisplay = true;
-        options.withCom = true;
-        options.pace = false;
-        doc.Port().Close();
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "/dev/kvr-sim";
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        options.withDisplay = options.withCom = true;
+        StartUnits(options);
     }
-    static void Type(QLineEdit* edit, const QString& text) {
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-    }
-
-    VirtualClock clock;
-    ScopedSeams useClock{Seams{.clock = &clock}};
-    std::unique_ptr<sim::SimUnits> units;
 };
 
 TEST_F(ModuleFormTest, DisplayLinesEditedWrittenWithOkAndReadBack) {
@@ -99,7 +79,7 @@ TEST_F(ModuleFormTest, DisplayLinesEditedWrittenWithOkAndReadBack) {
     ASSERT_TRUE(form.PrintAction()->isEnabled());
     form.PrintAction()->trigger();
     EXPECT_EQ(printedUnits, "MW   ");
-    SaveShot(&form, ShotName("display-form"));
+    SaveShot(&form, QStringLiteral("display-form"));
 
     QTest::mouseClick(form.OkButton(), Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
@@ -131,7 +111,7 @@ TEST_F(ModuleFormTest, ComSettingsReadSetAndReadBack) {
     EXPECT_EQ(protocol->itemText(3), QStringLiteral("DNP 3.0"));
     EXPECT_EQ(protocol->toolTip(), QStringLiteral("Select the Modbus protocol."));
     EXPECT_EQ(form.List(ComChoice::StopBits)->itemText(0), QStringLiteral("1.5"));
-    SaveShot(&form, ShotName("com-form"));
+    SaveShot(&form, QStringLiteral("com-form"));
 
     Type(form.SlaveIdEdit(), QStringLiteral("256"));
     QTest::mouseClick(form.OkButton(), Qt::LeftButton);
@@ -189,8 +169,6 @@ TEST_F(ModuleFormTest, CommandsOpenTheFormsUnderTheDeviceLockAndEndTheContact) {
     LockHeldElsewhere holder(doc);
     frame->OnCommand(app::kCmdDisplay);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    holder.Release();
-    frame.reset();  // before the clock of this test goes
 }
 
 }  // namespace

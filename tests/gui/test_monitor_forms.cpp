@@ -23,16 +23,15 @@
 namespace kvr::test {
 namespace {
 
-class MonitorFormsTest : public SimDocTest {
-  protected:
-    std::vector<int> Keys(const QListWidget* list) const {
-        std::vector<int> keys;
-        for (int i = 0; i < list->count(); ++i) {
-            keys.push_back(list->item(i)->data(Qt::UserRole).toInt());
-        }
-        return keys;
+using MonitorFormsTest = SimDocTest;
+
+std::vector<int> Keys(const QListWidget* list) {
+    std::vector<int> keys;
+    for (int i = 0; i < list->count(); ++i) {
+        keys.push_back(list->item(i)->data(Qt::UserRole).toInt());
     }
-};
+    return keys;
+}
 
 constexpr MeasuredEntity kVoltage = entity::kVoltage, kCurrent = entity::kCurrent,
                          kFrequency = entity::kFrequency;

@@ -7,28 +7,18 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
-#include <fstream>
-#include <sstream>
 
 #include "app/CommandTable.h"
 #include "app/MainFrame.h"
 #include "app/QRLView.h"
 #include "base/Settings.h"
 #include "gui/GuiTestUtil.h"
+#include "monitor/MonitorTestUtil.h"
 #include "monitor/forms/LogFileForm.h"
 #include "monitor/forms/MonitorDisplay.h"
-#include "sim/SimLine.h"
-#include "support/SimDocument.h"
 
 namespace kvr::test {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The last complete line of a log, without its end.
 std::string LastLine(const std::string& path) {
@@ -45,10 +35,7 @@ std::string LastLine(const std::string& path) {
 class MonitorRoadTest : public GuiTest {
   protected:
     void SetUp() override {
-        sim::SimOptions options;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "sim";
+        StartUnits();
         // Unplugged, the device is gone: every open fails until it is plugged back in.
         doc.Port().SetLineOpener(
             [this, open = test::UnpluggableOpener(*units, unplugged)](
@@ -91,7 +78,6 @@ class MonitorRoadTest : public GuiTest {
             15000);
     }
 
-    std::unique_ptr<sim::SimUnits> units;
     std::atomic<bool> unplugged{false};
     std::atomic<int> opens{0};  // attempts to open the line
 };

@@ -17,8 +17,6 @@
 #include "document/Transfer.h"
 #include "gui/GuiTestUtil.h"
 #include "measure/forms/AnalogOutputDlg.h"
-#include "sim/SimLine.h"
-#include "sim/SimUnits.h"
 
 namespace kvr::test {
 namespace {
@@ -26,12 +24,8 @@ namespace {
 class OutputCalibrationFormTest : public GuiTest {
   protected:
     void SetUp() override {
-        sim::SimOptions options;
-        options.kind = sim::UnitKind::Kvr300;
-        options.pace = false;
-        units = std::make_unique<sim::SimUnits>(options);
-        doc.Port().Settings().device = "sim";
-        doc.Port().SetLineOpener(sim::SimLineOpener(*units));
+        UseVirtualClock();
+        StartUnits();  // a KVR 300
         ASSERT_TRUE(UploadAll(doc));
         ASSERT_EQ(doc.GetChannels(), 4);
         UseDarkPaletteIfAsked();
@@ -51,13 +45,8 @@ class OutputCalibrationFormTest : public GuiTest {
     }
     static void Shots(QWidget* form, const QString& name) {
         form->show();
-        const bool dark = qEnvironmentVariableIsSet("KVR_SHOT_DARK");
-        SaveShot(form, name + (dark ? QStringLiteral("-dark") : QString()));
+        SaveShot(form, name);
     }
-
-    VirtualClock clock;
-    ScopedSeams clockInPlace{Seams{.clock = &clock}};
-    std::unique_ptr<sim::SimUnits> units;
 };
 
 TEST_F(OutputCalibrationFormTest, CalibrationDrivesTheFocusedPointAndEveryCloseEndsTheTest) {

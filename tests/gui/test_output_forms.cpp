@@ -85,8 +85,7 @@ TEST_F(OutputFormTest, RefusedValuesKeepTheFormsOpen) {
     doc.Channel(0).record.SetOutputEntity(0, entity::kVoltage);
     CAnalogOutputDlg analog(doc, 0, 0);
     analog.show();
-    analog.MaxEdit()->selectAll();
-    QTest::keyClicks(analog.MaxEdit(), QStringLiteral("3276.8 V"));
+    Type(analog.MaxEdit(), QStringLiteral("3276.8 V"));
     QTest::mouseClick(analog.OkButton(), Qt::LeftButton);
     EXPECT_TRUE(analog.isVisible());
     EXPECT_EQ(user.Texts(), (std::vector<std::string>{"Value out of range. The secondary value "
@@ -102,8 +101,7 @@ TEST_F(OutputFormTest, RefusedValuesKeepTheFormsOpen) {
     relay.show();
     EXPECT_TRUE(relay.PulseGroup()->isEnabled());
     EXPECT_FALSE(relay.ThresholdGroup()->isEnabled());
-    relay.PowerEdit()->selectAll();
-    QTest::keyClicks(relay.PowerEdit(), QStringLiteral("1 kW"));
+    Type(relay.PowerEdit(), QStringLiteral("1 kW"));
     relay.PulsesSpin()->selectAll();
     QTest::keyClicks(relay.PulsesSpin(), QStringLiteral("0"));
     QTest::mouseClick(relay.OkButton(), Qt::LeftButton);
@@ -113,8 +111,7 @@ TEST_F(OutputFormTest, RefusedValuesKeepTheFormsOpen) {
 }
 
 TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
-    VirtualClock clock;
-    ScopedSeams useClock{Seams{.clock = &clock}};
+    UseVirtualClock();
     MakeFrame();
     ASSERT_TRUE(Action(app::kCmdOutputs)->isEnabled());
     ModalScript script;
@@ -131,8 +128,6 @@ TEST_F(OutputFormTest, OutputsCommandOpensTheOverviewOnlyUnderTheDeviceLock) {
     LockHeldElsewhere holder(doc);
     frame->OnCommand(app::kCmdOutputs);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    holder.Release();
-    frame.reset();  // before the clock of this test goes
 }
 
 }  // namespace

@@ -50,6 +50,10 @@ TEST_F(GuiTest, PortFormBindsAnAdapterAndFollowsAdaptersComingAndGoing) {
     Q_EMIT binding->activated(adapter);
     EXPECT_EQ(form.DeviceLabel(3)->text(), QStringLiteral("FTDI A9X2"));
     EXPECT_EQ(form.PendingBindings(), (std::map<int, std::string>{{3, ftdi}}));
+    // Nothing cut off: the binding's text fits its box.
+    EXPECT_GE(binding->width(),
+              binding->fontMetrics().horizontalAdvance(binding->currentText()) + 20);
+    SaveShot(&form, QStringLiteral("port-settings-form"));
 
     // Another adapter plugged in while the form is open; nothing changed, nothing redone.
     EXPECT_FALSE(form.Refresh());
@@ -69,45 +73,6 @@ TEST_F(GuiTest, PortFormBindsAnAdapterAndFollowsAdaptersComingAndGoing) {
     EXPECT_EQ(form.Settings().port, 3);
     EXPECT_EQ(LoadPortOverrides(PortOverridesPath()), (std::map<int, std::string>{{3, ftdi}}));
     EXPECT_TRUE(user.Texts().empty());
-}
-
-// What a machine with two adapters and one built-in port looks like (for the pictures).
-PortScan TwoAdapters() {
-    PortScan scan;
-    const std::string byId = "/dev/serial/by-id/";
-    scan.adapters = {{byId + kFtdi, "/dev/ttyUSB1", "FTDI", "FT232R USB UART", "A9X2"},
-                     {byId + kProlific, "/dev/ttyUSB0", "Prolific", "PL2303 Serial", "P7Q1"}};
-    scan.devices = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0"};
-    for (int n = 1; n <= kMaxPortNumber; ++n) {
-        PortEntry e;
-        e.number = n;
-        e.present = n <= 3;
-        if (n == 1) {
-            e.device = e.stable = byId + kFtdi;
-            e.overridden = true;
-            e.adapter = "FTDI FT232R USB UART, serial A9X2";
-        } else if (n <= 3) {
-            e.device = scan.devices[static_cast<size_t>(n) - 1];
-        }
-        scan.table.push_back(e);
-    }
-    return scan;
-}
-
-TEST_F(GuiTest, PortFormPicture) {
-    PortSettings settings;
-    settings.port = 1;
-    CPortSettingsForm form(settings, {});
-    form.SetScanner([] { return TwoAdapters(); });
-    form.show();
-    QApplication::processEvents();
-    EXPECT_EQ(form.DeviceLabel(1)->text(), QStringLiteral("FTDI A9X2"));
-    EXPECT_EQ(form.DeviceLabel(2)->text(), QStringLiteral("ttyUSB1"));
-    // Nothing cut off: the binding's text fits its box.
-    QComboBox* binding = form.BindingCombo();
-    EXPECT_GE(binding->width(),
-              binding->fontMetrics().horizontalAdvance(binding->currentText()) + 20);
-    SaveShot(&form, QStringLiteral("port-settings-form"));
 }
 
 }  // namespace

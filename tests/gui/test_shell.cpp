@@ -39,14 +39,7 @@
 namespace kvr::test {
 namespace {
 
-class BrandingTest : public GuiTest {
-  protected:
-    void SetCountry(const std::string& country) {
-        std::ofstream(isolated.dir.File("QRL.ini")) << "[Country]\nCountry=" << country << "\n";
-    }
-};
-
-TEST_F(BrandingTest, CountryChoosesTheMakerInCaptionAboutBoxAndSplash) {
+TEST_F(GuiTest, CountryChoosesTheMakerInCaptionAboutBoxAndSplash) {
     const struct {
         const char* country;
         const char* title;
@@ -59,7 +52,7 @@ TEST_F(BrandingTest, CountryChoosesTheMakerInCaptionAboutBoxAndSplash) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.country);
-        SetCountry(c.country);
+        std::ofstream(isolated.dir.File("QRL.ini")) << "[Country]\nCountry=" << c.country << "\n";
         MakeFrame();  // the view's first showing loads the branding
         EXPECT_EQ(frame->windowTitle(), QString::fromUtf8(c.title));
 
@@ -81,7 +74,7 @@ TEST_F(BrandingTest, CountryChoosesTheMakerInCaptionAboutBoxAndSplash) {
     EXPECT_EQ(SplashBrandingIndex(), 2);
 }
 
-TEST_F(GuiTest, AboutBoxOpensShortAndContactInfoShowsTheAddress) {
+TEST_F(GuiTest, AboutBoxOpensShortContactInfoShowsTheAddressSystemInfoFollowsTheProgram) {
     doc.Brand() = LoadBranding();
     app::CAboutBox box(doc, 1);
     box.show();
@@ -91,9 +84,7 @@ TEST_F(GuiTest, AboutBoxOpensShortAndContactInfoShowsTheAddress) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(box.ContactGroup()->isVisible());
     EXPECT_GE(box.height(), shortHeight + box.ContactGroup()->height());
-}
 
-TEST_F(GuiTest, SystemInfoFollowsTheConfiguredProgram) {
     auto write = [&](const char* value) {
         std::ofstream(isolated.dir.File("system.reg"))
             << "[Software\\Microsoft\\Shared Tools\\MSInfo]\n\"Path\"=\"" << value << "\"\n";
@@ -113,6 +104,7 @@ TEST(ShellRules, BuildTextUsesTheLocalDateAndTime) {
     std::setlocale(LC_TIME, oldLocale.c_str());
 }
 
+// Shown with its title, icon and buttons.
 TEST_F(GuiTest, AMessageAtStartUpBelongsToTheMainWindowAndTheSplashMakesWay) {
     app::CQtUserSeam qt;
     MakeFrame(false);  // at start-up the main window is not shown yet
@@ -123,15 +115,22 @@ TEST_F(GuiTest, AMessageAtStartUpBelongsToTheMainWindowAndTheSplashMakesWay) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(splash.data()));
 
     QWidget* owner = nullptr;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool splashShown = true;
     ModalScript script;
     script.Then<QMessageBox>([&](QMessageBox* box) {
         owner = box->parentWidget();
+        title = box->windowTitle() + QLatin1Char('|') + box->text();
+        icon = box->icon();
         splashShown = !splash.isNull() && splash->isVisible();
-        box->accept();
+        box->button(QMessageBox::No)->click();
     });
-    qt.MessageBox("The file could not be opened.", "KVR View", MsgIcon::Error, MsgButtons::Ok);
+    EXPECT_EQ(qt.MessageBox("Shall we?", "Confirm Exit", MsgIcon::Question, MsgButtons::YesNo),
+              MsgAnswer::No);
     EXPECT_TRUE(script.Done());
+    EXPECT_EQ(title, QStringLiteral("Confirm Exit|Shall we?"));
+    EXPECT_EQ(icon, QMessageBox::Question);
     // The splash deletes its children when it goes: the box must not be one of them.
     EXPECT_EQ(owner, frame.get());
     EXPECT_FALSE(splashShown);
@@ -139,18 +138,7 @@ TEST_F(GuiTest, AMessageAtStartUpBelongsToTheMainWindowAndTheSplashMakesWay) {
     EXPECT_TRUE(splash.isNull());
 }
 
-TEST_F(GuiTest, SplashGoesAtTheFirstKeyPress) {
-    QPointer<app::CSplashWindow> splash = app::CSplashWindow::ShowFor(2);
-    ASSERT_FALSE(splash.isNull());
-    bool closed = false;
-    QObject::connect(splash.data(), &app::CSplashWindow::Closed, [&] { closed = true; });
-    MakeFrame();
-    QTest::keyClick(frame.get(), Qt::Key_Space);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(splash.isNull());
-    EXPECT_TRUE(closed);
-}
-
+// The splash goes at the first key press in the main window.
 TEST_F(GuiTest, TheReadingThreadWaitsWhileTheStartUpSplashShows) {
     app::CQRLApp shell;
     ASSERT_TRUE(shell.InitInstance(app::CommandLine{}));

@@ -1,5 +1,6 @@
 #include "calibration/forms/OutputCalibrate2Dlg.h"
 #include "base/forms/QtText.h"
+#include "calibration/forms/OutputGrid.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -17,7 +18,6 @@ namespace kvr {
 namespace {
 
 constexpr int kBarMinimumWidth = 120;
-constexpr int kBoxMargin = 16;
 
 }  // namespace
 
@@ -26,16 +26,9 @@ COutputCalibrate2Dlg::COutputCalibrate2Dlg(OutputCalibrate2& rules, QWidget* par
     setWindowTitle(QString::fromUtf8(kOutputCalibrate2Title));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Lower"), this), 0, 1, 1, 3, Qt::AlignHCenter);
-    grid->addWidget(new QLabel(QStringLiteral("Upper"), this), 0, 4, 1, 3, Qt::AlignHCenter);
-    QStringList items;
-    for (const std::string& item : OutputLevelItems()) {
-        items.append(Q(item));
-    }
+    AddOutputGridHead(grid, this, 3, [this](int p) { return rules_.PointEnabled(p); });
+    const QStringList items = OutputLevelList();
     for (int n = 0; n < kCalOutputs; ++n) {
-        auto* caption = new QLabel(QStringLiteral("Output %1").arg(n + 1), this);
-        caption->setEnabled(rules_.PointEnabled(2 * n));
-        grid->addWidget(caption, n + 1, 0);
         for (int side = 0; side < 2; ++side) {
             const int p = 2 * n + side;
             const bool enabled = rules_.PointEnabled(p);
@@ -43,8 +36,7 @@ COutputCalibrate2Dlg::COutputCalibrate2Dlg(OutputCalibrate2& rules, QWidget* par
             list->addItems(items);
             auto* box = new QLineEdit(this);
             box->setReadOnly(true);
-            box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) +
-                                 kBoxMargin);
+            FitLevelField(box);
             box->setObjectName(QStringLiteral("value%1").arg(p));
             auto* bar = new QScrollBar(Qt::Horizontal, this);
             bar->setRange(kDacMin, kDacMax);

@@ -1,5 +1,6 @@
 #include "calibration/forms/OutputCalibrationDlg.h"
 #include "base/forms/QtText.h"
+#include "calibration/forms/OutputGrid.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -12,27 +13,14 @@
 
 namespace kvr {
 
-namespace {
-
-constexpr int kFieldMargin = 16;
-
-}  // namespace
-
 COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* parent)
     : QDialog(parent), rules_(rules) {
     setWindowTitle(QString::fromUtf8(kOutputCalibrationTitle));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Lower"), this), 0, 1, 1, 2, Qt::AlignHCenter);
-    grid->addWidget(new QLabel(QStringLiteral("Upper"), this), 0, 3, 1, 2, Qt::AlignHCenter);
-    QStringList items;
-    for (const std::string& item : OutputLevelItems()) {
-        items.append(Q(item));
-    }
+    AddOutputGridHead(grid, this, 2, [this](int p) { return rules_.PointEnabled(p); });
+    const QStringList items = OutputLevelList();
     for (int n = 0; n < kCalOutputs; ++n) {
-        auto* caption = new QLabel(QStringLiteral("Output %1").arg(n + 1), this);
-        grid->addWidget(caption, n + 1, 0);
-        caption->setEnabled(rules_.PointEnabled(2 * n));
         for (int side = 0; side < 2; ++side) {
             const int p = 2 * n + side;
             auto* list = new QComboBox(this);
@@ -40,8 +28,7 @@ COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* 
             list->setCurrentIndex(rules_.PointLevel(p));
             auto* field = new QLineEdit(Q(rules_.PointText(p)), this);
             field->setObjectName(QStringLiteral("point%1").arg(p));
-            field->setMinimumWidth(
-                field->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) + kFieldMargin);
+            FitLevelField(field);
             const bool enabled = rules_.PointEnabled(p);
             list->setEnabled(enabled);
             field->setEnabled(enabled);

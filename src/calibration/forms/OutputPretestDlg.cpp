@@ -1,5 +1,6 @@
 #include "calibration/forms/OutputPretestDlg.h"
 #include "base/forms/QtText.h"
+#include "calibration/forms/OutputGrid.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -12,8 +13,6 @@
 namespace kvr {
 
 namespace {
-
-constexpr int kFieldMargin = 16;
 
 constexpr const char* kFieldNames[kPretestFields] = {"Minimum", "Nominal", "Maximum"};
 
@@ -36,8 +35,7 @@ COutputPretestDlg::COutputPretestDlg(OutputPretest& rules, QWidget* parent)
         for (int f = 0; f < kPretestFields; ++f) {
             auto* field = new QLineEdit(this);
             field->setObjectName(QStringLiteral("output%1_%2").arg(n + 1).arg(f));
-            field->setMinimumWidth(
-                field->fontMetrics().horizontalAdvance(QStringLiteral("-20.00 mA")) + kFieldMargin);
+            FitLevelField(field);
             if (enabled) {
                 field->setText(Q(rules_.FieldText(n, f)));
             }

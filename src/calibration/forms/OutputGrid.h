@@ -1,0 +1,25 @@
+// What the output calibration forms lay out alike: the head of the twelve-output grid,
+// the level choices and the width of a field that shows a level.
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+class QGridLayout;
+class QLineEdit;
+class QWidget;
+
+namespace kvr {
+
+// "Lower" and "Upper" in row 0 over `span` columns each from column 1, and "Output n" in
+// column 0 of row n, each caption enabled as its output's lower point is.
+void AddOutputGridHead(QGridLayout* grid, QWidget* owner, int span,
+                       const std::function<bool(int point)>& pointEnabled);
+
+// The level choices as the lists show them.
+QStringList OutputLevelList();
+
+// Wide enough for the widest level text, "-20.00 mA".
+void FitLevelField(QLineEdit* field);
+
+}  // namespace kvr

@@ -87,20 +87,12 @@ SimBoards::SimBoards(const SimOptions& options) : options_(options) {
         }
         boards_.push_back(b);
     }
-    if (options_.stateFile.empty()) {
-        return;
-    }
     std::string text;
-    bool exists = false;
-    std::string error;
-    if (!ReadSmallFile(options_.stateFile, text, exists, error)) {
-        if (exists) {
-            stateError_ = "state file " + error;
-            stateWritable_ = false;
-        }
+    if (!ReadStateAtStart(options_.stateFile, text, stateError_, stateWritable_)) {
         return;
     }
     std::vector<ParameterRecord> records;
+    std::string error;
     if (!ParseState(text, options_.kind, boards_.size(), records, error)) {
         stateError_ = "state file " + options_.stateFile + ": " + error;
         stateWritable_ = false;

@@ -57,17 +57,8 @@ SimModule::SimModule(const SimOptions& options, int address, uint8_t deviceCode,
       address_(address),
       deviceCode_(deviceCode),
       keyword_(std::move(keyword)) {
-    if (options_.stateFile.empty()) {
-        return;
-    }
     std::string text;
-    bool exists = false;
-    std::string error;
-    if (!ReadSmallFile(options_.stateFile, text, exists, error)) {
-        if (exists) {
-            stateError_ = "state file " + error;
-            stateWritable_ = false;
-        }
+    if (!ReadStateAtStart(options_.stateFile, text, stateError_, stateWritable_)) {
         return;
     }
     const std::string hex = FindStateLine(text, keyword_);

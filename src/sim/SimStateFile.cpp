@@ -33,6 +33,23 @@ bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std
     return false;
 }
 
+bool ReadStateAtStart(const std::string& path, std::string& text, std::string& stateError,
+                      bool& writable) {
+    if (path.empty()) {
+        return false;
+    }
+    bool exists = false;
+    std::string error;
+    if (ReadSmallFile(path, text, exists, error)) {
+        return true;
+    }
+    if (exists) {
+        stateError = "state file " + error;
+        writable = false;
+    }
+    return false;
+}
+
 bool IsModuleStateKeyword(const std::string& word) {
     return word == "display" || word == "com";
 }

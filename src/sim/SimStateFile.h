@@ -11,6 +11,12 @@ namespace kvr::sim {
 // false with a reason when it cannot be read.
 bool ReadSmallFile(const std::string& path, std::string& text, bool& exists, std::string& error);
 
+// A unit's start from the state file at `path`: its text when there is one to read. A file
+// that exists but cannot be read gives stateError ("state file ...") and clears writable, so
+// the unit never writes over it.
+bool ReadStateAtStart(const std::string& path, std::string& text, std::string& stateError,
+                      bool& writable);
+
 // The units of a line share one state file: each owns the lines that start with its own
 // keyword ("board", "display", "com") and rewrites only those.
 bool IsModuleStateKeyword(const std::string& word);

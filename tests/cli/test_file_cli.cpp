@@ -173,7 +173,17 @@ TEST(FileCli, BadInputIsRefusedWithAReason) {
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr, dir.File("missing.kvr")}).status, 2);
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr}).status, 2);
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", dir.File("notes.kvr"), kvr}).status, 2);
-    EXPECT_NE(test::Run({KVRCTL_EXE, "convert", kvr}).status, 0);  // no -o
+
+    // convert: no -o, or a name of the kind it does not write; no file under that name.
+    EXPECT_NE(test::Run({KVRCTL_EXE, "convert", kvr}).status, 0);
+    r = test::Run({KVRCTL_EXE, "convert", kvr, "-o", dir.File("copy.KVR")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("its JSON would not be written to"), std::string::npos) << r.err;
+    ASSERT_EQ(test::Run({KVRCTL_EXE, "convert", kvr, "-o", dir.File("unit.json")}).status, 0);
+    r = test::Run({KVRCTL_EXE, "convert", dir.File("unit.json"), "-o", dir.File("b.json")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("copy.KVR")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("b.json")));
 }
 
 TEST(FileCli, DiffAgainstTheAttachedUnit) {

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -125,51 +124,8 @@ TEST(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
     EXPECT_NE(r.err.find("--json and --csv"), std::string::npos) << r.err;
 }
 
-TEST(KvrctlMonitor, LostContactIsLoggedAsInvalidAndEndsWithStatusOne) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
-    const std::string link = dir.File("kvr-tty");
-    const std::string log = dir.File("run.log");
-    const std::vector<std::string> simArgs = {KVR_SIM_EXE, "--unit", "kvr300", "--baud",
-                                              "38400",     "--link", link};
-    auto sim = std::make_unique<test::SimProcess>(simArgs);
-    ASSERT_FALSE(sim->Path().empty());
-    test::RunResult r;
-    std::thread run([&] {
-        r = test::Run({KVRCTL_EXE, "--device", link, "--baud", "38400", "monitor", "--monitor",
-                       "1:v", "--log", log, "--interval", "0.2", "--duration", "6"});
-    });
-    // Waits (at most 5 s) until the log holds a line that `what` accepts.
-    auto waitFor = [&](const std::function<bool(const std::string&)>& what) {
-        for (int i = 0; i < 500 && !what(ReadFile(log)); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    };
-    waitFor([](const std::string& text) { return text.find(".000 ;") != std::string::npos; });
-    sim->Command("hangup");  // the line goes away; a unit comes back on the same path
-    waitFor([](const std::string& text) { return text.find("Invalid") != std::string::npos; });
-    sim = std::make_unique<test::SimProcess>(simArgs);
-    run.join();
-
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("no answer from the unit"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("the unit answers again, after "), std::string::npos) << r.err;
-    EXPECT_TRUE(std::regex_search(
-        r.err, std::regex("contact with the unit was lost 1 time\\(s\\), \\d+\\.\\d s without an "
-                          "answer in all \\(the longest \\d+\\.\\d s\\)\n$")))
-        << r.err;
-    // Values, then Invalid while nothing was read, then values again.
-    const std::string text = ReadFile(log);
-    const size_t invalid = text.find("; Invalid; ");
-    ASSERT_NE(invalid, std::string::npos) << text;
-    EXPECT_NE(text.find(".000 ;\r\n", invalid), std::string::npos) << text;
-
-    // The rule is in the usage.
-    r = test::Run({KVRCTL_EXE, "monitor", "--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("1 when contact was lost at\nany time"), std::string::npos) << r.out;
-}
-
+// The adapter bound to port 2 goes away under a run and comes back: reported once, logged
+// as a gap without values, summed up at the end, and the run ends with status 1.
 TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     test::IsolatedSettings isolated;
     test::TempDir dir;
@@ -208,6 +164,12 @@ TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     run.join();
 
     EXPECT_EQ(r.status, 1) << r.err;  // contact was lost for a while
+    EXPECT_NE(r.err.find("kvrctl: no answer from the unit\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the unit answers again, after "), std::string::npos) << r.err;
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("contact with the unit was lost 1 time\\(s\\), \\d+\\.\\d s without an "
+                          "answer in all \\(the longest \\d+\\.\\d s\\)\n$")))
+        << r.err;
     const std::string lost = "Line lost: " + link + " - waiting for it to come back";
     EXPECT_NE(r.err.find("kvrctl: " + lost + "\n"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(lost), r.err.rfind(lost)) << r.err;  // once
@@ -219,6 +181,7 @@ TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     const size_t back = text.find(" ; Line back: ", gap);
     ASSERT_NE(gap, std::string::npos) << text;
     ASSERT_NE(back, std::string::npos) << text;
+    EXPECT_NE(text.substr(gap, back - gap).find("; Invalid; "), std::string::npos) << text;
     EXPECT_NE(text.find(".000 ;\r\n", back), std::string::npos) << text;  // values again
 }
 
@@ -238,35 +201,6 @@ TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
     EXPECT_TRUE(
         std::regex_match(shown.back(), std::regex("[-0-9]{10} [0-9:.]{12} +1\\d\\d\\.\\d V")))
         << shown.back();
-}
-
-TEST(KvrctlMonitor, RefusalsGiveOneLineAndTheirStatus) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
-    auto run = [&](std::vector<std::string> args) {
-        std::vector<std::string> argv = {KVRCTL_EXE, "--device", dir.File("missing-tty"),
-                                         "monitor"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return test::Run(argv);
-    };
-    test::RunResult r = run({"--monitor", "1:voltage", "--duration", "1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    EXPECT_NE(r.err.find("missing-tty"), std::string::npos) << r.err;
-
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--monitor", "4:voltage"},
-             {"--monitor", "1:watts"},
-             {"--monitor", "1:15"},
-             {"--monitor", "1:voltage", "--interval", "5"},  // no log
-             {"--monitor", "1:voltage", "--log", dir.File("l.log"), "--interval", "0"},
-             {"--monitor", "1:voltage", "--duration", "-2"},
-         }) {
-        r = run(bad);
-        EXPECT_EQ(r.status, 2) << bad[1];  // a wrong command line
-        EXPECT_NE(r.err.find("kvrctl: "), std::string::npos) << r.err;
-    }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("l.log")));
 }
 
 }  // namespace

@@ -36,9 +36,14 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-TEST(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
+// Every test in its own settings and folder.
+class KvrctlMonitor : public ::testing::Test {
+  protected:
     test::IsolatedSettings isolated;
     test::TempDir dir;
+};
+
+TEST_F(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
     const std::string link = dir.File("kvr-tty");
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400", "--link", link});
     ASSERT_FALSE(sim.Path().empty());
@@ -86,8 +91,7 @@ TEST(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
     EXPECT_EQ(sim.Stop(), 0);
 }
 
-TEST(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
-    test::IsolatedSettings isolated;
+TEST_F(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});
     ASSERT_FALSE(sim.Path().empty());
     auto run = [&](const char* form) {
@@ -126,9 +130,7 @@ TEST(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
 
 // The adapter bound to port 2 goes away under a run and comes back: reported once, logged
 // as a gap without values, summed up at the end, and the run ends with status 1.
-TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     const std::string byId = dir.File("by-id");
     std::filesystem::create_directories(byId);
     test::ScopedEnv byIdEnv("KVR_SERIAL_BY_ID", byId);
@@ -185,8 +187,7 @@ TEST(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     EXPECT_NE(text.find(".000 ;\r\n", back), std::string::npos) << text;  // values again
 }
 
-TEST(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
-    test::IsolatedSettings isolated;
+TEST_F(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});
     ASSERT_FALSE(sim.Path().empty());
     // No --duration: it runs until interrupted, and gives its own status then.

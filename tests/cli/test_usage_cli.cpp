@@ -54,8 +54,14 @@ bool HasControl(const std::string& text) {
     return false;
 }
 
-TEST(UsageCli, EveryCommandHasItsOwnHelpAndTheVersionIsShown) {
+// Every test in its own settings and folder.
+class UsageCli : public ::testing::Test {
+  protected:
     test::IsolatedSettings isolated;
+    test::TempDir dir;
+};
+
+TEST_F(UsageCli, EveryCommandHasItsOwnHelpAndTheVersionIsShown) {
     bool shortFlag = false;
     for (const char* command : kCommands) {
         const test::RunResult help = Kvrctl({"help", command});
@@ -81,9 +87,7 @@ TEST(UsageCli, EveryCommandHasItsOwnHelpAndTheVersionIsShown) {
     EXPECT_EQ(test::Run({KVR_SIM_EXE, "--version"}).out, "kvr-sim " KVR_VERSION "\n");
 }
 
-TEST(UsageCli, WrongCommandLinesGiveTwoFailuresOne) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(UsageCli, WrongCommandLinesGiveTwoFailuresOne) {
     const std::vector<std::vector<std::string>> wrong = {
         {},
         {"frobnicate"},
@@ -110,6 +114,12 @@ TEST(UsageCli, WrongCommandLinesGiveTwoFailuresOne) {
         {"settings", "set-port", "40"},
         {"password", "change"},
         {"address", "3"},
+        // Refused before the line is used (none is stored).
+        {"diag", "relay", "make", "--board", "4", "--output", "1"},
+        {"diag", "dac", "--board", "0", "--output", "5", "10"},
+        {"diag", "dac", "--board", "0", "--output", "1", "ten"},
+        {"diag", "mode", "user"},
+        {"serial", "set", "12", "--board", "1", "--all"},
     };
     for (const auto& args : wrong) {
         const test::RunResult r = Kvrctl(args);
@@ -142,9 +152,7 @@ TEST(UsageCli, WrongCommandLinesGiveTwoFailuresOne) {
     }
 }
 
-TEST(UsageCli, TextFromAFileNeverReachesTheTerminalAsControls) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(UsageCli, TextFromAFileNeverReachesTheTerminalAsControls) {
     // A window title, a screen clear, a C1 control sequence start, a bell and DEL.
     const std::string description =
         "A\x1b]0;owned\x07\x1b[2J\xc2\x9b"
@@ -173,9 +181,7 @@ TEST(UsageCli, TextFromAFileNeverReachesTheTerminalAsControls) {
 
 // A single KVR 100 at address 1: found with --kvr100-address or the stored address, and
 // answered in JSON.
-TEST(UsageCli, SingleKvr100AtAnAddressAndJsonOutput) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(UsageCli, SingleKvr100AtAnAddressAndJsonOutput) {
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr100", "--address", "1", "--baud", "38400"});
     ASSERT_FALSE(sim.Path().empty());
     auto kvrctl = [&](std::vector<std::string> args) {
@@ -233,8 +239,7 @@ TEST(UsageCli, SingleKvr100AtAnAddressAndJsonOutput) {
     EXPECT_EQ(unanswered.err, "kvrctl: no unit answered on " + alone.Path() + "\n");
 }
 
-TEST(UsageCli, PortsListedAsTextAndJsonAndTheStoredPortNamedWhenNothingAnswers) {
-    test::IsolatedSettings isolated;
+TEST_F(UsageCli, PortsListedAsTextAndJsonAndTheStoredPortNamedWhenNothingAnswers) {
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "9600"});
     ASSERT_FALSE(sim.Path().empty());
     ASSERT_EQ(Kvrctl({"ports", "set", "5", sim.Path()}).status, 0);

@@ -91,7 +91,7 @@ TEST_F(KvrctlMonitor, PrintsLiveValuesAndWritesTheLog) {
     EXPECT_EQ(sim.Stop(), 0);
 }
 
-TEST_F(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
+TEST_F(KvrctlMonitor, JsonCsvAndSecondariesUntilInterrupted) {
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});
     ASSERT_FALSE(sim.Path().empty());
     auto run = [&](const char* form) {
@@ -126,6 +126,19 @@ TEST_F(KvrctlMonitor, JsonAndCsvGiveOneRecordPerReading) {
     r = test::Run({KVRCTL_EXE, "monitor", "--monitor", "1:v", "--json", "--csv"});
     EXPECT_EQ(r.status, 2);  // a usage error
     EXPECT_NE(r.err.find("--json and --csv"), std::string::npos) << r.err;
+
+    // No --duration: it runs until interrupted, and gives its own status then.
+    const std::string script =
+        "\"$0\" --device \"$1\" --baud 38400 monitor --monitor 1:V --secondary & pid=$!; "
+        "sleep 1.5; kill -INT $pid; wait $pid";
+    r = test::Run({"/bin/sh", "-c", script, KVRCTL_EXE, sim.Path()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    shown = SplitLines(r.out, "\n");
+    ASSERT_FALSE(shown.empty());
+    // Secondaries: the input of an 11 kV / 110 V transformer.
+    EXPECT_TRUE(
+        std::regex_match(shown.back(), std::regex("[-0-9]{10} [0-9:.]{12} +1\\d\\d\\.\\d V")))
+        << shown.back();
 }
 
 // The adapter bound to port 2 goes away under a run and comes back: reported once, logged
@@ -185,23 +198,6 @@ TEST_F(KvrctlMonitor, ALostLineIsReportedOnceAndTheSameAdapterReopened) {
     ASSERT_NE(back, std::string::npos) << text;
     EXPECT_NE(text.substr(gap, back - gap).find("; Invalid; "), std::string::npos) << text;
     EXPECT_NE(text.find(".000 ;\r\n", back), std::string::npos) << text;  // values again
-}
-
-TEST_F(KvrctlMonitor, EndsCleanlyOnInterruptAndShowsSecondaries) {
-    test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400"});
-    ASSERT_FALSE(sim.Path().empty());
-    // No --duration: it runs until interrupted, and gives its own status then.
-    const std::string script =
-        "\"$0\" --device \"$1\" --baud 38400 monitor --monitor 1:V --secondary & pid=$!; "
-        "sleep 1.5; kill -INT $pid; wait $pid";
-    test::RunResult r = test::Run({"/bin/sh", "-c", script, KVRCTL_EXE, sim.Path()});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> shown = SplitLines(r.out, "\n");
-    ASSERT_FALSE(shown.empty());
-    // Secondaries: the input of an 11 kV / 110 V transformer.
-    EXPECT_TRUE(
-        std::regex_match(shown.back(), std::regex("[-0-9]{10} [0-9:.]{12} +1\\d\\d\\.\\d V")))
-        << shown.back();
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "document/SetupFile.h"
 #include "support/Process.h"
@@ -191,10 +191,9 @@ TEST_F(UsageCli, SingleKvr100AtAnAddressAndJsonOutput) {
     // Asked at address 0, it answers neither probe. (Every probe waits out its timeout,
     // so this runs on a unit of its own beside the rest.)
     test::SimProcess alone({KVR_SIM_EXE, "--unit", "kvr100", "--address", "1", "--baud", "38400"});
-    test::RunResult unanswered;
-    std::thread probe([&] {
-        unanswered =
-            Kvrctl({"--device", alone.Path(), "--baud", "38400", "query", "--kvr100-address", "0"});
+    auto unanswered = std::async(std::launch::async, [&] {
+        return Kvrctl(
+            {"--device", alone.Path(), "--baud", "38400", "query", "--kvr100-address", "0"});
     });
     const std::string file = dir.File("kvr100.kvr");
     EXPECT_EQ(kvrctl({"upload", "-o", file}).status, 1);
@@ -234,9 +233,9 @@ TEST_F(UsageCli, SingleKvr100AtAnAddressAndJsonOutput) {
     EXPECT_TRUE(Has(r.out, "\r\x1b[KReading board 0 ...")) << r.out;
     EXPECT_TRUE(Has(r.out, "Frequency")) << r.out;
 
-    probe.join();
-    EXPECT_EQ(unanswered.status, 1);
-    EXPECT_EQ(unanswered.err, "kvrctl: no unit answered on " + alone.Path() + "\n");
+    const test::RunResult q = unanswered.get();
+    EXPECT_EQ(q.status, 1);
+    EXPECT_EQ(q.err, "kvrctl: no unit answered on " + alone.Path() + "\n");
 }
 
 TEST_F(UsageCli, PortsListedAsTextAndJsonAndTheStoredPortNamedWhenNothingAnswers) {

@@ -61,22 +61,25 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-TEST(FileCli, ShowDecodesEverythingTheFileHolds) {
+// Every test in its own settings and folder.
+class FileCli : public ::testing::Test {
+  protected:
     test::IsolatedSettings isolated;
     test::TempDir dir;
+};
+
+TEST_F(FileCli, ShowDecodesEverythingTheFileHolds) {
     const std::string path = Save(dir, "unit.kvr", Kvr300Setup());
     test::RunResult r = test::Run({KVRCTL_EXE, "show", path});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Signature         10103\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Description       Substation 4\n                  second line\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Boards            4 (KVR 300)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Layout columns    3\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Monitor 1         Voltage : Feeder 1 / Phase A  (entity 1, channel 0)"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Monitor 2         Frequency : 3 Phase  (entity 7, channel 3)"),
+    EXPECT_NE(r.out.find("Signature         10103\n"
+                         "Description       Substation 4\n"
+                         "                  second line\n"
+                         "Boards            4 (KVR 300)\n"
+                         "Monitors          2\n"
+                         "Layout columns    3\n\n"
+                         "Monitor 1         Voltage : Feeder 1 / Phase A  (entity 1, channel 0)\n"
+                         "Monitor 2         Frequency : 3 Phase  (entity 7, channel 3)\n"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Board 3 (main board)"), std::string::npos);
@@ -85,9 +88,7 @@ TEST(FileCli, ShowDecodesEverythingTheFileHolds) {
     EXPECT_TRUE(r.err.empty()) << r.err;
 }
 
-TEST(FileCli, JsonConvertsBackByteForByteAndCarriesEdits) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(FileCli, JsonConvertsBackByteForByteAndCarriesEdits) {
     SetupImage image = Kvr300Setup();
     image.signature = 10101;  // an old file stays an old file
     image.description = "caf\xE9";
@@ -117,9 +118,7 @@ TEST(FileCli, JsonConvertsBackByteForByteAndCarriesEdits) {
     EXPECT_EQ(r.out, "");
 }
 
-TEST(FileCli, DiffShowsHeadersMonitorsBoardsAndHiddenBytes) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(FileCli, DiffShowsHeadersMonitorsBoardsAndHiddenBytes) {
     const SetupImage a = Kvr300Setup();
     SetupImage b = a;
     b.signature = 10102;
@@ -154,9 +153,7 @@ TEST(FileCli, DiffShowsHeadersMonitorsBoardsAndHiddenBytes) {
     EXPECT_EQ(r.out, "Description: \"caf\xC3\xA9\" (636166e9) -> \"caf\xC3\xA9\" (636166c3a9)\n");
 }
 
-TEST(FileCli, BadInputIsRefusedWithAReason) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(FileCli, BadInputIsRefusedWithAReason) {
     const std::string kvr = Save(dir, "unit.kvr", Kvr300Setup());
     WriteText(dir.File("notes.kvr"), "just text\n");
 
@@ -173,12 +170,20 @@ TEST(FileCli, BadInputIsRefusedWithAReason) {
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr, dir.File("missing.kvr")}).status, 2);
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", kvr}).status, 2);
     EXPECT_EQ(test::Run({KVRCTL_EXE, "diff", dir.File("notes.kvr"), kvr}).status, 2);
-    EXPECT_NE(test::Run({KVRCTL_EXE, "convert", kvr}).status, 0);  // no -o
+
+    // convert: no -o, or a name of the kind it does not write; no file under that name.
+    EXPECT_NE(test::Run({KVRCTL_EXE, "convert", kvr}).status, 0);
+    r = test::Run({KVRCTL_EXE, "convert", kvr, "-o", dir.File("copy.KVR")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("its JSON would not be written to"), std::string::npos) << r.err;
+    ASSERT_EQ(test::Run({KVRCTL_EXE, "convert", kvr, "-o", dir.File("unit.json")}).status, 0);
+    r = test::Run({KVRCTL_EXE, "convert", dir.File("unit.json"), "-o", dir.File("b.json")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("copy.KVR")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("b.json")));
 }
 
-TEST(FileCli, DiffAgainstTheAttachedUnit) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(FileCli, DiffAgainstTheAttachedUnit) {
     const std::string link = dir.File("kvr-tty");
     test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr300", "--baud", "38400", "--link", link});
     ASSERT_FALSE(sim.Path().empty());
@@ -210,9 +215,7 @@ TEST(FileCli, DiffAgainstTheAttachedUnit) {
 }
 
 // What convert says about JSON it takes with changes, refuses, or cannot give back as it was.
-TEST(FileCli, ConvertTellsOfRoundingHostileJsonAndOddFiles) {
-    test::IsolatedSettings isolated;
-    test::TempDir dir;
+TEST_F(FileCli, ConvertTellsOfRoundingHostileJsonAndOddFiles) {
     SetupImage image = Kvr300Setup();
     image.description.clear();
     const std::string kvr = Save(dir, "unit.kvr", image);

@@ -46,15 +46,6 @@ class TransferCli : public ::testing::Test {
     std::string path;
 };
 
-TEST_F(TransferCli, QueryWithNoUnitAnsweringFails) {
-    // A KVR 100 at address 1 answers neither probe.
-    test::SimProcess sim({KVR_SIM_EXE, "--unit", "kvr100", "--address", "1", "--baud", "38400"});
-    path = sim.Path();
-    test::RunResult r = Kvrctl({"query"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "kvrctl: no unit answered on " + path + "\n");
-}
-
 TEST_F(TransferCli, UploadEditDownloadAndReadBack) {
     auto sim = Sim("kvr300", "204117");
     const std::string file = dir.File("site.kvr");

@@ -144,9 +144,11 @@ TEST_F(CalibrationCommandTest, InputSheetCalibrateOpensThatChannelsCalibration) 
     doc.SetDeviceType(static_cast<int>(DeviceType::Kvr300));
     MakeFrame(false);
     bool channel2Alone = false;
+    bool printable = false;
     ModalScript script;
     script
-        .Then<CInputSheet>([](CInputSheet* sheet) {
+        .Then<CInputSheet>([&printable](CInputSheet* sheet) {
+            printable = sheet->PrintAction()->isEnabled();  // the view's report hook
             sheet->Tabs()->setCurrentIndex(1);
             // After this step returns, so the calibration's own step can act on it.
             QTimer::singleShot(0, sheet, [sheet] {
@@ -163,6 +165,7 @@ TEST_F(CalibrationCommandTest, InputSheetCalibrateOpensThatChannelsCalibration) 
         .Then<CInputSheet>([](CInputSheet* sheet) { sheet->reject(); });
     frame->OnCommand(app::kCmdInputs);
     EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(printable);
     EXPECT_TRUE(channel2Alone);
 }
 

@@ -5,13 +5,11 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 
 namespace kvr {
 
@@ -66,15 +64,10 @@ COutputCalibrate2Dlg::COutputCalibrate2Dlg(OutputCalibrate2& rules, QWidget* par
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(6, 1);
 
-    note_ = new QLabel(this);
-    note_->setWordWrap(true);
-    note_->setFrameShape(QFrame::StyledPanel);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setToolTip(QString::fromUtf8(kOutputCalOkTip));
-    ok_->setAutoDefault(false);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel_->setToolTip(QString::fromUtf8(kOutputCalCancelTip));
-    cancel_->setAutoDefault(false);
+    const CalibrationFoot foot = LayOutCalibrationForm(this, grid);
+    note_ = foot.note;
+    ok_ = foot.ok;
+    cancel_ = foot.cancel;
     connect(ok_, &QPushButton::clicked, this, [this] {
         if (rules_.Ok()) {
             accept();
@@ -82,16 +75,6 @@ COutputCalibrate2Dlg::COutputCalibrate2Dlg(OutputCalibrate2& rules, QWidget* par
             SyncNote();
         }
     });
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addWidget(note_);
-    layout->addLayout(buttons);
     SyncNote();
 
     keepAlive_.setInterval(static_cast<int>(kKeepAliveMs));

@@ -5,11 +5,9 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace kvr {
 
@@ -48,26 +46,11 @@ COutputCalibrationDlg::COutputCalibrationDlg(OutputCalibration& rules, QWidget* 
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(4, 1);
 
-    note_ = new QLabel(this);
-    note_->setWordWrap(true);
-    note_->setFrameShape(QFrame::StyledPanel);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setToolTip(QString::fromUtf8(kOutputCalOkTip));
-    ok_->setAutoDefault(false);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel_->setToolTip(QString::fromUtf8(kOutputCalCancelTip));
-    cancel_->setAutoDefault(false);
+    const CalibrationFoot foot = LayOutCalibrationForm(this, grid);
+    note_ = foot.note;
+    ok_ = foot.ok;
+    cancel_ = foot.cancel;
     connect(ok_, &QPushButton::clicked, this, &COutputCalibrationDlg::OnOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addWidget(note_);
-    layout->addLayout(buttons);
     SyncNote();
 
     keepAlive_.setInterval(static_cast<int>(kKeepAliveMs));

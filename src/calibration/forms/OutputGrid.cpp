@@ -1,8 +1,12 @@
 #include "calibration/forms/OutputGrid.h"
 
+#include <QDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "base/forms/QtText.h"
 #include "calibration/OutputCalibration.h"
@@ -33,6 +37,28 @@ QStringList OutputLevelList() {
         items.append(Q(item));
     }
     return items;
+}
+
+CalibrationFoot LayOutCalibrationForm(QDialog* form, QGridLayout* grid) {
+    CalibrationFoot foot{new QLabel(form), new QPushButton(QStringLiteral("OK"), form),
+                         new QPushButton(QStringLiteral("Cancel"), form)};
+    foot.note->setWordWrap(true);
+    foot.note->setFrameShape(QFrame::StyledPanel);
+    foot.ok->setToolTip(QString::fromUtf8(kOutputCalOkTip));
+    foot.ok->setAutoDefault(false);
+    foot.cancel->setToolTip(QString::fromUtf8(kOutputCalCancelTip));
+    foot.cancel->setAutoDefault(false);
+    QObject::connect(foot.cancel, &QPushButton::clicked, form, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(foot.ok);
+    buttons->addWidget(foot.cancel);
+    auto* layout = new QVBoxLayout(form);
+    layout->addLayout(grid);
+    layout->addWidget(foot.note);
+    layout->addLayout(buttons);
+    return foot;
 }
 
 void FitLevelField(QLineEdit* field) {

@@ -5,8 +5,11 @@
 #include <QStringList>
 #include <functional>
 
+class QDialog;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace kvr {
@@ -18,6 +21,16 @@ void AddOutputGridHead(QGridLayout* grid, QWidget* owner, int span,
 
 // The level choices as the lists show them.
 QStringList OutputLevelList();
+
+// The foot of the two calibration forms and their layout: `grid`, the framed note under
+// it, then OK and Cancel at the right with their tool tips, neither taking Enter. Cancel
+// rejects the form; what OK does is the form's.
+struct CalibrationFoot {
+    QLabel* note;
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+CalibrationFoot LayOutCalibrationForm(QDialog* form, QGridLayout* grid);
 
 // Wide enough for the widest level text, "-20.00 mA".
 void FitLevelField(QLineEdit* field);

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "base/forms/TemplateTools.h"
 #include "document/SetupFile.h"
 #include "measure/forms/AnalogOutputDlg.h"
 #include "measure/forms/RelayOutputDlg.h"
@@ -21,15 +22,11 @@ COutputOverviewDlg::COutputOverviewDlg(CQRLDoc& doc, QWidget* parent, MeasureFor
     setWindowTitle(QString::fromUtf8(kOutputOverviewTitle));
 
     toolBar_ = new QToolBar(this);
-    const auto action = [this](QStyle::StandardPixmap icon, const char* tip) {
-        QAction* a = toolBar_->addAction(style()->standardIcon(icon), QString::fromUtf8(tip));
-        a->setToolTip(QString::fromUtf8(tip));
-        return a;
-    };
-    load_ = action(QStyle::SP_DialogOpenButton, "Load a template file");
-    save_ = action(QStyle::SP_DialogSaveButton, "Save a template file");
-    saveAs_ = action(QStyle::SP_DriveFDIcon, "Save a template file as ...");
-    print_ = action(QStyle::SP_FileDialogDetailedView, "Print the current settings.");
+    const TemplateTools tools = AddTemplateTools(toolBar_);
+    load_ = tools.load;
+    save_ = tools.save;
+    saveAs_ = tools.saveAs;
+    print_ = tools.print;
     print_->setEnabled(static_cast<bool>(hooks_.printConfiguration));
     connect(print_, &QAction::triggered, this, [this] {
         if (hooks_.printConfiguration) {

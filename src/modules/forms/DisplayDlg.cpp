@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "base/forms/TemplateTools.h"
 #include "document/QRLDoc.h"
 #include "measure/MeasuredValue.h"
 
@@ -59,17 +60,14 @@ CDisplayDlg::CDisplayDlg(CQRLDoc& doc, QWidget* parent)
     setWindowTitle(QString::fromStdString(editor_.Title()));
 
     auto* toolBar = new QToolBar(this);
-    const auto action = [this, toolBar](QStyle::StandardPixmap icon, const char* tip) {
-        QAction* a = toolBar->addAction(style()->standardIcon(icon), QString::fromUtf8(tip));
-        a->setToolTip(QString::fromUtf8(tip));
-        return a;
-    };
-    load_ = action(QStyle::SP_DialogOpenButton, "Load a template file");
-    save_ = action(QStyle::SP_DialogSaveButton, "Save a template file");
-    saveAs_ = action(QStyle::SP_DriveFDIcon, "Save a template file as ...");
-    print_ = action(QStyle::SP_FileDialogDetailedView, "Print the current settings.");
+    const TemplateTools tools = AddTemplateTools(toolBar);
+    load_ = tools.load;
+    save_ = tools.save;
+    saveAs_ = tools.saveAs;
+    print_ = tools.print;
     print_->setEnabled(false);  // until a print handler is set
-    pdf_ = action(QStyle::SP_FileDialogContentsView, "Save the current settings as a PDF report.");
+    pdf_ = AddToolAction(toolBar, QStyle::SP_FileDialogContentsView,
+                         "Save the current settings as a PDF report.");
     pdf_->setEnabled(false);
     const auto file = [this](bool (DisplayEditor::*op)(CQRLDoc&)) {
         Take();
